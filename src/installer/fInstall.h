@@ -1,0 +1,135 @@
+// The installer's main window TForm1 and the run state it works from.
+//
+// TForm1 is portable: it owns the window's state (captions, visibility, enabled flags,
+// the progress bar) and its handlers. A FormView renders it: the Win32 backend with real
+// controls, tests with nothing at all or with a recorder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/directory.h"
+#include "errors/result_codes.h"
+#include "platform/os.h"
+
+class TForm1;
+
+// Texts of the window that tests and the renderer share.
+extern const char* const kMakerHost;           // the maker's web host
+extern const char* const kProductPageUrl;      // "http://" + host + path + "?s=KWRX_104"
+extern const char* const kQuickTimeVendorHost; // the QuickTime vendor's web host
+
+// ---- Run state (module level, for the whole run) ------------------------------------------
+extern std::string pathInstaller;
+extern std::string pathInstallerDir;
+extern std::string pathWindows;
+extern std::string pathSYS;
+extern std::string pathTempFile;
+extern std::string pathUninstall;
+extern TInstallerDirectory installerDirectory;
+extern uint8_t& isScreenSaver;  // installerDirectory.isScreenSaver
+extern uint8_t& completionKind; // installerDirectory.completionKind
+extern uint8_t isBusy;
+extern pq::AppCursor savedCursor;
+extern pq::AppCursor savedLinkCursor;
+
+// Empties the run state as it is before start-up (for tests; the program starts empty).
+void resetRunState();
+
+// Entry i's name as an ordinary string.
+std::string entryNameAt(int index);
+
+// ---- Window controls ----------------------------------------------------------------------
+enum class ControlId {
+  Form, Panel1, Panel2, labStatus, butInstall, Remove, Done, Bevel1, statusLabel,
+  madeWithLabel, progressBar
+};
+
+struct TControl {
+  ControlId id;
+  std::string caption;
+  int left, top, width, height;
+  bool visible = true;
+  bool enabled = true;
+};
+
+struct TLabelFont {
+  pq::SystemColor color = pq::SystemColor::WindowText;
+};
+
+struct TProgressBar {
+  TControl control;
+  int min = 0;
+  int max = 100;
+  int position = 0;
+  int step = 10;
+};
+
+// Renders the form. Every change of a control's state is announced; `repaintNow` asks for
+// an immediate repaint without the message loop; `closeWindow` destroys the window.
+class FormView {
+public:
+  virtual ~FormView() = default;
+  virtual void controlChanged(const TForm1& form, ControlId id) = 0;
+  virtual void repaintNow(const TForm1& form, ControlId id) = 0;
+  virtual void closeWindow(const TForm1& form) = 0;
+};
+
+enum class TCloseAction { None, Hide, Free, Minimize };
+
+class TForm1 {
+public:
+  explicit TForm1(FormView* view = nullptr);
+
+  // Fields, in declared order.
+  TControl Panel1, Panel2, labStatus, butInstall, Remove, Done, Bevel1, statusLabel, madeWithLabel;
+  TProgressBar progressBar;
+  TLabelFont madeWithLabelFont;
+  TControl form; // the window itself: caption and client size
+
+  // Handlers and operations, in declared order.
+  void butInstallClick(void* sender);
+  void FormCreate(void* sender);
+  void FormClose(void* sender, TCloseAction& action);
+  void butUnInstallClick(void* sender);
+  void butDoneClick(void* sender);
+  void madeWithLabelClick(void* sender);
+  void madeWithLabelMouseEnter(void* sender);
+  void madeWithLabelMouseLeave(void* sender);
+  void initInstallerProgressBarInfo();
+  void setFinalInstallerProgressBarInfo(TResult code);
+  void updateStatusBar(const std::string& text, bool step);
+
+  // The install and uninstall actions and extraction.
+  TResult doInstallSaver();
+  TResult installMovieFromInstaller();
+  void showCompletionPrompt(uint8_t kind);
+  TResult installFiles(const std::string& path);
+  TResult extractFile(pq::OsFile& source, int index);
+  void pauseBriefly();
+
+  // Closes the window as Done and the close box do: runs FormClose, then the view closes.
+  void Close();
+  bool closed() const { return isClosed; }
+
+  // Control state changes, announced to the view.
+  void setCaption(TControl& control, const std::string& caption);
+  void setVisible(TControl& control, bool visible);
+  void setEnabled(TControl& control, bool enabled);
+  void setProgressPosition(int position);
+  void setProgressMax(int max);
+  void stepProgress();
+  void setLinkColor(pq::SystemColor color);
+
+  void setView(FormView* newView) { view = newView; }
+
+private:
+  void changed(const TControl& control);
+
+  FormView* view;
+  bool isClosed = false;
+};
+
+// The wait-cursor helpers shared by the actions.
+void setCursorToWaitCursor();
+void resetCursor();

@@ -1,0 +1,26 @@
+// The current screen saver ("system.ini" [boot] SCRNSAVE.EXE and the screen-saver switch)
+// and the Display control panel.
+#pragma once
+
+#include <string>
+
+#include "errors/result_codes.h"
+
+extern const char* const kReg_SystemIni;     // "system.ini"
+extern const char* const kReg_Boot;          // "boot"
+extern const char* const kReg_SCRNSAVEEXE;   // "SCRNSAVE.EXE"
+extern const char* const kDisplayPropertiesTitle;   // "Display Properties"
+extern const char* const kDisplayControlPanelCommand;
+
+// Makes the saver current and switches savers on: 0, -16 (no short path), -25 (refused),
+// or a non-zero code when the profile cannot be written.
+TResult makeActiveSaver(const std::string& saverPath);
+// Switches savers off when the profile names this saver (long or short path, exactly).
+void deactivateSaver(const std::string& saverPath);
+// Clicks Cancel (item 2) of an open "Display Properties" window.
+void closeDisplayControlPanel();
+// Starts the Display control panel at its Screen Saver page; waits for its window by a
+// bounded count of lookups.
+void openScreenSaverControlPanel();
+// Asks the shell to open a folder or file with its default verb.
+void openPath(const std::string& path);
