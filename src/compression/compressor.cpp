@@ -1,0 +1,171 @@
+// The binding to impborl.dll. The library is only ever used to expand: one binding per
+// compressed entry loads it, feeds it one entry's compressed bytes from memory and lets it
+// write the expanded bytes straight into the destination file, then unloads it.
+#include "compression/compressor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "errors/messages.h"
+#include "platform/os.h"
+
+char explodeWorkArea[PQ_EXPLODE_WORK_SIZE];
+bool showCompressionWarning = true;
+
+namespace {
+
+// GetWindowsDirectoryA is asked with a buffer of this many characters.
+constexpr uint32_t kWindowsDirectoryBufferChars = 301;
+
+constexpr char kLibraryFileName[] = "impborl.dll";
+constexpr char kLibraryLoadWarning[] =
+    "System experiencing problem using compression library. Application will attempt to continue "
+    "with compression disabled.";
+constexpr char kExpandErrorPrefix[] = "Zip Error: Problem expanding file in memory.\r\n\r\n";
+
+std::string libraryPath() {
+  std::string path = pq::os().windowsDirectory(kWindowsDirectoryBufferChars);
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path + kLibraryFileName;
+}
+
+bool libraryFileExists(const std::string& path) {
+  pq::FoundFile found;
+  if (!pq::os().findFirstFile(path, &found)) return false;
+  return (found.attributes & pq::kFileAttributeDirectory) == 0;
+}
+
+template <typename Proc>
+Proc lookUp(pq::OsLibrary& library, const char* name) {
+  return reinterpret_cast<Proc>(library.symbol(name));
+}
+
+} // namespace
+
+// The second copy of an entry's compressed bytes, read by the library through readCallback.
+struct TCompressor::MemoryStream {
+  std::vector<uint8_t> bytes;
+  size_t position = 0;
+
+  uint32_t read(char* buffer, uint32_t wanted) {
+    const size_t available = bytes.size() - position;
+    const uint32_t count = static_cast<uint32_t>(std::min<size_t>(wanted, available));
+    if (count > 0) std::memcpy(buffer, bytes.data() + position, count);
+    position += count;
+    return count;
+  }
+};
+
+TCompressor::TCompressor() {
+  isLoaded = false;
+  const std::string path = libraryPath();
+  // No library file is the ordinary case of an archive without compressed entries: silent.
+  if (!libraryFileExists(path)) return;
+
+  libraryHandle = pq::os().loadLibrary(path);
+  if (!libraryHandle) {
+    const TResult code = static_cast<TResult>(pq::os().lastError());
+    if (showCompressionWarning) {
+      showCompressionWarning = false;
+      showSystemError(code, kLibraryLoadWarning);
+    }
+    return;
+  }
+
+  implodeProc = lookUp<TImplodeProc>(*libraryHandle, "_implode");
+  explodeProc = lookUp<TExplodeProc>(*libraryHandle, "_explode");
+  crc32Proc = lookUp<TCrc32Proc>(*libraryHandle, "_crc32");
+  if (implodeProc != nullptr && explodeProc != nullptr && crc32Proc != nullptr) {
+    isLoaded = true;
+    return;
+  }
+  // A library without the full contract is not used at all, and not kept in memory either.
+  libraryHandle.reset();
+  implodeProc = nullptr;
+  explodeProc = nullptr;
+  crc32Proc = nullptr;
+}
+
+TCompressor::~TCompressor() {
+  if (isLoaded) {
+    libraryHandle.reset();
+    isLoaded = false;
+  }
+}
+
+TResult TCompressor::expandToFile(const std::string& path, const uint8_t* buffer, uint32_t size) {
+  isCompressing = 0;
+  crcWritten = 0xFFFFFFFFu;
+
+  std::unique_ptr<MemoryStream> input(new (std::nothrow) MemoryStream);
+  if (!input) return kErr_NoBuffer;
+  try {
+    input->bytes.assign(buffer, buffer + size);
+  } catch (const std::bad_alloc&) {
+    // No system error number belongs to this; extraction's summary reports the code.
+    return kErr_NoBuffer;
+  }
+
+  std::unique_ptr<pq::OsFile> output =
+      pq::os().openFile(path, pq::FileAccess::ReadWrite, pq::FileShare::None, pq::FileCreation::CreateAlways);
+  if (!output) {
+    TResult code = static_cast<TResult>(pq::os().lastError());
+    showErrorDialog(kExpandErrorPrefix + systemErrorText(code));
+    // A failed create must never read as success, even if the system kept no error number.
+    if (code == kErr_None) code = kErr_Unspecified;
+    return code;
+  }
+
+  if (isLoaded) {
+    inputStream = input.get();
+    outputStream = output.get();
+    // The result is deliberately not examined: extraction's size check judges the outcome.
+    explodeProc(&TCompressor::readCallback, &TCompressor::writeCallback, explodeWorkArea, this);
+    inputStream = nullptr;
+    outputStream = nullptr;
+  }
+
+  input.reset();
+  output->close();
+  output.reset();
+
+  crcWritten = ~crcWritten;
+  return kErr_None;
+}
+
+uint32_t PQ_CDECL TCompressor::readCallback(char* buffer, uint32_t* size, void* param) {
+  // The library is C: nothing may unwind through it, so every failure becomes "no more input".
+  try {
+    auto* self = static_cast<TCompressor*>(param);
+    if (self == nullptr || self->inputStream == nullptr || size == nullptr || buffer == nullptr) return 0;
+    uint32_t count = self->inputStream->read(buffer, *size);
+    if (count > 0 && self->isCompressing != 0 && self->crc32Proc != nullptr) {
+      self->crcRead = self->crc32Proc(buffer, &count, &self->crcRead);
+    }
+    return count;
+  } catch (...) {
+    return 0;
+  }
+}
+
+void PQ_CDECL TCompressor::writeCallback(char* buffer, uint32_t* size, void* param) {
+  try {
+    auto* self = static_cast<TCompressor*>(param);
+    if (self == nullptr || self->outputStream == nullptr || size == nullptr) return;
+    if (*size == 0) return;
+    uint32_t written = 0;
+    // A short or failed write (a full disk) is left to extraction's size check.
+    self->outputStream->write(buffer, *size, &written);
+    if (self->isCompressing == 0 && self->crc32Proc != nullptr) {
+      self->crcWritten = self->crc32Proc(buffer, size, &self->crcWritten);
+    }
+  } catch (...) {
+  }
+}
+
+void resetCompressionState() {
+  showCompressionWarning = true;
+  std::memset(explodeWorkArea, 0, sizeof explodeWorkArea);
+}
