@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "errors/logFile.h"
 #include "errors/messages.h"
 #include "platform/os.h"
 
@@ -59,8 +60,10 @@ struct TCompressor::MemoryStream {
 };
 
 TCompressor::TCompressor() {
+  LogOperation trace("TCompressor.Create", "");
   isLoaded = false;
   const std::string path = libraryPath();
+  logLine("compression library " + path);
   // No library file is the ordinary case of an archive without compressed entries: silent.
   if (!libraryFileExists(path)) return;
 
@@ -96,29 +99,32 @@ TCompressor::~TCompressor() {
 }
 
 TResult TCompressor::expandToFile(const std::string& path, const uint8_t* buffer, uint32_t size) {
+  TResult result = kErr_None;
+  LogOperation trace("expandToFile", path, &result);
   isCompressing = 0;
   crcWritten = 0xFFFFFFFFu;
 
   std::unique_ptr<MemoryStream> input(new (std::nothrow) MemoryStream);
-  if (!input) return kErr_NoBuffer;
+  if (!input) return result = kErr_NoBuffer;
   try {
     input->bytes.assign(buffer, buffer + size);
   } catch (const std::bad_alloc&) {
     // No system error number belongs to this; extraction's summary reports the code.
-    return kErr_NoBuffer;
+    return result = kErr_NoBuffer;
   }
 
   std::unique_ptr<pq::OsFile> output =
       pq::os().openFile(path, pq::FileAccess::ReadWrite, pq::FileShare::None, pq::FileCreation::CreateAlways);
   if (!output) {
-    TResult code = static_cast<TResult>(pq::os().lastError());
-    showErrorDialog(kExpandErrorPrefix + systemErrorText(code));
+    result = static_cast<TResult>(pq::os().lastError());
+    showErrorDialog(kExpandErrorPrefix + systemErrorText(result));
     // A failed create must never read as success, even if the system kept no error number.
-    if (code == kErr_None) code = kErr_Unspecified;
-    return code;
+    if (result == kErr_None) result = kErr_Unspecified;
+    return result;
   }
 
   if (isLoaded) {
+    logLine("unZipping file");
     inputStream = input.get();
     outputStream = output.get();
     // The result is deliberately not examined: extraction's size check judges the outcome.
@@ -132,7 +138,7 @@ TResult TCompressor::expandToFile(const std::string& path, const uint8_t* buffer
   output.reset();
 
   crcWritten = ~crcWritten;
-  return kErr_None;
+  return result;
 }
 
 uint32_t PQ_CDECL TCompressor::readCallback(char* buffer, uint32_t* size, void* param) {
