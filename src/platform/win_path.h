@@ -30,9 +30,10 @@ std::string normalizedExtension(const std::string& name);
 bool pathsEqual(const std::string& a, const std::string& b);
 
 // True for a bare file name that is safe to join to a directory: not empty, at most 255
-// characters, not "." or "..", no '\', '/' or ':', no character below 32 nor any of <>"|?*,
-// and not a reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
-// extension). Trailing blanks are allowed.
+// characters, not made of dots and blanks only (".", "..", "..." and the like name a
+// directory once Windows drops trailing dots and blanks), no '\', '/' or ':', no character
+// below 32 nor any of <>"|?*, and not a reserved device name (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9, with or without an extension). Trailing blanks are allowed.
 bool isSafeEntryName(const std::string& name);
 
 } // namespace pq
