@@ -159,6 +159,9 @@ public:
   struct State;
   State& state() { return *internal; }
   bool injectedFailure(const std::string& call, const std::string& argument, uint32_t* error);
+  // The one entry point of every seam call: logs "call argument" and, when an injected
+  // failure applies, sets the last error and returns that error number.
+  std::optional<uint32_t> enterCall(const std::string& call, const std::string& argument);
   void setLastError(uint32_t error) { lastErrorValue = error; }
   void logCall(const std::string& call, const std::string& argument);
 

@@ -1,0 +1,158 @@
+// Finding, copying, deleting files and changing their attributes, with the errors Windows
+// gives for missing paths, folders, read-only files and files held open elsewhere.
+#include <system_error>
+
+#include "platform/sim/sim_state.h"
+
+namespace pq {
+
+namespace {
+
+bool isDirectory(const std::filesystem::path& host) {
+  std::error_code error;
+  return std::filesystem::is_directory(host, error);
+}
+
+} // namespace
+
+bool SimOs::findFirstFile(const std::string& path, FoundFile* found) {
+  if (enterCall("findFirstFile", path)) return false;
+  const sim::ResolvedPath resolved = internal->resolve(path);
+  // A trailing separator or the bare root names no entry to report.
+  if (!resolved.exists() || resolved.components.empty() || resolved.trailingSeparator) {
+    setLastError(resolved.onDriveC && resolved.exists() ? kWinErrorFileNotFound
+                 : resolved.onDriveC                    ? resolved.missingError()
+                                                        : kWinErrorPathNotFound);
+    return false;
+  }
+  found->name = resolved.storedNames.back();
+  found->attributes = internal->attributesOf(resolved.host);
+  std::error_code error;
+  found->size = isDirectory(resolved.host) ? 0 : std::filesystem::file_size(resolved.host, error);
+  if ((found->attributes & ~kFileAttributeNormal) == 0) found->attributes = kFileAttributeNormal;
+  return true;
+}
+
+bool SimOs::deleteFile(const std::string& path) {
+  if (enterCall("deleteFile", path)) return false;
+  const sim::ResolvedPath resolved = internal->resolve(path);
+  if (!resolved.exists() || resolved.components.empty()) {
+    setLastError(resolved.onDriveC ? resolved.missingError() : kWinErrorPathNotFound);
+    return false;
+  }
+  if (isDirectory(resolved.host) || internal->readOnly(resolved.host)) {
+    setLastError(kWinErrorAccessDenied);
+    return false;
+  }
+  if (internal->anyOpenHandle(resolved.host)) {
+    const auto lock = internal->locks.find(State::key(resolved.host));
+    if (lock != internal->locks.end()) {
+      ++lock->second.failedDeletes;
+      if (lock->second.releaseAfterFailedDeletes > 0 &&
+          lock->second.failedDeletes >= lock->second.releaseAfterFailedDeletes)
+        internal->locks.erase(lock);
+    }
+    setLastError(kWinErrorSharingViolation);
+    return false;
+  }
+  std::error_code error;
+  if (!std::filesystem::remove(resolved.host, error)) {
+    setLastError(kWinErrorAccessDenied);
+    return false;
+  }
+  internal->forgetFile(resolved.host);
+  return true;
+}
+
+bool SimOs::setFileAttributes(const std::string& path, uint32_t attributes) {
+  if (enterCall("setFileAttributes", path)) return false;
+  const sim::ResolvedPath resolved = internal->resolve(path);
+  if (!resolved.exists() || resolved.components.empty()) {
+    setLastError(resolved.onDriveC ? resolved.missingError() : kWinErrorPathNotFound);
+    return false;
+  }
+  if (isDirectory(resolved.host)) return true; // folders keep only their directory bit here
+  // FILE_ATTRIBUTE_NORMAL means "no other attribute"; it is never stored beside others.
+  const uint32_t kept = attributes & (kFileAttributeReadOnly | kFileAttributeHidden | kFileAttributeSystem |
+                                      kFileAttributeArchive);
+  internal->attributes[State::key(resolved.host)] = kept;
+  return true;
+}
+
+bool SimOs::copyFile(const std::string& existing, const std::string& newFile, bool failIfExists) {
+  if (enterCall("copyFile", existing + " " + newFile)) return false;
+  const sim::ResolvedPath source = internal->resolve(existing);
+  if (!source.exists() || source.components.empty()) {
+    setLastError(source.onDriveC ? source.missingError() : kWinErrorPathNotFound);
+    return false;
+  }
+  if (isDirectory(source.host)) {
+    setLastError(kWinErrorAccessDenied);
+    return false;
+  }
+  // CopyFile reads the source with read sharing only.
+  if (internal->sharingConflict(source.host, sim::OpenHandle{true, false, true, false})) {
+    setLastError(kWinErrorSharingViolation);
+    return false;
+  }
+  const sim::ResolvedPath target = internal->resolve(newFile);
+  if (!target.onDriveC || target.components.empty() || !target.parentExists()) {
+    setLastError(kWinErrorPathNotFound);
+    return false;
+  }
+  if (!sim::isCreatableName(target.components.back())) {
+    setLastError(123); // ERROR_INVALID_NAME
+    return false;
+  }
+  if (target.exists()) {
+    if (failIfExists) {
+      setLastError(80); // ERROR_FILE_EXISTS
+      return false;
+    }
+    if (isDirectory(target.host) || internal->readOnly(target.host)) {
+      setLastError(kWinErrorAccessDenied);
+      return false;
+    }
+    if (internal->anyOpenHandle(target.host)) {
+      setLastError(kWinErrorSharingViolation);
+      return false;
+    }
+  }
+  const std::optional<std::string> bytes = sim::readHostFile(source.host);
+  if (!bytes || !sim::writeHostFile(target.host, *bytes)) {
+    setLastError(kWinErrorAccessDenied);
+    return false;
+  }
+  // The copy carries the source's attributes, as CopyFile does.
+  internal->attributes[State::key(target.host)] = internal->attributesOf(source.host);
+  internal->assignAliases(target.host.parent_path());
+  return true;
+}
+
+// ---- Arranging locks and attributes -----------------------------------------------------
+
+void SimOs::lockFile(const std::string& windowsPath, int releaseAfterFailedDeletes) {
+  const sim::ResolvedPath resolved = internal->resolve(windowsPath);
+  if (!resolved.onDriveC) return;
+  internal->locks[State::key(resolved.host)] = sim::LockState{releaseAfterFailedDeletes, 0};
+}
+
+void SimOs::unlockFile(const std::string& windowsPath) {
+  const sim::ResolvedPath resolved = internal->resolve(windowsPath);
+  if (resolved.onDriveC) internal->locks.erase(State::key(resolved.host));
+}
+
+void SimOs::setReadOnly(const std::string& windowsPath, bool readOnly) {
+  const sim::ResolvedPath resolved = internal->resolve(windowsPath);
+  if (!resolved.onDriveC) return;
+  uint32_t attributes = internal->attributesOf(resolved.host);
+  attributes = readOnly ? (attributes | kFileAttributeReadOnly) : (attributes & ~kFileAttributeReadOnly);
+  internal->attributes[State::key(resolved.host)] = attributes;
+}
+
+bool SimOs::isReadOnly(const std::string& windowsPath) const {
+  const sim::ResolvedPath resolved = internal->resolve(windowsPath);
+  return resolved.exists() && internal->readOnly(resolved.host);
+}
+
+} // namespace pq

@@ -1,0 +1,171 @@
+// CreateFileA and the handle it returns: sharing between handles, read-only files, creation
+// and truncation, and ReadFile/WriteFile/SetFilePointer on the host file behind it.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <system_error>
+
+#include "platform/sim/sim_state.h"
+
+namespace pq {
+
+namespace {
+
+constexpr uint32_t kErrorAlreadyExists = 183;
+constexpr uint32_t kErrorInvalidName = 123;
+
+class SimFile : public OsFile {
+public:
+  SimFile(SimOs& os, std::string windowsPath, std::filesystem::path host, int descriptor, sim::OpenHandle handle)
+      : os(os), windowsPath(std::move(windowsPath)), host(std::move(host)), descriptor(descriptor), handle(handle) {
+    registration = os.state().openHandles.emplace(SimOs::State::key(this->host), &this->handle);
+  }
+
+  ~SimFile() override { release(); }
+
+  bool read(void* buffer, uint32_t size, uint32_t* bytesRead) override {
+    *bytesRead = 0;
+    if (os.enterCall("read", windowsPath)) return false;
+    if (!usable() || !handle.canRead) return fail(descriptor < 0 ? kWinErrorInvalidHandle : kWinErrorAccessDenied);
+    uint32_t total = 0;
+    while (total < size) {
+      const ssize_t got = ::pread(descriptor, static_cast<char*>(buffer) + total, size - total, position + total);
+      if (got < 0) return fail(kWinErrorAccessDenied);
+      if (got == 0) break; // the end of the file: a short read that still succeeds
+      total += static_cast<uint32_t>(got);
+    }
+    position += total;
+    *bytesRead = total;
+    return true;
+  }
+
+  bool write(const void* buffer, uint32_t size, uint32_t* bytesWritten) override {
+    *bytesWritten = 0;
+    if (os.enterCall("write", windowsPath)) return false;
+    if (!usable() || !handle.canWrite) return fail(descriptor < 0 ? kWinErrorInvalidHandle : kWinErrorAccessDenied);
+    uint32_t total = 0;
+    while (total < size) {
+      const ssize_t put =
+          ::pwrite(descriptor, static_cast<const char*>(buffer) + total, size - total, position + total);
+      if (put <= 0) return fail(kWinErrorDiskFull);
+      total += static_cast<uint32_t>(put);
+    }
+    position += total;
+    *bytesWritten = total;
+    return true;
+  }
+
+  bool seek(int64_t offsetFromStart) override {
+    if (os.enterCall("seek", windowsPath)) return false;
+    if (!usable()) return fail(kWinErrorInvalidHandle);
+    if (offsetFromStart < 0) return fail(131); // ERROR_NEGATIVE_SEEK
+    position = offsetFromStart;
+    return true;
+  }
+
+  bool size(uint64_t* size) override {
+    if (os.enterCall("size", windowsPath)) return false;
+    if (!usable()) return fail(kWinErrorInvalidHandle);
+    const off_t end = ::lseek(descriptor, 0, SEEK_END);
+    if (end < 0) return fail(kWinErrorInvalidHandle);
+    *size = static_cast<uint64_t>(end);
+    return true;
+  }
+
+  bool close() override {
+    if (descriptor < 0) {
+      os.logCall("close", windowsPath);
+      return fail(kWinErrorInvalidHandle);
+    }
+    // Even a failing CloseHandle gives the handle up; only the report differs.
+    const bool injected = os.enterCall("close", windowsPath).has_value();
+    release();
+    return !injected;
+  }
+
+private:
+  bool usable() const { return descriptor >= 0; }
+
+  bool fail(uint32_t error) {
+    os.setLastError(error);
+    return false;
+  }
+
+  void release() {
+    if (descriptor < 0) return;
+    ::close(descriptor);
+    descriptor = -1;
+    os.state().openHandles.erase(registration);
+  }
+
+  SimOs& os;
+  std::string windowsPath;
+  std::filesystem::path host;
+  int descriptor;
+  sim::OpenHandle handle;
+  int64_t position = 0;
+  std::multimap<std::string, const sim::OpenHandle*>::iterator registration;
+};
+
+sim::OpenHandle handleFor(FileAccess access, FileShare share) {
+  sim::OpenHandle handle;
+  handle.canRead = access == FileAccess::Read || access == FileAccess::ReadWrite;
+  handle.canWrite = access == FileAccess::Write || access == FileAccess::ReadWrite;
+  handle.sharesRead = share == FileShare::Read || share == FileShare::ReadWrite;
+  handle.sharesWrite = share == FileShare::ReadWrite;
+  return handle;
+}
+
+} // namespace
+
+std::unique_ptr<OsFile> SimOs::openFile(const std::string& path, FileAccess access, FileShare share,
+                                        FileCreation creation) {
+  if (enterCall("openFile", path)) return nullptr;
+  const sim::ResolvedPath resolved = internal->resolve(path);
+  const bool create = creation == FileCreation::CreateAlways;
+  if (!resolved.onDriveC || resolved.components.empty() || resolved.trailingSeparator) {
+    setLastError(resolved.onDriveC && resolved.exists() ? kWinErrorAccessDenied : kWinErrorPathNotFound);
+    return nullptr;
+  }
+  if (!resolved.exists()) {
+    if (!create || !resolved.parentExists()) {
+      setLastError(resolved.missingError());
+      return nullptr;
+    }
+    if (!sim::isCreatableName(resolved.components.back())) {
+      setLastError(kErrorInvalidName);
+      return nullptr;
+    }
+  }
+  std::error_code error;
+  const bool existed = resolved.exists();
+  if (existed && std::filesystem::is_directory(resolved.host, error)) {
+    setLastError(kWinErrorAccessDenied);
+    return nullptr;
+  }
+  const sim::OpenHandle handle = handleFor(access, share);
+  if (existed && internal->readOnly(resolved.host) && (handle.canWrite || create)) {
+    setLastError(kWinErrorAccessDenied);
+    return nullptr;
+  }
+  if (existed && internal->sharingConflict(resolved.host, handle)) {
+    setLastError(kWinErrorSharingViolation);
+    return nullptr;
+  }
+  int flags = handle.canRead && handle.canWrite ? O_RDWR : handle.canWrite ? O_WRONLY : O_RDONLY;
+  if (create) flags = O_RDWR | O_CREAT | O_TRUNC; // the host side only; access is checked above
+  const int descriptor = ::open(resolved.host.c_str(), flags | O_CLOEXEC, 0644);
+  if (descriptor < 0) {
+    setLastError(kWinErrorAccessDenied);
+    return nullptr;
+  }
+  if (create && !existed) {
+    internal->attributes[State::key(resolved.host)] = kFileAttributeArchive;
+    internal->assignAliases(resolved.host.parent_path());
+  }
+  // CREATE_ALWAYS over an existing file succeeds and says so through the last error.
+  if (create && existed) setLastError(kErrorAlreadyExists);
+  return std::make_unique<SimFile>(*this, path, resolved.host, descriptor, handle);
+}
+
+} // namespace pq
