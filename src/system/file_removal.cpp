@@ -1,0 +1,89 @@
+#include "system/file_removal.h"
+
+#include "errors/logFile.h"
+#include "errors/messages.h"
+#include "platform/os.h"
+#include "platform/win_path.h"
+
+namespace {
+
+enum class BusyCode { General, SaverAware };
+
+// What a lookup of the path found. A lookup can fail for a reason other than "nothing
+// there" (a folder we may not list, a broken network path); the seam raises nothing, so
+// that failure is the one I/O error an attempt can meet, and its number is the result.
+struct Lookup {
+  bool isFile = false;
+  TResult error = kErr_None;
+};
+
+Lookup lookUp(const std::string& path) {
+  pq::FoundFile found;
+  if (pq::os().findFirstFile(path, &found)) {
+    // A directory does not count: removal never touches one.
+    return {(found.attributes & pq::kFileAttributeDirectory) == 0, kErr_None};
+  }
+  uint32_t error = pq::os().lastError();
+  if (error == pq::kWinErrorFileNotFound || error == pq::kWinErrorPathNotFound) return {};
+  return {false, static_cast<TResult>(error)};
+}
+
+TResult busyResult(const std::string& path, BusyCode busyCode) {
+  if (busyCode == BusyCode::SaverAware && pq::asciiLower(pq::extractFileExt(path)) == ".scr") {
+    return kErr_SaverBusy;
+  }
+  return kErr_FileBusy;
+}
+
+// One removal attempt: delete; failing that, clear read-only and the other attribute bits
+// that block deletion and delete again.
+TResult removalAttempt(const std::string& path, BusyCode busyCode) {
+  Lookup lookup = lookUp(path);
+  if (lookup.error != kErr_None) return lookup.error;
+  if (!lookup.isFile) return kErr_None;
+  pq::Os& os = pq::os();
+  if (os.deleteFile(path)) return kErr_None;
+  // Whether the reset works is not checked: the second deletion decides.
+  os.setFileAttributes(path, pq::kFileAttributeNormal);
+  if (os.deleteFile(path)) return kErr_None;
+  return busyResult(path, busyCode);
+}
+
+void showIfAsked(TResult result, const std::string& path, ShowError show) {
+  if (result != kErr_None && show == ShowError::Yes) showInstallError(result, path);
+}
+
+} // namespace
+
+bool fileExists(const std::string& path) {
+  return lookUp(path).isFile;
+}
+
+TResult myDeleteFile_WaitUntilNotBusy(const std::string& path, ShowError show, int32_t attempts) {
+  // The holder of a busy file usually lets go within a few thousand tries; the attempts
+  // follow each other without a pause, so the count alone bounds the wait.
+  TResult result = kErr_Unspecified;
+  LogOperation trace("myDeleteFile_WaitUntilNotBusy", path, &result);
+  while (attempts > 0 && result != kErr_None) {
+    result = removalAttempt(path, BusyCode::SaverAware);
+    --attempts;
+  }
+  showIfAsked(result, path, show);
+  return result;
+}
+
+TResult myDeleteFile(const std::string& path, ShowError show) {
+  TResult result = kErr_None;
+  LogOperation trace("myDeleteFile", path, &result);
+  result = removalAttempt(path, BusyCode::General);
+  showIfAsked(result, path, show);
+  return result;
+}
+
+TResult deleteQuietly(const std::string& path, ShowError show) {
+  TResult result = kErr_None;
+  LogOperation trace("deleteQuietly", path, &result);
+  result = removalAttempt(path, BusyCode::General);
+  showIfAsked(result, path, show);
+  return result;
+}

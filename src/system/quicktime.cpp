@@ -1,0 +1,86 @@
+#include "system/quicktime.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "errors/logFile.h"
+#include "errors/messages.h"
+#include "platform/os.h"
+#include "platform/win_path.h"
+#include "system/file_removal.h"
+
+namespace {
+
+// The size of the buffer the System directory is asked with, as at start-up.
+constexpr uint32_t kDirectoryBufferChars = 301;
+
+// QuickTime 3 and later install "QuickTime.qts"; QuickTime 2 left only "QTim32.dll".
+constexpr int32_t kQuickTime3Level = 3;
+constexpr int32_t kQuickTime2Level = 2;
+constexpr int32_t kNoQuickTimeLevel = 0;
+
+// The System directory with its trailing backslash. The installer's run state keeps the
+// same path; it is worked out here again so that this module does not depend on it.
+std::string systemDirectoryPath() {
+  return pq::includeTrailingBackslash(pq::os().systemDirectory(kDirectoryBufferChars));
+}
+
+int32_t installedQuickTimeLevel() {
+  const std::string pathSYS = systemDirectoryPath();
+  if (fileExists(pathSYS + "QuickTime.qts")) return kQuickTime3Level;
+  if (fileExists(pathSYS + "QTim32.dll")) return kQuickTime2Level;
+  return kNoQuickTimeLevel;
+}
+
+int32_t littleEndianInt32(const uint8_t* bytes) {
+  uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                   static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  return static_cast<int32_t>(value);
+}
+
+// The error number of the call that just failed; a backend that fails without one still
+// gives a number the user can be shown.
+TResult lastErrorOr(TResult fallback) {
+  TResult error = static_cast<TResult>(pq::os().lastError());
+  return error > 0 ? error : fallback;
+}
+
+int32_t readLevel(const std::string& dataFilePath) {
+  // Other programs may hold the data file open meanwhile, for reading or for writing.
+  std::unique_ptr<pq::OsFile> file =
+      pq::os().openFile(dataFilePath, pq::FileAccess::Read, pq::FileShare::ReadWrite, pq::FileCreation::OpenExisting);
+  if (!file) {
+    showInstallError(lastErrorOr(pq::kWinErrorFileNotFound), dataFilePath);
+    return 0;
+  }
+  uint8_t header[kDataFileHeaderSize] = {};
+  uint32_t bytesRead = 0;
+  if (!file->read(header, kDataFileHeaderSize, &bytesRead)) {
+    showInstallError(lastErrorOr(kIoErr_ReadBeyondEnd), dataFilePath);
+    return 0;
+  }
+  if (bytesRead < static_cast<uint32_t>(kDataFileHeaderSize)) {
+    showInstallError(kIoErr_ReadBeyondEnd, dataFilePath);
+    return 0;
+  }
+  // The file is only read, so a failing close loses nothing.
+  file->close();
+  return littleEndianInt32(header + kDataFileLevelOffset);
+}
+
+} // namespace
+
+int32_t readRequiredQuickTimeLevel(const std::string& dataFilePath) {
+  int32_t level = 0;
+  LogOperation trace("readRequiredQuickTimeLevel", dataFilePath, &level);
+  level = readLevel(dataFilePath);
+  return level;
+}
+
+TResult checkQuickTime(int32_t level) {
+  TResult result = kErr_None;
+  LogOperation trace("checkQuickTime", std::to_string(level), &result);
+  result = level > installedQuickTimeLevel() ? kErr_QuickTimeRequired : kErr_None;
+  return result;
+}

@@ -1,0 +1,93 @@
+#include "system/saver_activation.h"
+
+#include <cstdint>
+
+#include "errors/logFile.h"
+#include "platform/os.h"
+
+const char* const kReg_SystemIni = "system.ini";
+const char* const kReg_Boot = "boot";
+const char* const kReg_SCRNSAVEEXE = "SCRNSAVE.EXE";
+const char* const kDisplayPropertiesTitle = "Display Properties";
+// Page 1 of the Display control panel is its Screen Saver page.
+const char* const kDisplayControlPanelCommand = "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1";
+
+namespace {
+
+// MAX_PATH: no short path is longer.
+constexpr uint32_t kShortPathBufferChars = 260;
+// The profile value is read into a buffer of this size and cut there; a longer value cannot
+// equal any path we compare it with.
+constexpr uint32_t kProfileValueBufferChars = 2048;
+// SPIF_SENDWININICHANGE alone: announce the change, but leave the switch's own profile
+// setting as it is.
+constexpr uint32_t kSpiFlagsAnnounceOnly = 2;
+// The dialog's Cancel button (IDCANCEL).
+constexpr int kCancelButtonId = 2;
+// The control panel starts in another process and the installer closes its own window as
+// soon as the panel's window is there; the count bounds the wait when it never appears.
+constexpr int kControlPanelLookups = 1000;
+// ERROR_WRITE_FAULT, for a profile write that fails without telling why: the caller must
+// see a failure, never 0.
+constexpr TResult kProfileWriteFailedFallback = 29;
+
+} // namespace
+
+namespace {
+
+TResult activate(const std::string& saverPath) {
+  pq::Os& os = pq::os();
+  std::string sShortName = os.shortPathName(saverPath, kShortPathBufferChars);
+  if (sShortName.empty()) return kErr_FileNotFound;
+  logLine("sShortName " + sShortName);
+  if (!os.writePrivateProfileString(kReg_Boot, kReg_SCRNSAVEEXE, sShortName, kReg_SystemIni)) {
+    // Switching savers on now would activate whatever the profile still names.
+    TResult error = static_cast<TResult>(os.lastError());
+    return error > 0 ? error : kProfileWriteFailedFallback;
+  }
+  if (!os.setScreenSaveActive(true, kSpiFlagsAnnounceOnly)) return kErr_CannotActivate;
+  return kErr_None;
+}
+
+} // namespace
+
+TResult makeActiveSaver(const std::string& saverPath) {
+  TResult result = kErr_None;
+  LogOperation trace("makeActiveSaver", saverPath, &result);
+  result = activate(saverPath);
+  return result;
+}
+
+void deactivateSaver(const std::string& saverPath) {
+  LogOperation trace("deactivateSaver", saverPath);
+  pq::Os& os = pq::os();
+  std::string sShortName = os.shortPathName(saverPath, kShortPathBufferChars);
+  if (sShortName.empty()) return;
+  std::string current = os.getPrivateProfileString(kReg_Boot, kReg_SCRNSAVEEXE, "", kProfileValueBufferChars,
+                                                   kReg_SystemIni);
+  // Exact comparison on purpose: the profile holds what makeActiveSaver wrote, byte for byte.
+  if (current == saverPath || current == sShortName) {
+    os.setScreenSaveActive(false, kSpiFlagsAnnounceOnly);
+  }
+}
+
+void closeDisplayControlPanel() {
+  LogOperation trace("closeDisplayControlPanel", "");
+  pq::Os& os = pq::os();
+  pq::WindowHandle window = os.findWindow(kDisplayPropertiesTitle);
+  if (window != 0) os.clickDialogItem(window, kCancelButtonId);
+}
+
+void openScreenSaverControlPanel() {
+  LogOperation trace("openScreenSaverControlPanel", "");
+  pq::Os& os = pq::os();
+  os.winExec(kDisplayControlPanelCommand, pq::kShowNormal);
+  for (int lookup = 0; lookup < kControlPanelLookups; ++lookup) {
+    if (os.findWindow(kDisplayPropertiesTitle) != 0) return;
+  }
+}
+
+void openPath(const std::string& path) {
+  LogOperation trace("openPath", path);
+  pq::os().shellExecute("", path, pq::kShowNormal);
+}

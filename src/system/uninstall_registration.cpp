@@ -1,0 +1,115 @@
+#include "system/uninstall_registration.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "errors/logFile.h"
+#include "platform/os.h"
+#include "platform/win_path.h"
+#include "system/file_removal.h"
+
+const char* const kReg_UninstallRoot = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+namespace {
+
+const char* const kValue_DisplayName = "DisplayName";
+const char* const kValue_UninstallString = "UninstallString";
+
+// ERROR_NO_MORE_ITEMS: the end of a subkey enumeration.
+constexpr int32_t kRegErrorNoMoreItems = 259;
+// The registry nests keys at most 512 levels deep; a deeper walk could only mean a backend
+// that reports a key as its own subkey.
+constexpr int kMaxKeyDepth = 512;
+// ERROR_INVALID_NAME, for a saver without a name.
+constexpr TResult kErrorInvalidName = 123;
+
+std::string uninstallKeyPath(const std::string& saverName) {
+  return kReg_UninstallRoot + saverName;
+}
+
+// Creates the key if needed, sets one string value and closes the key again.
+TResult writeStringValue(const std::string& keyPath, const std::string& name, const std::string& value) {
+  std::unique_ptr<pq::OsRegistryKey> key;
+  int32_t error = pq::os().regCreateKey(keyPath, &key);
+  if (error != 0) return error;
+  if (!key) return pq::kWinErrorInvalidHandle;
+  error = key->setString(name, value);
+  if (error != 0) return error;
+  return key->close();
+}
+
+std::vector<std::string> subkeyNames(pq::OsRegistryKey& key) {
+  std::vector<std::string> names;
+  uint32_t count = 0;
+  if (key.subkeyCount(&count) != 0) return names;
+  for (uint32_t index = 0; index < count; ++index) {
+    std::string name;
+    int32_t error = key.enumerateSubkey(index, &name);
+    if (error == kRegErrorNoMoreItems) break;
+    if (error == 0) names.push_back(name);
+  }
+  return names;
+}
+
+// Deletes a key and everything below it: the system refuses to delete a key that still
+// has subkeys, so they go first, last enumerated first. Failures are passed over.
+void deleteKeyTree(const std::string& keyPath, int depth) {
+  if (depth > kMaxKeyDepth) return;
+  std::vector<std::string> names;
+  {
+    std::unique_ptr<pq::OsRegistryKey> key;
+    if (pq::os().regOpenKey(keyPath, &key) == 0 && key) {
+      names = subkeyNames(*key);
+      key->close();
+    }
+  }
+  for (auto name = names.rbegin(); name != names.rend(); ++name) {
+    deleteKeyTree(keyPath + "\\" + *name, depth + 1);
+  }
+  pq::os().regDeleteKey(keyPath);
+}
+
+} // namespace
+
+TResult createUninstallKey(const std::string& saverName) {
+  TResult result = kErr_None;
+  LogOperation trace("createUninstallKey", saverName, &result);
+  // Without a name the values would land in the list's own root key.
+  if (saverName.empty()) return result = kErrorInvalidName;
+  const std::string keyPath = uninstallKeyPath(saverName);
+  result = writeStringValue(keyPath, kValue_DisplayName, saverName + " Screen Saver");
+  if (result == kErr_None) result = writeStringValue(keyPath, kValue_UninstallString, saverName + " /u");
+  return result;
+}
+
+void deleteUninstallKey(const std::string& saverName) {
+  LogOperation trace("deleteUninstallKey", saverName);
+  // A saver file named ".scr" has an empty name; the key path would then be the list of
+  // every installed program, which must never be deleted.
+  if (saverName.empty()) return;
+  const std::string keyPath = uninstallKeyPath(saverName);
+  {
+    std::unique_ptr<pq::OsRegistryKey> key;
+    if (pq::os().regOpenKey(keyPath, &key) != 0 || !key) return;
+    key->deleteValue(kValue_DisplayName);
+    key->deleteValue(kValue_UninstallString);
+    key->close();
+  }
+  deleteKeyTree(keyPath, 0);
+}
+
+void doQuietUninstall(const std::string& saverPath) {
+  LogOperation trace("doQuietUninstall", saverPath);
+  const std::string pathWithoutExtension = pq::changeFileExt(saverPath, "");
+  const std::string screenSaverName = pq::changeFileExt(pq::extractFileName(saverPath), "");
+  const std::string pathSaverDir = pathWithoutExtension + " dir";
+  const std::string pathSaverDatafile = pq::changeFileExt(saverPath, ".ssd");
+
+  // Nothing in the installer creates anything at the " dir" path; a file there goes, but a
+  // directory found there is someone else's and stays, since removal never touches one.
+  deleteQuietly(saverPath, ShowError::No);
+  deleteQuietly(pathSaverDir, ShowError::No);
+  deleteQuietly(pathSaverDatafile, ShowError::No);
+  deleteUninstallKey(screenSaverName);
+}

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/sim/sim_os.h"
+#include "system/uninstall_registration.h"
+
+namespace {
+
+const std::string kRoot = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+class UninstallRegistration : public ::testing::Test {
+protected:
+  UninstallRegistration()
+      : root(std::filesystem::temp_directory_path() /
+             ("pq_uninstall_registration_" + std::to_string(::getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+        sim(root), scope(sim) {
+    // Another program's entry, which nothing here may touch.
+    sim.putRegistryValue(kRoot + "Other", "DisplayName", "Other Program");
+  }
+  ~UninstallRegistration() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+  }
+
+  void expectOtherProgramUntouched() const {
+    EXPECT_EQ(sim.registryValue(kRoot + "Other", "DisplayName"), "Other Program");
+  }
+
+  std::vector<std::string> callsNamed(const std::string& call) const {
+    std::vector<std::string> lines;
+    for (const std::string& line : sim.callLog) {
+      if (line.rfind(call + " ", 0) == 0) lines.push_back(line.substr(call.size() + 1));
+    }
+    return lines;
+  }
+
+  std::filesystem::path root;
+  pq::SimOs sim;
+  pq::ScopedSimOs scope;
+};
+
+TEST_F(UninstallRegistration, RootIsTheSystemsListOfInstalledSoftware) {
+  EXPECT_EQ(std::string(kReg_UninstallRoot), kRoot);
+}
+
+TEST_F(UninstallRegistration, CreateWritesDisplayNameAndUninstallString) {
+  EXPECT_EQ(createUninstallKey("x"), 0);
+  EXPECT_EQ(sim.registryValue(kRoot + "x", "DisplayName"), "x Screen Saver");
+  EXPECT_EQ(sim.registryValue(kRoot + "x", "UninstallString"), "x /u");
+  expectOtherProgramUntouched();
+}
+
+TEST_F(UninstallRegistration, CreateOverwritesEarlierValues) {
+  sim.putRegistryValue(kRoot + "x", "DisplayName", "stale");
+  EXPECT_EQ(createUninstallKey("x"), 0);
+  EXPECT_EQ(sim.registryValue(kRoot + "x", "DisplayName"), "x Screen Saver");
+}
+
+TEST_F(UninstallRegistration, CreateReportsAKeyThatCannotBeCreated) {
+  sim.failCall("regCreateKey", pq::kWinErrorAccessDenied);
+  EXPECT_EQ(createUninstallKey("x"), static_cast<TResult>(pq::kWinErrorAccessDenied));
+  EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(UninstallRegistration, CreateStopsAtTheFirstValueThatCannotBeSet) {
+  sim.failCall("setString", pq::kWinErrorAccessDenied, "", 1, 1);
+  EXPECT_EQ(createUninstallKey("x"), static_cast<TResult>(pq::kWinErrorAccessDenied));
+  EXPECT_EQ(sim.registryValue(kRoot + "x", "DisplayName"), "x Screen Saver");
+  EXPECT_EQ(sim.registryValue(kRoot + "x", "UninstallString"), std::nullopt);
+}
+
+TEST_F(UninstallRegistration, DeleteRemovesTheKeyWithAddedValuesAndSubkeys) {
+  ASSERT_EQ(createUninstallKey("x"), 0);
+  sim.putRegistryValue(kRoot + "x", "InstallLocation", "C:\\WINDOWS");
+  sim.putRegistryValue(kRoot + "x\\A", "v", "1");
+  sim.putRegistryValue(kRoot + "x\\B\\Deep", "v", "2");
+  sim.callLog.clear();
+  deleteUninstallKey("x");
+  EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));
+  expectOtherProgramUntouched();
+  // The system deletes only keys without subkeys, so each key's subkeys go first, the last
+  // enumerated first.
+  const std::vector<std::string> deleted = callsNamed("regDeleteKey");
+  ASSERT_EQ(deleted.size(), 4u);
+  EXPECT_EQ(deleted[0], kRoot + "x\\B\\Deep");
+  EXPECT_EQ(deleted[1], kRoot + "x\\B");
+  EXPECT_EQ(deleted[2], kRoot + "x\\A");
+  EXPECT_EQ(deleted[3], kRoot + "x");
+}
+
+TEST_F(UninstallRegistration, DeleteOfAMissingKeyDoesNothing) {
+  sim.callLog.clear();
+  deleteUninstallKey("Missing");
+  EXPECT_TRUE(callsNamed("regDeleteKey").empty());
+  EXPECT_TRUE(sim.errorDialogs.empty());
+  expectOtherProgramUntouched();
+}
+
+// A saver file named ".scr" has an empty name; the key path would be the whole list.
+TEST_F(UninstallRegistration, AnEmptyNameNeverReachesTheListItself) {
+  const std::string list = kRoot.substr(0, kRoot.size() - 1);
+  EXPECT_NE(createUninstallKey(""), 0);
+  EXPECT_EQ(sim.registryValue(list, "DisplayName"), std::nullopt);
+  deleteUninstallKey("");
+  doQuietUninstall("C:\\WINDOWS\\.scr");
+  EXPECT_TRUE(sim.registryKeyExists(list));
+  expectOtherProgramUntouched();
+}
+
+TEST_F(UninstallRegistration, ADottedSaverNameKeepsAllButItsLastExtension) {
+  ASSERT_EQ(createUninstallKey("a"), 0);
+  ASSERT_EQ(createUninstallKey("a.b"), 0);
+  doQuietUninstall("C:\\WINDOWS\\a.b.scr");
+  EXPECT_FALSE(sim.registryKeyExists(kRoot + "a.b"));
+  EXPECT_TRUE(sim.registryKeyExists(kRoot + "a"));
+}
+
+TEST_F(UninstallRegistration, RollbackRemovesTheSaverItsDirPathItsDataFileAndItsKey) {
+  sim.putFile("C:\\WINDOWS\\x.scr", "saver");
+  sim.putFile("C:\\WINDOWS\\x dir", "stray file");
+  sim.putFile("C:\\WINDOWS\\x.ssd", "data");
+  sim.putFile("C:\\WINDOWS\\impborl.dll", "library");
+  sim.putFile("C:\\WINDOWS\\x.dat", "support library");
+  ASSERT_EQ(createUninstallKey("x"), 0);
+  doQuietUninstall("C:\\WINDOWS\\x.scr");
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.scr"));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x dir"));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.ssd"));
+  EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x.dat"));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+  expectOtherProgramUntouched();
+}
+
+TEST_F(UninstallRegistration, RollbackLeavesADirectoryAtTheDirPathAlone) {
+  sim.putFile("C:\\WINDOWS\\x dir\\notes.txt", "someone else's");
+  doQuietUninstall("C:\\WINDOWS\\x.scr");
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x dir\\notes.txt"));
+}
+
+TEST_F(UninstallRegistration, RollbackWithNothingInPlaceStillRemovesTheKey) {
+  ASSERT_EQ(createUninstallKey("x"), 0);
+  const auto before = sim.snapshot();
+  doQuietUninstall("C:\\WINDOWS\\x.scr");
+  EXPECT_EQ(sim.snapshot(), before);
+  EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(UninstallRegistration, RollbackPassesOverABusySaverSilently) {
+  sim.putFile("C:\\WINDOWS\\x.scr", "saver");
+  sim.putFile("C:\\WINDOWS\\x.ssd", "data");
+  sim.lockFile("C:\\WINDOWS\\x.scr");
+  ASSERT_EQ(createUninstallKey("x"), 0);
+  doQuietUninstall("C:\\WINDOWS\\x.scr");
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x.scr"));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.ssd"));
+  EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+} // namespace
