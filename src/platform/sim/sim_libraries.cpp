@@ -5,10 +5,8 @@
 #include "compression/implode.h"
 #include "platform/sim/sim_state.h"
 
-// TEMPORARY: the codec's encoder and decoder are still being written. Until they are on main
-// these weak stand-ins answer every call with PQ_CMP_ABORT; the real definitions replace them
-// at link time. Remove both once compression/ defines them.
-extern "C" __attribute__((weak)) uint32_t pq_explode(PqReadFn, PqWriteFn, char*, void*) { return PQ_CMP_ABORT; }
+// TEMPORARY: the codec's encoder is still being written. Until it is on main this weak
+// stand-in answers every call with PQ_CMP_ABORT. Remove it once compression/ defines it.
 extern "C" __attribute__((weak)) uint32_t pq_implode(PqReadFn, PqWriteFn, char*, void*, uint32_t*, uint32_t*) {
   return PQ_CMP_ABORT;
 }
