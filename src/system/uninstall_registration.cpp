@@ -47,7 +47,8 @@ std::vector<std::string> subkeyNames(pq::OsRegistryKey& key) {
     std::string name;
     int32_t error = key.enumerateSubkey(index, &name);
     if (error == kRegErrorNoMoreItems) break;
-    if (error == 0) names.push_back(name);
+    // An empty name would make the subkey's path that of the key itself.
+    if (error == 0 && !name.empty()) names.push_back(name);
   }
   return names;
 }

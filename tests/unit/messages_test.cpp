@@ -129,10 +129,4 @@ TEST_F(Messages, SystemErrorWithoutSystemTextHasAnEmptyTail) {
   EXPECT_EQ(systemErrorMessage(-35, "Nothing to add."), "System Error: Nothing to add.\r\n\r\n");
 }
 
-TEST_F(Messages, ErrorDialogShowsTheTextWhole) {
-  const std::string longText(5000, 'x');
-  showErrorDialog(longText);
-  EXPECT_EQ(onlyDialog(), longText);
-}
-
 } // namespace
