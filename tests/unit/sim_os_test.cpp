@@ -2,6 +2,8 @@
 // locks, failure injection, 8.3 aliases, scripted dialogs and the snapshot.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/sim/sim_os.h"
@@ -11,15 +13,20 @@ namespace {
 
 class SimOsTest : public ::testing::Test {
 protected:
+  // One folder per test and per process: other worktrees may run the same tests at once.
   static std::filesystem::path freshRoot() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path root =
-        std::filesystem::temp_directory_path() / "pq_sim_os_test" / (std::string(info->test_suite_name()) + "." + info->name());
+    std::filesystem::path root = std::filesystem::temp_directory_path() /
+                                 ("pq_sim_os_test_" + std::to_string(::getpid())) /
+                                 (std::string(info->test_suite_name()) + "." + info->name());
     std::filesystem::remove_all(root);
     return root;
   }
 
-  SimOs sim{freshRoot()};
+  void TearDown() override { std::filesystem::remove_all(root.parent_path()); }
+
+  std::filesystem::path root = freshRoot();
+  SimOs sim{root};
 };
 
 TEST_F(SimOsTest, StartsWithTheWindowsAndSystemFolders) {
@@ -235,6 +242,99 @@ TEST_F(SimOsTest, LibraryResolvesTheCodecUnlessAnExportIsOmitted) {
   sim.failLibraryLoads(kWinErrorBadExeFormat);
   EXPECT_EQ(sim.loadLibrary("C:\\WINDOWS\\impborl.dll"), nullptr);
   EXPECT_EQ(sim.lastError(), kWinErrorBadExeFormat);
+}
+
+TEST_F(SimOsTest, ProfileWithoutAFolderLivesInTheWindowsDirectory) {
+  EXPECT_TRUE(sim.writePrivateProfileString("boot", "SCRNSAVE.EXE", "C:\\WINDOWS\\LONGSA~1.SCR", "system.ini"));
+  EXPECT_EQ(sim.fileContents("C:\\WINDOWS\\SYSTEM.INI"), "[boot]\r\nSCRNSAVE.EXE=C:\\WINDOWS\\LONGSA~1.SCR\r\n");
+  EXPECT_EQ(sim.profileValue("system.ini", "BOOT", "scrnsave.exe"), "C:\\WINDOWS\\LONGSA~1.SCR");
+  EXPECT_EQ(sim.profileValue("system.ini", "boot", "shell"), std::nullopt);
+}
+
+TEST_F(SimOsTest, ProfileReplacesInPlaceAndAddsKeysAtTheEndOfTheirSection) {
+  sim.putFile("C:\\WINDOWS\\system.ini", "[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=old.scr\r\n\r\n[386Enh]\r\nwoafont=dosapp.fon\r\n");
+  EXPECT_TRUE(sim.writePrivateProfileString("Boot", "scrnsave.exe", "new.scr", "system.ini"));
+  EXPECT_TRUE(sim.writePrivateProfileString("boot", "language", "enu", "system.ini"));
+  EXPECT_EQ(sim.fileContents("C:\\WINDOWS\\system.ini"),
+            "[boot]\r\nshell=Explorer.exe\r\nscrnsave.exe=new.scr\r\nlanguage=enu\r\n\r\n[386Enh]\r\nwoafont=dosapp.fon\r\n");
+  EXPECT_EQ(sim.getPrivateProfileString("386enh", "WOAFONT", "", 2048, "system.ini"), "dosapp.fon");
+}
+
+TEST_F(SimOsTest, ProfileWriteOfALockedFileFails) {
+  sim.putFile("C:\\WINDOWS\\system.ini", "[boot]\r\n");
+  sim.lockFile("C:\\WINDOWS\\system.ini");
+  EXPECT_FALSE(sim.writePrivateProfileString("boot", "SCRNSAVE.EXE", "x", "system.ini"));
+  EXPECT_EQ(sim.lastError(), kWinErrorSharingViolation);
+  EXPECT_EQ(sim.fileContents("C:\\WINDOWS\\system.ini"), "[boot]\r\n");
+}
+
+TEST_F(SimOsTest, RegistryArrangedByTheTestIsSeenThroughTheSeam) {
+  sim.putRegistryValue("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset", "DisplayName", "Sunset Screen Saver");
+  sim.putRegistryKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset\\Extra");
+  std::unique_ptr<OsRegistryKey> key;
+  ASSERT_EQ(sim.regOpenKey("software\\microsoft\\windows\\currentversion\\uninstall\\SUNSET", &key), 0);
+  std::string value;
+  EXPECT_EQ(key->getString("DISPLAYNAME", &value), 0);
+  EXPECT_EQ(value, "Sunset Screen Saver");
+  EXPECT_EQ(sim.registrySubkeys("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"),
+            std::vector<std::string>{"Extra"});
+}
+
+TEST_F(SimOsTest, RegistryKeyDeletedWhileOpenReportsItself) {
+  std::unique_ptr<OsRegistryKey> key;
+  ASSERT_EQ(sim.regCreateKey("SOFTWARE\\Gone", &key), 0);
+  ASSERT_EQ(sim.regDeleteKey("SOFTWARE\\Gone"), 0);
+  EXPECT_EQ(key->setString("DisplayName", "x"), 1018); // ERROR_KEY_DELETED
+  EXPECT_FALSE(sim.registryKeyExists("SOFTWARE\\Gone"));
+}
+
+TEST_F(SimOsTest, SystemMessagesHaveTheWindowsTexts) {
+  EXPECT_EQ(sim.systemMessage(2, 256), "The system cannot find the file specified.\r\n");
+  EXPECT_EQ(sim.systemMessage(5, 256), "Access is denied.\r\n");
+  EXPECT_EQ(sim.systemMessage(32, 256),
+            "The process cannot access the file because it is being used by another process.\r\n");
+  EXPECT_EQ(sim.systemMessage(112, 256), "There is not enough space on the disk.\r\n");
+  EXPECT_EQ(sim.systemMessage(193, 256), "%1 is not a valid Win32 application.\r\n");
+  EXPECT_EQ(sim.systemMessage(5, 7), "Access");
+  EXPECT_EQ(sim.systemMessage(99999, 256), "");
+  EXPECT_EQ(sim.systemMessage(static_cast<uint32_t>(-32), 256), "");
+  EXPECT_EQ(sim.systemMessage(0x80070002u, 256), "");
+}
+
+TEST_F(SimOsTest, ScreenSaveSwitchRecordsEveryCallAndCanRefuse) {
+  EXPECT_TRUE(sim.setScreenSaveActive(true, 2));
+  EXPECT_TRUE(sim.screenSaveActive());
+  sim.refuseScreenSaveActive(true);
+  EXPECT_FALSE(sim.setScreenSaveActive(false, 2));
+  EXPECT_TRUE(sim.screenSaveActive()) << "a refused switch changes nothing";
+  ASSERT_EQ(sim.spiCalls.size(), 2u);
+  EXPECT_FALSE(sim.spiCalls[1].active);
+  EXPECT_EQ(sim.spiCalls[1].flags, 2u);
+}
+
+TEST_F(SimOsTest, PathsDropTrailingDotsAndBlanksAndFollowDotDot) {
+  sim.putFile("C:\\WINDOWS\\x.scr", "x");
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x.scr. "));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\SYSTEM32\\..\\.\\x.scr"));
+  EXPECT_FALSE(sim.fileExistsAt("D:\\WINDOWS\\x.scr"));
+  EXPECT_FALSE(sim.fileExistsAt("WINDOWS\\x.scr"));
+}
+
+TEST_F(SimOsTest, CreateAlwaysOverAnExistingFileSaysSoInTheLastError) {
+  sim.putFile("C:\\a.bin", "old");
+  auto file = sim.openFile("C:\\A.BIN", FileAccess::Write, FileShare::None, FileCreation::CreateAlways);
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(sim.lastError(), 183u); // ERROR_ALREADY_EXISTS
+  file.reset();
+  EXPECT_EQ(sim.fileContents("C:\\a.bin"), "");
+  EXPECT_EQ(sim.openFile("C:\\bad|name.bin", FileAccess::Write, FileShare::None, FileCreation::CreateAlways), nullptr);
+  EXPECT_EQ(sim.lastError(), 123u); // ERROR_INVALID_NAME
+}
+
+TEST_F(SimOsTest, TenthAliasShortensItsBase) {
+  for (int i = 0; i < 10; ++i) sim.putFile("C:\\Many\\Long Name " + std::to_string(i) + ".txt", "x");
+  EXPECT_EQ(sim.shortPathName("C:\\Many\\Long Name 0.txt", 260), "C:\\Many\\LONGNA~1.TXT");
+  EXPECT_EQ(sim.shortPathName("C:\\Many\\Long Name 9.txt", 260), "C:\\Many\\LONGN~10.TXT");
 }
 
 TEST_F(SimOsTest, SnapshotListsFilesOnlyAsWindowsPaths) {
