@@ -5,12 +5,6 @@
 #include "compression/implode.h"
 #include "platform/sim/sim_state.h"
 
-// TEMPORARY: the codec's encoder is still being written. Until it is on main this weak
-// stand-in answers every call with PQ_CMP_ABORT. Remove it once compression/ defines it.
-extern "C" __attribute__((weak)) uint32_t pq_implode(PqReadFn, PqWriteFn, char*, void*, uint32_t*, uint32_t*) {
-  return PQ_CMP_ABORT;
-}
-
 namespace pq {
 
 namespace {
