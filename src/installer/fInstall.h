@@ -39,6 +39,13 @@ void resetRunState();
 // Entry i's name as an ordinary string.
 std::string entryNameAt(int index);
 
+// Start-up: the installer's paths (pathInstaller through `installerPath`, pathInstallerDir,
+// pathWindows, pathTempFile, pathSYS), then the temporary copy and its directory table.
+// openInstallerArchive returns 0, -31 when the table cannot be read whole (or names an entry
+// unsafely), a removal code, or a system error number; it has shown the failure.
+void initInstallerPaths(std::string& installerPath);
+TResult openInstallerArchive(const std::string& installerPath);
+
 // ---- Window controls ----------------------------------------------------------------------
 enum class ControlId {
   Form, Panel1, Panel2, labStatus, butInstall, Remove, Done, Bevel1, statusLabel,

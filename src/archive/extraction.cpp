@@ -1,0 +1,191 @@
+// Extraction of entries 1 to 5 from the temporary copy of the installer: each entry's stored
+// bytes are read whole into memory and written out as they are, or expanded through the
+// compression library, at a destination chosen by the entry's kind and the install mode.
+#include <memory>
+#include <new>
+
+#include "compression/compressor.h"
+#include "errors/logFile.h"
+#include "errors/messages.h"
+#include "installer/fInstall.h"
+#include "platform/win_path.h"
+#include "system/file_removal.h"
+
+namespace {
+
+// What one entry's transfer came to, and whether its failure has already been shown.
+struct EntryOutcome {
+  TResult code = 0;
+  bool shown = false;
+};
+
+// A file-system failure: its error number, shown at once with the destination.
+EntryOutcome fileSystemFailure(const std::string& destination) {
+  const TResult code = static_cast<TResult>(pq::os().lastError());
+  showInstallError(code, destination);
+  return EntryOutcome{code, true};
+}
+
+// Libraries always go to the Windows directory under a ".dll" name; the other kinds follow
+// the mode. A kind the format does not define has no destination at all.
+std::string destinationFor(const TInstallFileInfo& fileInfo) {
+  const std::string name = entryName(fileInfo);
+  switch (fileInfo.fileType) {
+  case kFileType_Plain:
+  case kFileType_Main:
+  case kFileType_Data:
+    return (isScreenSaver == 1 ? pathWindows : pathInstallerDir) + name;
+  case kFileType_Library:
+    return pathWindows + pq::changeFileExt(name, ".dll");
+  default:
+    return std::string();
+  }
+}
+
+EntryOutcome expandEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, uint8_t* buffer,
+                         uint32_t sizeToExtract, const std::string& destination, bool* destinationCreated) {
+  std::unique_ptr<TCompressor> compressor(new (std::nothrow) TCompressor());
+  if (!compressor) return EntryOutcome{kErr_NoCompressor};
+  logLine("unZipping file");
+
+  uint32_t bytesRead = 0;
+  if (!source.read(buffer, sizeToExtract, &bytesRead)) return fileSystemFailure(destination);
+  if (bytesRead < sizeToExtract) return EntryOutcome{kErr_ShortTransfer};
+
+  // The library reports its own failures; the file it leaves behind is what gets judged.
+  compressor->expandToFile(destination, buffer, bytesRead);
+  compressor.reset();
+
+  pq::FoundFile found;
+  if (!pq::os().findFirstFile(destination, &found)) return EntryOutcome{kErr_FileNotFound};
+  *destinationCreated = true;
+  if (fileInfo.unzippedSize < 0 || found.size != static_cast<uint64_t>(fileInfo.unzippedSize)) {
+    logLine("Error: unzippedSize = " + std::to_string(fileInfo.unzippedSize) +
+            ", TSR.size = " + std::to_string(found.size));
+    return EntryOutcome{kErr_SizeMismatch};
+  }
+  return EntryOutcome{};
+}
+
+EntryOutcome writeStoredEntry(pq::OsFile& source, uint8_t* buffer, uint32_t sizeToExtract,
+                              const std::string& destination, bool* destinationCreated) {
+  logLine("extracting non-compressed file");
+  uint32_t bytesRead = 0;
+  if (!source.read(buffer, sizeToExtract, &bytesRead)) return fileSystemFailure(destination);
+  // Nothing has been created yet when the copy comes up short.
+  if (bytesRead < sizeToExtract) return EntryOutcome{kErr_ShortTransfer};
+
+  std::unique_ptr<pq::OsFile> file =
+      pq::os().openFile(destination, pq::FileAccess::Write, pq::FileShare::None, pq::FileCreation::CreateAlways);
+  if (!file) return fileSystemFailure(destination);
+  *destinationCreated = true;
+
+  uint32_t bytesWritten = 0;
+  if (!file->write(buffer, bytesRead, &bytesWritten)) return fileSystemFailure(destination);
+  if (!file->close()) return fileSystemFailure(destination);
+  if (bytesWritten != bytesRead) return EntryOutcome{kErr_ShortTransfer};
+  return EntryOutcome{};
+}
+
+// Reads the entry's stored bytes and puts the file in place.
+EntryOutcome transferEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, const std::string& destination,
+                           bool* destinationCreated) {
+  const int32_t sizeToExtract = storedSize(fileInfo);
+  if (sizeToExtract <= 0) return EntryOutcome{kErr_NoBuffer};
+
+  // A claimed size is checked against the copy before any memory is set aside for it, so a
+  // damaged or hostile table can never make the installer allocate more than the file holds.
+  uint64_t copySize = 0;
+  if (!source.size(&copySize)) return fileSystemFailure(destination);
+  if (fileInfo.startOffset < 0 ||
+      static_cast<uint64_t>(fileInfo.startOffset) + static_cast<uint64_t>(sizeToExtract) > copySize) {
+    return EntryOutcome{kErr_ShortTransfer};
+  }
+
+  std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(sizeToExtract)]);
+  if (!buffer) return EntryOutcome{kErr_NoBuffer};
+
+  const uint32_t size = static_cast<uint32_t>(sizeToExtract);
+  if (fileInfo.isZipped != 0) return expandEntry(source, fileInfo, buffer.get(), size, destination, destinationCreated);
+  return writeStoredEntry(source, buffer.get(), size, destination, destinationCreated);
+}
+
+} // namespace
+
+TResult TForm1::installFiles(const std::string& path) {
+  TResult result = 0;
+  LogOperation trace("installFiles", path, &result);
+
+  std::unique_ptr<pq::OsFile> source =
+      pq::os().openFile(path, pq::FileAccess::Read, pq::FileShare::Read, pq::FileCreation::OpenExisting);
+  if (!source) {
+    result = static_cast<TResult>(pq::os().lastError());
+    showInstallError(result, path);
+    logLine("inside installFiles");
+    logLine("TFileStream.Create failed.");
+    return result;
+  }
+
+  // The first failing entry ends the loop; the entries before it stay installed.
+  for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry && result == 0; ++index) {
+    result = extractFile(*source, index);
+  }
+  return result;
+}
+
+TResult TForm1::extractFile(pq::OsFile& source, int index) {
+  const TInstallFileInfo fileInfo = installerDirectory.entries[index];
+  const std::string destination = destinationFor(fileInfo);
+  TResult result = 0;
+  LogOperation trace("extractFile", std::to_string(index), &result);
+
+  // A negative offset cannot be positioned to; the range check below fails it with -30.
+  if (fileInfo.startOffset >= 0 && !source.seek(fileInfo.startOffset)) {
+    result = fileSystemFailure(destination).code;
+    return result;
+  }
+  logLine("working on... " + std::to_string(index) + " " + entryName(fileInfo));
+  logLine("seeking to... " + std::to_string(fileInfo.startOffset));
+
+  // The bar shows the entry being worked on, so after a failure it shows the failing one.
+  setProgressPosition(index);
+  setCaption(statusLabel, destination);
+  pq::os().processMessages();
+
+  // An undefined kind must not be written anywhere, nor its empty destination cleared.
+  if (destination.empty()) {
+    showInstallError(kErr_InstallerCorrupted, pathInstaller);
+    result = kErr_InstallerCorrupted;
+    return result;
+  }
+  logLine("begin extracting " + destination);
+
+  // A library in use by another program is left alone without a word; every other old file
+  // gets the patient removal that reports a file which stays busy. The comparison is
+  // case-sensitive on purpose: a main file ending in ".DLL" takes the patient route.
+  EntryOutcome outcome;
+  bool destinationCreated = false;
+  if (pq::extractFileExt(destination) == ".dll") {
+    outcome.code = myDeleteFile(destination, ShowError::No);
+  } else {
+    outcome.code = myDeleteFile_WaitUntilNotBusy(destination, ShowError::Yes, kBusyFileAttempts);
+    outcome.shown = true;
+  }
+  if (outcome.code == 0) {
+    logLine(destination + " deleted");
+    outcome = transferEntry(source, fileInfo, destination, &destinationCreated);
+  }
+
+  // A busy old file stays and extraction goes on; a busy saver stops it, already reported.
+  if (outcome.code == kErr_FileBusy) outcome.code = 0;
+  if (outcome.code != 0 && outcome.code != kErr_SaverBusy && !outcome.shown) {
+    showInstallError(outcome.code, destination);
+  }
+
+  // A file that was created and then failed is never left under the real name: a truncated
+  // library or saver would otherwise pass for an installed one.
+  if (outcome.code != 0 && destinationCreated) myDeleteFile(destination, ShowError::No);
+
+  result = outcome.code;
+  return result;
+}

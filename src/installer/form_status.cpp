@@ -1,0 +1,72 @@
+// The window helpers of the actions: status line, progress bar, detail label, the link and
+// the cursors.
+#include "installer/fInstall.h"
+
+namespace {
+
+std::string detailTextFor(TResult code) {
+  switch (code) {
+  case kErr_QuickTimeRequired:
+    return std::string("Requires QuickTime. Please download the latest version of QuickTime, available free from ") +
+           kQuickTimeVendorHost + ", and try again.";
+  case kErr_CannotActivate:
+    return "Cannot activate screen saver.";
+  default:
+    return "File may be corrupted.";
+  }
+}
+
+} // namespace
+
+void TForm1::updateStatusBar(const std::string& text, bool step) {
+  setCaption(statusLabel, text);
+  // The action does not return to the message loop here, so the line is painted at once.
+  if (view != nullptr) view->repaintNow(*this, ControlId::statusLabel);
+  if (step && progressBar.position < progressBar.max) stepProgress();
+}
+
+void TForm1::initInstallerProgressBarInfo() {
+  setVisible(statusLabel, true);
+  setCaption(statusLabel, "Copying...");
+  setVisible(labStatus, false);
+}
+
+void TForm1::setFinalInstallerProgressBarInfo(TResult code) {
+  if (code == 0) {
+    setCaption(statusLabel, "Installation Successful.");
+    // The "Movie installed as: " caption was prepared at start-up.
+    if (isScreenSaver == 0) setVisible(labStatus, true);
+  } else {
+    setCaption(statusLabel, "Installation Failed.");
+    setCaption(labStatus, detailTextFor(code));
+    setVisible(labStatus, true);
+  }
+  setProgressPosition(0);
+}
+
+void TForm1::butDoneClick(void*) { Close(); }
+
+void TForm1::madeWithLabelClick(void*) {
+  // Default verb; nothing is reported when no browser opens.
+  pq::os().shellExecute("", kProductPageUrl, pq::kShowNormal);
+}
+
+void TForm1::madeWithLabelMouseEnter(void*) {
+  savedLinkCursor = pq::os().appCursor();
+  pq::os().setAppCursor(pq::AppCursor::HandPoint);
+  setLinkColor(pq::SystemColor::Highlight);
+}
+
+void TForm1::madeWithLabelMouseLeave(void*) {
+  setLinkColor(pq::SystemColor::WindowText);
+  pq::os().setAppCursor(savedLinkCursor);
+}
+
+// The link keeps its own saved cursor, so hovering it during an action cannot disturb the
+// restore of the cursor saved here.
+void setCursorToWaitCursor() {
+  savedCursor = pq::os().appCursor();
+  pq::os().setAppCursor(pq::AppCursor::Wait);
+}
+
+void resetCursor() { pq::os().setAppCursor(savedCursor); }

@@ -1,0 +1,154 @@
+// Start and end of a run: the installer's paths, the temporary copy and its directory table,
+// the mode with its captions, and the removal of the copy at close.
+#include <memory>
+#include <vector>
+
+#include "errors/logFile.h"
+#include "errors/messages.h"
+#include "installer/fInstall.h"
+#include "platform/win_path.h"
+#include "system/file_removal.h"
+
+namespace {
+
+// GetWindowsDirectoryA and GetSystemDirectoryA are asked with buffers of this many characters.
+constexpr uint32_t kDirectoryBufferChars = 301;
+
+std::string withTrailingBackslash(const std::string& path) {
+  if (!path.empty() && path.back() == '\\') return path;
+  return path + '\\';
+}
+
+// The window caption always drops exactly four characters, whatever the extension's length.
+std::string withoutLastFourCharacters(const std::string& name) {
+  return name.size() <= 4 ? std::string() : name.substr(0, name.size() - 4);
+}
+
+// A hostile table could name "..\..\something" and make install, uninstall or rollback write
+// or delete outside the folders they own; such an archive is as unusable as a damaged one.
+bool entryNamesAreSafe() {
+  for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
+    if (!pq::isSafeEntryName(entryNameAt(index))) return false;
+  }
+  return true;
+}
+
+TResult readDirectoryTable(const std::string& installerPath) {
+  pq::Os& os = pq::os();
+  std::unique_ptr<pq::OsFile> copy =
+      os.openFile(pathTempFile, pq::FileAccess::Read, pq::FileShare::Read, pq::FileCreation::OpenExisting);
+  if (!copy || !copy->seek(DIRECTORY_OFFSET)) {
+    const TResult code = static_cast<TResult>(os.lastError());
+    showInstallError(code, installerPath);
+    return code;
+  }
+
+  logLine("bytesToRead: " + std::to_string(kDirectoryTableSize));
+  std::vector<uint8_t> table(kDirectoryTableSize, 0);
+  uint32_t bytesRead = 0;
+  if (!copy->read(table.data(), kDirectoryTableSize, &bytesRead)) {
+    const TResult code = static_cast<TResult>(os.lastError());
+    showInstallError(code, installerPath);
+    return code;
+  }
+  logLine("bytesRead: " + std::to_string(bytesRead));
+  for (int index = 0; index < kDirectoryEntryCount; ++index) {
+    decodeEntry(table.data() + index * sizeof(TInstallFileInfo), &installerDirectory.entries[index]);
+  }
+
+  // The user is told the installer may be damaged, while the caller learns the table was short.
+  if (bytesRead < static_cast<uint32_t>(kDirectoryTableSize) || !entryNamesAreSafe()) {
+    showInstallError(kErr_InstallerCorrupted, installerPath);
+    return kErr_DirectoryShort;
+  }
+  return 0;
+}
+
+} // namespace
+
+void initInstallerPaths(std::string& installerPath) {
+  pq::Os& os = pq::os();
+  installerPath = os.executablePath();
+  pathInstallerDir = pq::extractFilePath(installerPath);
+  pathWindows = withTrailingBackslash(os.windowsDirectory(kDirectoryBufferChars));
+  pathInstallerDir = withTrailingBackslash(pathInstallerDir);
+
+  // The first free name from KWRXtemp1.dat upwards; copies left by earlier runs stay.
+  int number = 1;
+  pathTempFile = pathWindows + "KWRXtemp" + std::to_string(number) + ".dat";
+  while (fileExists(pathTempFile)) {
+    ++number;
+    pathTempFile = pathWindows + "KWRXtemp" + std::to_string(number) + ".dat";
+  }
+
+  pathSYS = withTrailingBackslash(os.systemDirectory(kDirectoryBufferChars));
+  logLine("pathSYS " + pathSYS);
+  logLine("pathWindows " + pathWindows);
+  logLine("pathInstaller " + installerPath);
+  logLine("pathTempFile " + pathTempFile);
+}
+
+TResult openInstallerArchive(const std::string& installerPath) {
+  TResult result = 0;
+  LogOperation trace("openInstallerArchive", installerPath, &result);
+  logLine("pathInstaller: " + installerPath);
+
+  result = myDeleteFile_WaitUntilNotBusy(pathTempFile, ShowError::Yes, kBusyFileAttempts);
+  if (result != 0) return result;
+
+  if (!pq::os().copyFile(installerPath, pathTempFile, false)) {
+    result = static_cast<TResult>(pq::os().lastError());
+    showSystemError(result, "Problem copying " + installerPath + " to " + pathTempFile + ". ");
+    return result;
+  }
+
+  result = readDirectoryTable(installerPath);
+  return result;
+}
+
+void TForm1::FormCreate(void*) {
+  LogOperation trace("FormCreate", "");
+  isBusy = 0;
+  initInstallerPaths(pathInstaller);
+  logOpen(pq::changeFileExt(pathTempFile, ".log"));
+
+  const TResult result = openInstallerArchive(pathInstaller);
+  if (result != 0) {
+    // Only Done is left; the window keeps its laid-out captions and the mode bytes stay 0.
+    setEnabled(butInstall, false);
+    setEnabled(Remove, false);
+  } else {
+    const std::string mainFileName = entryNameAt(2);
+    logLine("mainFileName := " + mainFileName);
+    if (pq::normalizedExtension(mainFileName) == ".scr") {
+      isScreenSaver = 1;
+      completionKind = 4;
+    } else {
+      isScreenSaver = 0;
+      completionKind = 5;
+    }
+    // One step per extracted entry: extraction sets the position to the entry index.
+    setProgressMax(kLastExtractedEntry);
+    setVisible(statusLabel, false);
+
+    if (isScreenSaver == 1) {
+      setCaption(butInstall, "Install Screen Saver");
+      pathUninstall = pathWindows;
+      setCaption(form, "Screen Saver Installation: " + withoutLastFourCharacters(mainFileName));
+    } else {
+      setCaption(butInstall, "Install Movie");
+      pathUninstall = pq::extractFilePath(pathInstaller);
+      setCaption(labStatus, "Movie installed as: \r\n\t" + pathUninstall + mainFileName);
+      setCaption(form, "Movie Installation: " + withoutLastFourCharacters(mainFileName));
+    }
+  }
+
+  setVisible(labStatus, false);
+  pq::os().setAppCursor(pq::AppCursor::Default);
+}
+
+void TForm1::FormClose(void*, TCloseAction&) {
+  // One attempt: a locked copy is reported and the window closes anyway.
+  myDeleteFile(pathTempFile, ShowError::Yes);
+  logClose();
+}
