@@ -1,0 +1,298 @@
+// TCompressor against the simulated Windows: loading impborl.dll from the Windows directory,
+// every way that can fail, and expanding one buffer into a file.
+#include "compression/compressor.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "compression/implode.h"  // crc32Of
+#include "errors/messages.h"
+#include "platform/sim/sim_os.h"
+
+namespace {
+
+const char kLibraryPath[] = "C:\\WINDOWS\\impborl.dll";
+const char kDestination[] = "C:\\WINDOWS\\Sunset.scr";
+const char kLoadWarning[] =
+    "System Error: System experiencing problem using compression library. Application will attempt to "
+    "continue with compression disabled.\r\n\r\n";
+const char kExpandError[] = "Zip Error: Problem expanding file in memory.\r\n\r\n";
+
+std::filesystem::path freshRoot() {
+  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+  std::filesystem::path root = std::filesystem::temp_directory_path() /
+                               ("pq_compressor_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" +
+                                info->name());
+  std::filesystem::remove_all(root);
+  return root;
+}
+
+// A binary-mode stream with a 4096-byte dictionary that spells `text` out as literals and
+// ends with the end code: valid for any bytes, and independent of any encoder.
+std::vector<uint8_t> literalStream(const std::string& text) {
+  std::vector<uint8_t> stream = {0x00, 0x06};
+  int used = 8;
+  auto put = [&](int bit) {
+    if (used == 8) {
+      stream.push_back(0);
+      used = 0;
+    }
+    stream.back() |= static_cast<uint8_t>(bit << used++);
+  };
+  for (unsigned char byte : text) {
+    put(0);
+    for (int i = 0; i < 8; ++i) put((byte >> i) & 1);
+  }
+  put(1);                              // a copy...
+  for (int i = 0; i < 7; ++i) put(0);  // ...of the longest length code...
+  for (int i = 0; i < 8; ++i) put(1);  // ...with all extra bits set: the end code
+  return stream;
+}
+
+// Deterministic bytes with enough repetition to compress and enough variety to matter.
+std::string sampleBytes(size_t size, uint32_t seed) {
+  std::string bytes(size, '\0');
+  uint32_t state = seed;
+  for (size_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes[i] = static_cast<char>((i % 7 == 0) ? (state >> 16) : ('a' + (state >> 24) % 6));
+  }
+  return bytes;
+}
+
+class CompressorTest : public testing::Test {
+protected:
+  CompressorTest() : root(freshRoot()), sim(root), scoped(sim) { resetCompressionState(); }
+  ~CompressorTest() override { std::filesystem::remove_all(root); }
+
+  void installLibrary() { sim.putFile(kLibraryPath, "MZ our codec"); }
+
+  TResult expand(TCompressor& compressor, const std::vector<uint8_t>& stream, const std::string& path = kDestination) {
+    return compressor.expandToFile(path, stream.data(), static_cast<uint32_t>(stream.size()));
+  }
+
+  std::string destination() { return sim.fileContents(kDestination).value_or("<missing>"); }
+
+  bool calledWith(const std::string& call, const std::string& argument) {
+    return std::find(sim.callLog.begin(), sim.callLog.end(), call + " " + argument) != sim.callLog.end();
+  }
+
+  std::filesystem::path root;
+  pq::SimOs sim;
+  pq::ScopedSimOs scoped;
+};
+
+// ---- Finding and loading the library ---------------------------------------------------
+
+TEST_F(CompressorTest, WindowsDirectoryWithoutBackslashGetsOneBeforeTheLibraryName) {
+  installLibrary();
+  sim.setWindowsDirectoryReported("C:\\WINDOWS");
+  TCompressor compressor;
+  EXPECT_TRUE(compressor.loaded());
+  EXPECT_TRUE(calledWith("findFirstFile", kLibraryPath));
+  EXPECT_TRUE(calledWith("loadLibrary", kLibraryPath));
+}
+
+TEST_F(CompressorTest, WindowsDirectoryWithBackslashIsNotGivenASecondOne) {
+  installLibrary();
+  sim.setWindowsDirectoryReported("C:\\WINDOWS\\");
+  TCompressor compressor;
+  EXPECT_TRUE(compressor.loaded());
+  EXPECT_TRUE(calledWith("loadLibrary", kLibraryPath));
+  for (const std::string& line : sim.callLog) EXPECT_EQ(line.find("\\\\"), std::string::npos) << line;
+}
+
+TEST_F(CompressorTest, AbsentLibraryLeavesEveryBindingUnloadedWithoutAMessage) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    TCompressor compressor;
+    EXPECT_FALSE(compressor.loaded());
+  }
+  EXPECT_TRUE(sim.errorDialogs.empty());
+  EXPECT_EQ(sim.libraryLoads, 0);
+}
+
+TEST_F(CompressorTest, DirectoryNamedLikeTheLibraryDoesNotCountAsTheLibrary) {
+  sim.makeDirectory(kLibraryPath);
+  TCompressor compressor;
+  EXPECT_FALSE(compressor.loaded());
+  EXPECT_FALSE(calledWith("loadLibrary", kLibraryPath));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(CompressorTest, LoadFailureWarnsOncePerRunWithTheSystemText) {
+  installLibrary();
+  sim.failLibraryLoads(pq::kWinErrorBadExeFormat);
+  {
+    TCompressor first;
+    EXPECT_FALSE(first.loaded());
+  }
+  {
+    TCompressor second;
+    EXPECT_FALSE(second.loaded());
+  }
+  ASSERT_EQ(sim.errorDialogs.size(), 1u);
+  EXPECT_EQ(sim.errorDialogs[0], kLoadWarning + systemErrorText(pq::kWinErrorBadExeFormat));
+  EXPECT_FALSE(showCompressionWarning);
+
+  // A new run (as the tests reset it) warns again.
+  resetCompressionState();
+  TCompressor third;
+  EXPECT_EQ(sim.errorDialogs.size(), 2u);
+}
+
+TEST_F(CompressorTest, MissingExportUnloadsAtOnceAndSaysNothing) {
+  for (const char* name : {"_implode", "_explode", "_crc32"}) {
+    SCOPED_TRACE(name);
+    pq::SimOs local(root / name);
+    pq::ScopedSimOs localScope(local);
+    local.putFile(kLibraryPath, "MZ");
+    local.omitLibraryExport(name);
+    {
+      TCompressor compressor;
+      EXPECT_FALSE(compressor.loaded());
+      EXPECT_EQ(local.libraryLoads, 1);
+      EXPECT_EQ(local.libraryFrees, 1);
+    }
+    EXPECT_EQ(local.libraryFrees, 1);
+    EXPECT_TRUE(local.errorDialogs.empty());
+  }
+}
+
+TEST_F(CompressorTest, EachBindingLoadsAndUnloadsTheLibraryOnce) {
+  installLibrary();
+  for (int entry = 1; entry <= 3; ++entry) {
+    TCompressor compressor;
+    EXPECT_TRUE(compressor.loaded());
+    EXPECT_EQ(sim.libraryLoads, entry);
+    EXPECT_EQ(sim.libraryFrees, entry - 1);
+  }
+  EXPECT_EQ(sim.libraryFrees, 3);
+}
+
+// ---- Expanding -------------------------------------------------------------------------
+
+TEST_F(CompressorTest, ExpandsAbcAndKeepsTheStandardCrcOfTheOutput) {
+  installLibrary();
+  const std::vector<uint8_t> stream = {0x00, 0x06, 0xC2, 0x88, 0x19, 0x0B, 0xF8, 0x07};
+  ASSERT_EQ(literalStream("abc"), stream);
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, stream), kErr_None);
+  EXPECT_EQ(destination(), "abc");
+  EXPECT_EQ(compressor.crcWrittenValue(), 0x352441C2u);
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(CompressorTest, UnloadedBindingLeavesAnEmptyDestinationAndSucceeds) {
+  TCompressor compressor;
+  ASSERT_FALSE(compressor.loaded());
+  EXPECT_EQ(expand(compressor, literalStream("some text that will not be expanded")), kErr_None);
+  EXPECT_EQ(destination(), "");
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(CompressorTest, StreamOfFourBytesOrFewerLeavesAnEmptyFile) {
+  installLibrary();
+  const std::vector<uint8_t> full = literalStream(sampleBytes(1000, 7));
+  for (size_t length : {0u, 1u, 2u, 4u}) {
+    SCOPED_TRACE(length);
+    TCompressor compressor;
+    EXPECT_EQ(expand(compressor, std::vector<uint8_t>(full.begin(), full.begin() + length)), kErr_None);
+    EXPECT_EQ(destination(), "");
+  }
+  // The end code alone is a complete stream, but four bytes are too few for the library.
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, {0x00, 0x06, 0x01, 0xFF}), kErr_None);
+  EXPECT_EQ(destination(), "");
+}
+
+TEST_F(CompressorTest, TruncatedStreamLeavesWhatWasDecodedBeforeTheInputRanOut) {
+  installLibrary();
+  const std::string original = sampleBytes(20000, 11);
+  const std::vector<uint8_t> full = literalStream(original);
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, std::vector<uint8_t>(full.begin(), full.begin() + full.size() / 2)), kErr_None);
+  const std::string written = destination();
+  EXPECT_GT(written.size(), 4096u);
+  EXPECT_LT(written.size(), original.size());
+  EXPECT_EQ(written, original.substr(0, written.size()));
+}
+
+TEST_F(CompressorTest, OutputOfTwoWholeBlocksEndsWithAnEmptyWriteThatChangesNothing) {
+  installLibrary();
+  const std::string original = sampleBytes(8192, 3);
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, literalStream(original)), kErr_None);
+  EXPECT_EQ(destination(), original);
+  // Two blocks reach the file; the empty final call does not.
+  EXPECT_EQ(std::count(sim.callLog.begin(), sim.callLog.end(), std::string("write ") + kDestination), 2);
+  EXPECT_EQ(compressor.crcWrittenValue(),
+            pq::crc32Of(reinterpret_cast<const uint8_t*>(original.data()), original.size()));
+}
+
+TEST_F(CompressorTest, LargeOutputIsWrittenWholeWithItsCrc) {
+  installLibrary();
+  const std::string original = sampleBytes(300001, 5);
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, literalStream(original)), kErr_None);
+  EXPECT_EQ(destination(), original);
+  EXPECT_EQ(compressor.crcWrittenValue(),
+            pq::crc32Of(reinterpret_cast<const uint8_t*>(original.data()), original.size()));
+}
+
+TEST_F(CompressorTest, ExistingDestinationIsReplacedNotAppendedTo) {
+  installLibrary();
+  sim.putFile(kDestination, std::string(10000, 'z'));
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, literalStream("abc")), kErr_None);
+  EXPECT_EQ(destination(), "abc");
+}
+
+TEST_F(CompressorTest, DestinationThatCannotBeCreatedShowsTheZipErrorAndReturnsTheCode) {
+  installLibrary();
+  sim.failCall("openFile", pq::kWinErrorAccessDenied, "Sunset.scr");
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, literalStream("abc")), static_cast<TResult>(pq::kWinErrorAccessDenied));
+  ASSERT_EQ(sim.errorDialogs.size(), 1u);
+  EXPECT_EQ(sim.errorDialogs[0], kExpandError + systemErrorText(pq::kWinErrorAccessDenied));
+  EXPECT_FALSE(sim.fileExistsAt(kDestination));
+}
+
+TEST_F(CompressorTest, LockedDestinationReportsTheSharingViolation) {
+  installLibrary();
+  sim.putFile(kDestination, "old");
+  sim.lockFile(kDestination);
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, literalStream("abc")), static_cast<TResult>(pq::kWinErrorSharingViolation));
+  ASSERT_EQ(sim.errorDialogs.size(), 1u);
+  EXPECT_EQ(sim.errorDialogs[0], kExpandError + systemErrorText(pq::kWinErrorSharingViolation));
+  sim.unlockFile(kDestination);
+  EXPECT_EQ(destination(), "old");
+}
+
+TEST_F(CompressorTest, FailedWritesAreLeftForTheSizeCheck) {
+  installLibrary();
+  sim.failCall("write", pq::kWinErrorDiskFull, "", 1, -1);
+  const std::string original = sampleBytes(20000, 9);
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, literalStream(original)), kErr_None);
+  EXPECT_EQ(destination(), original.substr(0, 4096));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(CompressorTest, CallbacksOutsideAnExpansionDoNothing) {
+  char buffer[16] = {};
+  uint32_t size = sizeof buffer;
+  EXPECT_EQ(TCompressor::readCallback(buffer, &size, nullptr), 0u);
+  TCompressor::writeCallback(buffer, &size, nullptr);
+  TCompressor idle;
+  EXPECT_EQ(TCompressor::readCallback(buffer, &size, &idle), 0u);
+  TCompressor::writeCallback(buffer, &size, &idle);
+  EXPECT_EQ(idle.crcWrittenValue(), 0u);
+}
+
+} // namespace
