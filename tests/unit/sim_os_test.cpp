@@ -295,7 +295,9 @@ TEST_F(SimOsTest, SystemMessagesHaveTheWindowsTexts) {
             "The process cannot access the file because it is being used by another process.\r\n");
   EXPECT_EQ(sim.systemMessage(112, 256), "There is not enough space on the disk.\r\n");
   EXPECT_EQ(sim.systemMessage(193, 256), "%1 is not a valid Win32 application.\r\n");
-  EXPECT_EQ(sim.systemMessage(5, 7), "Access");
+  EXPECT_EQ(sim.systemMessage(5, 20), "Access is denied.\r\n") << "twenty characters hold it and its NUL";
+  EXPECT_EQ(sim.systemMessage(5, 19), "") << "a text that does not fit is not cut";
+  EXPECT_EQ(sim.lastError(), 122u);
   EXPECT_EQ(sim.systemMessage(99999, 256), "");
   EXPECT_EQ(sim.systemMessage(static_cast<uint32_t>(-32), 256), "");
   EXPECT_EQ(sim.systemMessage(0x80070002u, 256), "");

@@ -8,6 +8,8 @@ namespace pq {
 
 namespace {
 
+constexpr uint32_t kErrorInsufficientBuffer = 122;
+
 struct SystemMessage {
   uint32_t code;
   const char* text;
@@ -38,6 +40,7 @@ constexpr SystemMessage kSystemMessages[] = {
     {87, "The parameter is incorrect.\r\n"},
     {100, "Cannot create another system semaphore.\r\n"},
     {112, "There is not enough space on the disk.\r\n"},
+    {122, "The data area passed to a system call is too small.\r\n"},
     {123, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
     {126, "The specified module could not be found.\r\n"},
     {127, "The specified procedure could not be found.\r\n"},
@@ -55,9 +58,13 @@ std::string SimOs::systemMessage(uint32_t code, uint32_t bufferChars) {
   if (enterCall("systemMessage", std::to_string(code))) return std::string();
   for (const SystemMessage& message : kSystemMessages) {
     if (message.code != code) continue;
-    std::string text = message.text;
-    if (bufferChars == 0) return std::string();
-    if (text.size() > bufferChars - 1) text.resize(bufferChars - 1);
+    const std::string text = message.text;
+    // FormatMessageA without FORMAT_MESSAGE_ALLOCATE_BUFFER does not cut a text that does
+    // not fit: it fails with ERROR_INSUFFICIENT_BUFFER and delivers nothing.
+    if (text.size() + 1 > bufferChars) {
+      setLastError(kErrorInsufficientBuffer);
+      return std::string();
+    }
     return text;
   }
   // 317: ERROR_MR_MID_NOT_FOUND, what FormatMessage reports for a number it has no text for.

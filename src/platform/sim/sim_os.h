@@ -118,7 +118,8 @@ public:
   void failCall(const std::string& call, uint32_t error, const std::string& pathContains = "",
                 int skip = 0, int times = 1);
   void clearFailures();
-  // "name argument" for every seam call made, in order.
+  // "name argument" for every seam call made, in order ("name" alone when it takes none).
+  // lastError() and appCursor() are not logged: they only read state back.
   std::vector<std::string> callLog;
 
   // ---- The Os interface ----------------------------------------------------------------------
