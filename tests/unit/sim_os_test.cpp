@@ -76,6 +76,13 @@ TEST_F(SimOsTest, LockedFileRefusesOpeningAndReplacementButNotAttributeChanges) 
   EXPECT_TRUE(sim.deleteFile("C:\\b.txt"));
 }
 
+TEST_F(SimOsTest, CopyOntoItselfCollidesWithItsOwnSource) {
+  sim.putFile("C:\\a.txt", "a");
+  EXPECT_FALSE(sim.copyFile("C:\\a.txt", "C:\\A.TXT", false));
+  EXPECT_EQ(sim.lastError(), kWinErrorSharingViolation);
+  EXPECT_EQ(sim.fileContents("C:\\a.txt"), "a");
+}
+
 TEST_F(SimOsTest, OpenHandlesShareAsTheirModesAllow) {
   sim.putFile("C:\\data.bin", "1234");
   auto reader = sim.openFile("C:\\data.bin", FileAccess::Read, FileShare::Read, FileCreation::OpenExisting);

@@ -109,6 +109,11 @@ bool SimOs::copyFile(const std::string& existing, const std::string& newFile, bo
       setLastError(80); // ERROR_FILE_EXISTS
       return false;
     }
+    // CopyFile holds the source open while it opens the target: a file onto itself collides.
+    if (State::key(target.host) == State::key(source.host)) {
+      setLastError(kWinErrorSharingViolation);
+      return false;
+    }
     if (isDirectory(target.host) || internal->readOnly(target.host)) {
       setLastError(kWinErrorAccessDenied);
       return false;
