@@ -25,7 +25,9 @@ typedef void(PQ_CDECL* PqWriteFn)(char* buffer, uint32_t* size, void* param);
 
 // The caller-owned work areas; the codec keeps all of its state there and allocates nothing.
 enum { PQ_EXPLODE_WORK_SIZE = 12596 };
-enum { PQ_IMPLODE_WORK_SIZE = 65536 }; // sized by the encoder; see implode_encoder.cpp
+// The encoder's area holds its input window, match indexes and the optimal parse's arrays;
+// implode_encoder.cpp checks that they fit.
+enum { PQ_IMPLODE_WORK_SIZE = 360448 };
 
 // Result codes of both directions.
 enum {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "compression/implode.h"
+#include "compression/implode_encoder.h"
 
 namespace {
 
@@ -38,6 +39,17 @@ uint32_t explodeBuffer(const uint8_t* input, size_t size, std::vector<uint8_t>* 
   BufferStreams streams{input, size, output};
   auto workArea = std::make_unique<char[]>(PQ_EXPLODE_WORK_SIZE);
   return pq_explode(readFromSpan, appendToVector, workArea.get(), &streams);
+}
+
+uint32_t implodeBuffer(const uint8_t* input, size_t size, const ImplodeOptions& options,
+                       std::vector<uint8_t>* output) {
+  output->clear();
+  BufferStreams streams{input, size, output};
+  auto workArea = std::make_unique<char[]>(PQ_IMPLODE_WORK_SIZE);
+  uint32_t literalMode = options.literalMode;
+  uint32_t dictionarySize = options.dictionarySize;
+  return implodeWithLevel(readFromSpan, appendToVector, workArea.get(), &streams, &literalMode,
+                          &dictionarySize, options.level);
 }
 
 } // namespace pq

@@ -122,3 +122,76 @@ private:
 };
 
 } // namespace pq::test
+
+namespace pq::test {
+
+// One token of a stream, as a checker sees it.
+struct Token {
+  bool isCopy;
+  uint32_t value; // the literal byte, or the copy length (519 for the end code)
+  uint32_t distance;
+};
+
+// Walks a complete stream token by token (bit by bit, independent of the decoder's paths).
+// Returns false if the stream ends before the end code.
+inline bool parseTokens(const std::vector<uint8_t>& stream, std::vector<Token>* tokens) {
+  tokens->clear();
+  if (stream.size() < 2) return false;
+  const bool ascii = stream[0] == 1;
+  const unsigned dictionaryBits = stream[1];
+  size_t bitPosition = 16;
+  auto bit = [&](uint32_t* value) {
+    if (bitPosition >= stream.size() * 8) return false;
+    *value = (stream[bitPosition / 8] >> (bitPosition % 8)) & 1u;
+    ++bitPosition;
+    return true;
+  };
+  auto raw = [&](unsigned count, uint32_t* value) {
+    *value = 0;
+    for (unsigned i = 0; i < count; ++i) {
+      uint32_t b;
+      if (!bit(&b)) return false;
+      *value |= b << i;
+    }
+    return true;
+  };
+  // Reads a prefix code bit by bit, matching it against the stream-order codes.
+  auto code = [&](const auto& codes, uint32_t* symbol) {
+    uint32_t bits = 0;
+    for (unsigned length = 1; length <= 16; ++length) {
+      uint32_t b;
+      if (!bit(&b)) return false;
+      bits |= b << (length - 1);
+      for (size_t s = 0; s < codes.size(); ++s) {
+        if (codes[s].length == length && codes[s].bits == bits) {
+          *symbol = static_cast<uint32_t>(s);
+          return true;
+        }
+      }
+    }
+    return false;
+  };
+  for (;;) {
+    uint32_t flag;
+    if (!bit(&flag)) return false;
+    if (flag == 0) {
+      uint32_t literal;
+      if (!(ascii ? code(implode::kLiteralCode, &literal) : raw(8, &literal))) return false;
+      tokens->push_back({false, literal, 0});
+      continue;
+    }
+    uint32_t symbol, extra;
+    if (!code(implode::kLengthCode, &symbol) || !raw(implode::kLengthExtraBits[symbol], &extra)) return false;
+    const uint32_t length = implode::kLengthBase[symbol] + extra;
+    if (length == implode::kEndLength) {
+      tokens->push_back({true, length, 0});
+      return true;
+    }
+    const unsigned low = length == 2 ? 2 : dictionaryBits;
+    uint32_t high, lowValue;
+    if (!code(implode::kDistanceCode, &high) || !raw(low, &lowValue)) return false;
+    tokens->push_back({true, length, ((high << low) | lowValue) + 1});
+  }
+}
+
+} // namespace pq::test
