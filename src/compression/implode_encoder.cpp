@@ -60,7 +60,7 @@ struct Level {
   // A match at least this long ends the search (and, in the optimal parse, is taken as it is).
   uint32_t niceLength;
 };
-constexpr Level kFastLevel = {12, 48};
+constexpr Level kFastLevel = {24, 64};
 constexpr Level kBestLevel = {512, 160};
 
 // The parse's path record for each position of a block: how it was reached.

@@ -1,0 +1,191 @@
+// Our implode codec beside zlib on the same corpus, in one run:
+//   explode MB/s (of output, through the callback contract) beside zlib inflate MB/s of the
+//   corpus deflated at level 6, and their ratio;
+//   implode fast and best MB/s and sizes beside zlib deflate sizes at levels 6 and 9.
+// Each codec compresses the corpus once up front; the decoders then run on those streams.
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "bench_corpus.h"
+#include "compression/implode.h"
+
+namespace {
+
+constexpr size_t kCorpusSize = 24u << 20;
+
+struct Prepared {
+  pq::bench::Corpus corpus;
+  std::vector<uint8_t> implodedFast;
+  std::vector<uint8_t> implodedBest;
+  std::vector<uint8_t> deflated6;
+  size_t deflated9Size = 0;
+};
+
+std::vector<uint8_t> deflateAt(const std::vector<uint8_t>& input, int level) {
+  uLongf size = compressBound(input.size());
+  std::vector<uint8_t> output(size);
+  if (compress2(output.data(), &size, input.data(), input.size(), level) != Z_OK) std::abort();
+  output.resize(size);
+  return output;
+}
+
+const Prepared& prepared() {
+  static const Prepared* instance = [] {
+    auto* p = new Prepared;
+    p->corpus = pq::bench::loadCorpus(kCorpusSize);
+    pq::implodeBuffer(p->corpus.bytes.data(), p->corpus.bytes.size(), {PQ_CMP_BINARY, 4096, pq::ImplodeLevel::Fast},
+                      &p->implodedFast);
+    pq::implodeBuffer(p->corpus.bytes.data(), p->corpus.bytes.size(), {PQ_CMP_BINARY, 4096, pq::ImplodeLevel::Best},
+                      &p->implodedBest);
+    p->deflated6 = deflateAt(p->corpus.bytes, 6);
+    p->deflated9Size = deflateAt(p->corpus.bytes, 9).size();
+    return p;
+  }();
+  return *instance;
+}
+
+// The callbacks as the installer's binding uses them: input from memory in the decoder's
+// requests, output appended to a preallocated buffer.
+struct CallbackStreams {
+  const uint8_t* input;
+  size_t remaining;
+  uint8_t* output;
+  size_t produced;
+};
+
+uint32_t PQ_CDECL readSpan(char* buffer, uint32_t* size, void* param) {
+  auto* s = static_cast<CallbackStreams*>(param);
+  const uint32_t count = static_cast<uint32_t>(std::min<size_t>(*size, s->remaining));
+  std::memcpy(buffer, s->input, count);
+  s->input += count;
+  s->remaining -= count;
+  return count;
+}
+
+void PQ_CDECL writeSpan(char* buffer, uint32_t* size, void* param) {
+  auto* s = static_cast<CallbackStreams*>(param);
+  std::memcpy(s->output + s->produced, buffer, *size);
+  s->produced += *size;
+}
+
+void setSize(benchmark::State& state, size_t size, size_t inputSize) {
+  state.counters["size"] = static_cast<double>(size);
+  state.counters["ratio"] = static_cast<double>(size) / static_cast<double>(inputSize);
+}
+
+void BM_Explode(benchmark::State& state) {
+  const Prepared& p = prepared();
+  std::vector<uint8_t> output(p.corpus.bytes.size() + 4096);
+  std::vector<char> workArea(PQ_EXPLODE_WORK_SIZE);
+  for (auto _ : state) {
+    CallbackStreams streams{p.implodedFast.data(), p.implodedFast.size(), output.data(), 0};
+    if (pq_explode(readSpan, writeSpan, workArea.data(), &streams) != PQ_CMP_NO_ERROR ||
+        streams.produced != p.corpus.bytes.size()) {
+      state.SkipWithError("explode failed");
+    }
+  }
+  if (std::memcmp(output.data(), p.corpus.bytes.data(), p.corpus.bytes.size()) != 0) state.SkipWithError("mismatch");
+  state.SetBytesProcessed(state.iterations() * p.corpus.bytes.size());
+}
+
+void BM_ZlibInflate(benchmark::State& state) {
+  const Prepared& p = prepared();
+  std::vector<uint8_t> output(p.corpus.bytes.size());
+  for (auto _ : state) {
+    uLongf size = output.size();
+    if (uncompress(output.data(), &size, p.deflated6.data(), p.deflated6.size()) != Z_OK ||
+        size != p.corpus.bytes.size()) {
+      state.SkipWithError("inflate failed");
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * p.corpus.bytes.size());
+}
+
+void implodeBenchmark(benchmark::State& state, pq::ImplodeLevel level) {
+  const Prepared& p = prepared();
+  std::vector<uint8_t> stream;
+  for (auto _ : state) {
+    pq::implodeBuffer(p.corpus.bytes.data(), p.corpus.bytes.size(), {PQ_CMP_BINARY, 4096, level}, &stream);
+  }
+  state.SetBytesProcessed(state.iterations() * p.corpus.bytes.size());
+  setSize(state, stream.size(), p.corpus.bytes.size());
+}
+
+void BM_ImplodeFast(benchmark::State& state) { implodeBenchmark(state, pq::ImplodeLevel::Fast); }
+void BM_ImplodeBest(benchmark::State& state) { implodeBenchmark(state, pq::ImplodeLevel::Best); }
+
+void deflateBenchmark(benchmark::State& state, int level) {
+  const Prepared& p = prepared();
+  std::vector<uint8_t> stream;
+  for (auto _ : state) stream = deflateAt(p.corpus.bytes, level);
+  state.SetBytesProcessed(state.iterations() * p.corpus.bytes.size());
+  setSize(state, stream.size(), p.corpus.bytes.size());
+}
+
+void BM_ZlibDeflate6(benchmark::State& state) { deflateBenchmark(state, 6); }
+void BM_ZlibDeflate9(benchmark::State& state) { deflateBenchmark(state, 9); }
+
+BENCHMARK(BM_Explode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ZlibInflate)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ImplodeFast)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ImplodeBest)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ZlibDeflate6)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ZlibDeflate9)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Keeps each benchmark's throughput for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      const auto found = run.counters.find("bytes_per_second");
+      if (found != run.counters.end()) megabytesPerSecond[run.benchmark_name()] = found->second.value / 1e6;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> megabytesPerSecond;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const Prepared& p = prepared();
+  const double corpusSize = static_cast<double>(p.corpus.bytes.size());
+  std::printf("corpus: %zu bytes in %zu files: %s\n\n", p.corpus.bytes.size(), p.corpus.fileCount,
+              p.corpus.description.c_str());
+  SummaryReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  auto speed = [&](const char* name) {
+    // Run names carry suffixes such as "/min_time:2.000".
+    for (const auto& [runName, value] : reporter.megabytesPerSecond) {
+      if (runName == name || runName.rfind(std::string(name) + "/", 0) == 0) return value;
+    }
+    return 0.0;
+  };
+  const double explode = speed("BM_Explode");
+  const double inflate = speed("BM_ZlibInflate");
+  std::printf("\nsummary (MB = 10^6 bytes of uncompressed data)\n");
+  std::printf("  explode       %8.1f MB/s   zlib inflate (level 6) %8.1f MB/s   explode/inflate %.2fx\n", explode,
+              inflate, inflate > 0 ? explode / inflate : 0.0);
+  std::printf("  implode fast  %8.1f MB/s   size %10zu  (%.2f%% of input)\n", speed("BM_ImplodeFast"),
+              p.implodedFast.size(), 100.0 * p.implodedFast.size() / corpusSize);
+  std::printf("  implode best  %8.1f MB/s   size %10zu  (%.2f%% of input)\n", speed("BM_ImplodeBest"),
+              p.implodedBest.size(), 100.0 * p.implodedBest.size() / corpusSize);
+  std::printf("  zlib level 6                  size %10zu  (%.2f%% of input)\n", p.deflated6.size(),
+              100.0 * p.deflated6.size() / corpusSize);
+  std::printf("  zlib level 9                  size %10zu  (%.2f%% of input)\n", p.deflated9Size,
+              100.0 * p.deflated9Size / corpusSize);
+  std::printf("  fast/best size %.4f   best/zlib6 size %.4f   best/zlib9 size %.4f\n",
+              static_cast<double>(p.implodedFast.size()) / p.implodedBest.size(),
+              static_cast<double>(p.implodedBest.size()) / p.deflated6.size(),
+              static_cast<double>(p.implodedBest.size()) / p.deflated9Size);
+  benchmark::Shutdown();
+  return 0;
+}
