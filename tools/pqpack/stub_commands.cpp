@@ -11,8 +11,6 @@ int notYet(const char* name) {
 }
 } // namespace
 
-int commandExplode(const Args&) { return notYet("explode"); }
-int commandImplode(const Args&) { return notYet("implode"); }
 int commandBuild(const Args&) { return notYet("build"); }
 int commandList(const Args&) { return notYet("list"); }
 int commandVerify(const Args&) { return notYet("verify"); }

@@ -1,0 +1,37 @@
+// pq_implode then pq_explode on arbitrary bytes: the first byte picks the literal mode, the
+// dictionary size and the level, the next four seed the read sizes, the rest is the input.
+// The expansion must succeed and give back the input exactly.
+#include <memory>
+
+#include "compression/implode_encoder.h"
+#include "fuzz_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 5) return 0;
+  const uint8_t options = data[0];
+  uint32_t seed;
+  std::memcpy(&seed, data + 1, 4);
+  data += 5;
+  size -= 5;
+
+  uint32_t literalMode = options & 1;
+  uint32_t dictionarySize = 1024u << ((options >> 1) % 3);
+  const pq::ImplodeLevel level = (options & 8) ? pq::ImplodeLevel::Best : pq::ImplodeLevel::Fast;
+
+  pq::fuzz::PiecewiseStreams implodeStreams{data, size, seed};
+  implodeStreams.wholeFirstRead = false;
+  auto implodeWorkArea = std::make_unique<char[]>(PQ_IMPLODE_WORK_SIZE);
+  pq::fuzz::check(pq::implodeWithLevel(pq::fuzz::PiecewiseStreams::read, pq::fuzz::PiecewiseStreams::write,
+                                       implodeWorkArea.get(), &implodeStreams, &literalMode, &dictionarySize,
+                                       level) == PQ_CMP_NO_ERROR);
+  const std::vector<uint8_t>& stream = implodeStreams.output;
+  pq::fuzz::check(stream.size() > 4);
+
+  pq::fuzz::PiecewiseStreams explodeStreams{stream.data(), stream.size(), seed ^ 0x9E3779B9u};
+  auto explodeWorkArea = std::make_unique<char[]>(PQ_EXPLODE_WORK_SIZE);
+  pq::fuzz::check(pq_explode(pq::fuzz::PiecewiseStreams::read, pq::fuzz::PiecewiseStreams::write,
+                             explodeWorkArea.get(), &explodeStreams) == PQ_CMP_NO_ERROR);
+  pq::fuzz::check(explodeStreams.output.size() == size);
+  pq::fuzz::check(size == 0 || std::memcmp(explodeStreams.output.data(), data, size) == 0);
+  return 0;
+}
