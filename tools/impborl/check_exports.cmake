@@ -1,0 +1,27 @@
+# Reads the export table of LIBRARY with OBJDUMP -p and fails unless it names exactly
+# _implode, _explode and _crc32.
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+endif()
+
+# The name table is the block of "[ordinal] name" lines after its heading.
+string(REPLACE ";" "," dump "${dump}")
+string(REPLACE "\n" ";" lines "${dump}")
+set(inTable FALSE)
+set(names "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "Ordinal/Name Pointer. Table")
+    set(inTable TRUE)
+  elseif(inTable AND line MATCHES "^[ \t]*.[ 0-9]+.[ \t]+([^ \t]+)[ \t]*$")
+    list(APPEND names "${CMAKE_MATCH_1}")
+  elseif(inTable)
+    break()
+  endif()
+endforeach()
+list(SORT names)
+set(expected _crc32 _explode _implode)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exports of ${LIBRARY} are '${names}', expected '${expected}'")
+endif()
+message(STATUS "exports: ${names}")
