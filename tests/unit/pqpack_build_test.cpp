@@ -1,0 +1,389 @@
+// pqpack build: the installers it writes, read back with the installer's own record
+// decoding, and every input it refuses.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "archive/directory.h"
+#include "build_command.h"
+#include "compression/implode.h"
+#include "data_file.h"
+#include "installer_image.h"
+#include "platform/win_path.h"
+#include "pqpack_test_support.h"
+
+namespace {
+
+using namespace pqpack_test;
+
+std::array<TInstallFileInfo, kDirectoryEntryCount> directoryOf(const Bytes& image) {
+  std::array<TInstallFileInfo, kDirectoryEntryCount> entries{};
+  for (int index = 0; index < kDirectoryEntryCount; ++index) {
+    decodeEntry(image.data() + DIRECTORY_OFFSET + index * sizeof(TInstallFileInfo), &entries[index]);
+  }
+  return entries;
+}
+
+Bytes storedBytes(const Bytes& image, const TInstallFileInfo& entry) {
+  return Bytes(image.begin() + entry.startOffset, image.begin() + entry.stopOffset + 1);
+}
+
+Bytes expanded(const Bytes& stream) {
+  Bytes output;
+  EXPECT_EQ(pq::explodeBuffer(stream.data(), stream.size(), &output), 0u);
+  return output;
+}
+
+class PqpackBuild : public testing::Test {
+protected:
+  PqpackBuild() {
+    writeFile(folder / "pqsetup.exe", program);
+    writeFile(folder / "impborl.dll", library);
+    writeFile(folder / "Sunset.scr", saver);
+    writeFile(folder / "Sunset.ssd", data);
+    writeFile(folder / "qtlib.dll", support);
+  }
+
+  // The arguments every build here shares, then `rest`.
+  Args buildArgs(const std::vector<std::string>& rest) {
+    Args args = {"-o", output(), "--stub", folder / "pqsetup.exe", "--library", folder / "impborl.dll"};
+    args.insert(args.end(), rest.begin(), rest.end());
+    return args;
+  }
+  std::string output() { return folder / "SunsetSetup.exe"; }
+
+  ScratchFolder folder;
+  Bytes program = fakeProgram();
+  Bytes library = fakeLibrary();
+  Bytes saver = compressibleBytes(60000, 1);
+  Bytes data = pqpack::makeDataFile(0, compressibleBytes(5000, 2));
+  Bytes support = compressibleBytes(20000, 3);
+};
+
+TEST_F(PqpackBuild, ScreenSaverInstallerIsLaidOutAsProduced) {
+  const CommandRun result =
+      run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", folder / "qtlib.dll"}));
+  ASSERT_EQ(result.status, 0) << result.err;
+  const Bytes image = readFile(output());
+  ASSERT_GT(image.size(), static_cast<size_t>(pqpack::kFirstEntryOffset));
+
+  // The program, then zeros up to the directory.
+  EXPECT_TRUE(std::equal(program.begin(), program.end(), image.begin()));
+  EXPECT_TRUE(std::all_of(image.begin() + program.size(), image.begin() + DIRECTORY_OFFSET,
+                          [](uint8_t byte) { return byte == 0; }));
+
+  const auto entries = directoryOf(image);
+  const TInstallFileInfo& self = entries[0];
+  EXPECT_EQ(entryName(self), "install.dat");
+  EXPECT_EQ(self.startOffset, 0);
+  EXPECT_EQ(self.stopOffset, DIRECTORY_OFFSET - 1);
+  EXPECT_EQ(self.fileType, kFileType_Main);
+  EXPECT_EQ(self.isZipped, 0);
+  EXPECT_EQ(self.zippedSize, 0);
+  EXPECT_EQ(self.unzippedSize, DIRECTORY_OFFSET);
+
+  // Each entry right after the previous one, the last one ending the file.
+  EXPECT_EQ(entries[1].startOffset, DIRECTORY_OFFSET + 1680);
+  for (int index = 2; index <= 5; ++index) EXPECT_EQ(entries[index].startOffset, entries[index - 1].stopOffset + 1);
+  EXPECT_EQ(static_cast<size_t>(entries[5].stopOffset) + 1, image.size());
+
+  struct Expected {
+    const char* name;
+    int32_t fileType;
+    bool zipped;
+    const Bytes* file;
+  };
+  const Expected expected[] = {{"impborl.dat", 3, false, &library},
+                               {"Sunset.scr", 2, true, &saver},
+                               {"Sunset.ssd", 4, false, &data},
+                               {"qtlib.dat", 3, true, &support},
+                               {"impborl.dat", 3, false, &library}};  // the free slot
+  for (int index = 1; index <= 5; ++index) {
+    SCOPED_TRACE(index);
+    const TInstallFileInfo& entry = entries[index];
+    const Expected& want = expected[index - 1];
+    EXPECT_EQ(entryName(entry), want.name);
+    EXPECT_TRUE(std::all_of(entry.nameChars + entry.nameLength, entry.nameChars + kEntryNameCapacity,
+                            [](char c) { return c == 0; }));
+    EXPECT_EQ(entry.fileType, want.fileType);
+    EXPECT_EQ(entry.isZipped != 0, want.zipped);
+    EXPECT_EQ(entry.padding[0] | entry.padding[1] | entry.padding[2], 0);
+    EXPECT_EQ(entry.unzippedSize, static_cast<int32_t>(want.file->size()));
+    const Bytes stored = storedBytes(image, entry);
+    if (want.zipped) {
+      EXPECT_EQ(entry.zippedSize, storedSize(entry));
+      EXPECT_LT(stored.size(), want.file->size());
+      ASSERT_GE(stored.size(), 2u);
+      EXPECT_EQ(stored[0], 0x00);
+      EXPECT_EQ(stored[1], 0x06);
+      EXPECT_EQ(expanded(stored), *want.file);
+    } else {
+      EXPECT_EQ(entry.zippedSize, 0);
+      EXPECT_EQ(stored, *want.file);
+    }
+  }
+  EXPECT_TRUE(pqpack::findProblems(output()).empty());
+  // Nothing but the inputs and the installer is left in the folder.
+  EXPECT_EQ(folder.names(), (std::vector<std::string>{"Sunset.scr", "Sunset.ssd", "SunsetSetup.exe", "impborl.dll",
+                                                      "pqsetup.exe", "qtlib.dll"}));
+}
+
+TEST_F(PqpackBuild, MovieWithTwoLibrariesNeedsNoFreeSlots) {
+  writeFile(folder / "Show.exe", saver);
+  writeFile(folder / "Other.DLL", compressibleBytes(9000, 4));
+  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Show.exe", folder / "Sunset.ssd", folder / "qtlib.dll",
+                                         folder / "Other.DLL"}))
+                .status,
+            0);
+  pqpack::InstallerImage image;
+  std::string problem;
+  ASSERT_TRUE(pqpack::readInstallerImage(output(), &image, &problem)) << problem;
+  EXPECT_EQ(pqpack::installerMode(image), "movie");
+  EXPECT_EQ(entryName(image.entries[4]), "qtlib.dat");
+  EXPECT_EQ(entryName(image.entries[5]), "Other.dat");
+  EXPECT_EQ(image.entries[5].fileType, kFileType_Library);
+  EXPECT_TRUE(pqpack::findProblems(output()).empty());
+}
+
+TEST_F(PqpackBuild, WithoutLibrariesBothFreeSlotsRepeatTheCompressionLibrary) {
+  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+  const Bytes image = readFile(output());
+  const auto entries = directoryOf(image);
+  for (int index : {4, 5}) {
+    EXPECT_EQ(entryName(entries[index]), "impborl.dat");
+    EXPECT_EQ(entries[index].fileType, kFileType_Library);
+    EXPECT_EQ(entries[index].isZipped, 0);
+    EXPECT_EQ(storedBytes(image, entries[index]), library);
+  }
+  EXPECT_TRUE(pqpack::findProblems(output()).empty());
+}
+
+TEST_F(PqpackBuild, EntriesThatDoNotShrinkAreStored) {
+  const Bytes noise = noiseBytes(30000, 5);
+  writeFile(folder / "Noise.scr", noise);
+  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Noise.scr", folder / "Sunset.ssd"})).status, 0);
+  const Bytes image = readFile(output());
+  const TInstallFileInfo entry = directoryOf(image)[2];
+  EXPECT_EQ(entry.isZipped, 0);
+  EXPECT_EQ(entry.zippedSize, 0);
+  EXPECT_EQ(entry.unzippedSize, 30000);
+  EXPECT_EQ(storedBytes(image, entry), noise);
+}
+
+TEST_F(PqpackBuild, DataIsStoredUnlessCompressionIsAskedFor) {
+  const Bytes bigData = pqpack::makeDataFile(3, compressibleBytes(40000, 6));
+  writeFile(folder / "Big.ssd", bigData);
+  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Big.ssd"})).status, 0);
+  EXPECT_EQ(directoryOf(readFile(output()))[3].isZipped, 0);
+
+  ASSERT_EQ(run(commandBuild, buildArgs({"--compress-data", folder / "Sunset.scr", folder / "Big.ssd"})).status, 0);
+  const Bytes image = readFile(output());
+  const TInstallFileInfo entry = directoryOf(image)[3];
+  EXPECT_NE(entry.isZipped, 0);
+  EXPECT_EQ(expanded(storedBytes(image, entry)), bigData);
+  EXPECT_TRUE(pqpack::findProblems(output()).empty());
+}
+
+TEST_F(PqpackBuild, BothLevelsGiveAValidInstallerAndBestIsNoLarger) {
+  ASSERT_EQ(run(commandBuild, buildArgs({"--level", "fast", folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+  EXPECT_TRUE(pqpack::findProblems(output()).empty());
+  const size_t fastSize = readFile(output()).size();
+  ASSERT_EQ(run(commandBuild, buildArgs({"--level", "best", folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+  EXPECT_TRUE(pqpack::findProblems(output()).empty());
+  EXPECT_LE(readFile(output()).size(), fastSize);
+}
+
+TEST_F(PqpackBuild, LargeEntriesGetAProgressLine) {
+  writeFile(folder / "Large.scr", compressibleBytes(1u << 20, 8));
+  const CommandRun result = run(commandBuild, buildArgs({folder / "Large.scr", folder / "Sunset.ssd"}));
+  ASSERT_EQ(result.status, 0);
+  EXPECT_NE(result.err.find("compressing Large.scr (1048576 bytes)..."), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
+}
+
+TEST_F(PqpackBuild, ShortDataFileIsBuiltWithAWarning) {
+  writeFile(folder / "Short.ssd", Bytes(63, 1));
+  const CommandRun result = run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Short.ssd"}));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.err.find("warning: DATA"), std::string::npos);
+}
+
+TEST_F(PqpackBuild, HelpTellsAboutTheFreeSlots) {
+  const CommandRun result = run(commandBuild, {"--help"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_NE(result.out.find("each free slot holds the\ncompression library again"), std::string::npos);
+}
+
+// ---- Refusals ------------------------------------------------------------------------------
+
+struct Refusal {
+  const char* label;
+  std::vector<std::string> files;  // files to create (name -> fixed compressible content)
+  std::vector<std::string> args;   // after the shared -o/--stub/--library; "@" prefixes a scratch path
+  const char* message;
+};
+
+class PqpackBuildRefusal : public PqpackBuild, public testing::WithParamInterface<Refusal> {};
+
+TEST_P(PqpackBuildRefusal, NamesTheProblemExitsNonZeroAndLeavesTheOutputAlone) {
+  const Refusal& refusal = GetParam();
+  for (const std::string& name : refusal.files) writeFile(folder / name, compressibleBytes(2000, 9));
+  writeFile(folder / "Empty.ssd", {});
+  writeFile(output(), bytesOf("the previous installer"));
+  Args rest;
+  for (const std::string& arg : refusal.args) rest.push_back(arg[0] == '@' ? folder / arg.substr(1) : arg);
+  const auto before = folder.names();
+
+  const CommandRun result = run(commandBuild, buildArgs(rest));
+  EXPECT_NE(result.status, 0);
+  EXPECT_NE(result.err.find(refusal.message), std::string::npos) << result.err;
+  EXPECT_EQ(readFile(output()), bytesOf("the previous installer"));
+  EXPECT_EQ(folder.names(), before);
+}
+
+const Refusal kRefusals[] = {
+    {"MissingMain", {}, {"@Absent.scr", "@Sunset.ssd"}, "no such file"},
+    {"MainIsAFolder", {}, {"@.", "@Sunset.ssd"}, "is a directory"},
+    {"EmptyData", {}, {"@Sunset.scr", "@Empty.ssd"}, "is empty"},
+    {"Backslash", {"a\\b.scr"}, {"@a\\b.scr", "@Sunset.ssd"}, "contains '\\'"},
+    {"Colon", {"C:b.scr"}, {"@C:b.scr", "@Sunset.ssd"}, "contains ':'"},
+    {"Question", {"what?.scr"}, {"@what?.scr", "@Sunset.ssd"}, "contains '?'"},
+    {"Star", {"a*.ssd"}, {"@Sunset.scr", "@a*.ssd"}, "contains '*'"},
+    {"Angle", {"a<b.scr"}, {"@a<b.scr", "@Sunset.ssd"}, "contains '<'"},
+    {"Pipe", {"a|b.scr"}, {"@a|b.scr", "@Sunset.ssd"}, "contains '|'"},
+    {"Quote", {"a\"b.scr"}, {"@a\"b.scr", "@Sunset.ssd"}, "contains '\"'"},
+    {"ControlCharacter", {"a\tb.scr"}, {"@a\tb.scr", "@Sunset.ssd"}, "control character"},
+    {"DotsOnly", {"..."}, {"@...", "@Sunset.ssd"}, "names a directory"},
+    {"DeviceCon", {"CON.scr"}, {"@CON.scr", "@Sunset.ssd"}, "reserved device name"},
+    {"DeviceNul", {"nul.ssd"}, {"@Sunset.scr", "@nul.ssd"}, "reserved device name"},
+    {"DeviceCom1", {"com1.dll"}, {"@Sunset.scr", "@Sunset.ssd", "@com1.dll"}, "reserved device name"},
+    {"ThreeLibraries", {"a.dll", "b.dll", "c.dll"}, {"@Sunset.scr", "@Sunset.ssd", "@a.dll", "@b.dll", "@c.dll"},
+     "at most two support libraries"},
+    {"NoData", {}, {"@Sunset.scr"}, "no DATA file"},
+    {"NoFiles", {}, {}, "no MAIN and DATA"},
+    {"UnknownOption", {}, {"--fast", "@Sunset.scr", "@Sunset.ssd"}, "unknown option '--fast'"},
+    {"BadLevel", {}, {"--level", "max", "@Sunset.scr", "@Sunset.ssd"}, "--level takes fast or best"},
+    {"LevelWithoutValue", {}, {"@Sunset.scr", "@Sunset.ssd", "--level"}, "--level needs a value"},
+    {"LibraryReplacingTheCompressionLibrary", {"IMPBORL.DLL"}, {"@Sunset.scr", "@Sunset.ssd", "@IMPBORL.DLL"},
+     "replacing the compression library"},
+    {"MainReplacingTheCompressionLibrary", {}, {"@impborl.dll", "@Sunset.ssd"},
+     "replacing the compression library"},
+    {"TwoLibrariesOnOneFile", {"x.dll", "X.ocx"}, {"@Sunset.scr", "@Sunset.ssd", "@x.dll", "@X.ocx"},
+     "would both be installed as"},
+    {"OutputFolderMissing", {}, {"-o", "@absent/Setup.exe", "@Sunset.scr", "@Sunset.ssd"}, "cannot write"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Build, PqpackBuildRefusal, testing::ValuesIn(kRefusals),
+                         [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.label); });
+
+TEST_F(PqpackBuild, RefusesAProgramLongerThanTheDirectoryOffset) {
+  writeFile(folder / "pqsetup.exe", Bytes(DIRECTORY_OFFSET + 1, 0x90));
+  const CommandRun result = run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"}));
+  EXPECT_NE(result.status, 0);
+  EXPECT_NE(result.err.find("478209 bytes, longer than the 478208"), std::string::npos) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(output()));
+}
+
+TEST_F(PqpackBuild, AcceptsAProgramOfExactlyTheDirectoryOffset) {
+  writeFile(folder / "pqsetup.exe", Bytes(DIRECTORY_OFFSET, 0x90));
+  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+  EXPECT_TRUE(pqpack::findProblems(output()).empty());
+}
+
+TEST_F(PqpackBuild, RefusesAnEmptyProgramOrLibrary) {
+  writeFile(folder / "empty", {});
+  for (const char* option : {"--stub", "--library"}) {
+    // Given again after the shared arguments: the later value counts.
+    const CommandRun result = run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", option,
+                                                           folder / "empty"}));
+    EXPECT_NE(result.status, 0) << option;
+    EXPECT_NE(result.err.find("is empty"), std::string::npos) << result.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(output()));
+}
+
+// ---- The layout rules on their own -----------------------------------------------------------
+
+std::array<pqpack::EntryPlan, 5> plansOfSize(uint64_t storedSize) {
+  std::array<pqpack::EntryPlan, 5> plans;
+  const char* names[] = {"impborl.dat", "Big.scr", "Big.ssd", "impborl.dat", "impborl.dat"};
+  const int32_t kinds[] = {3, 2, 4, 3, 3};
+  for (int slot = 0; slot < 5; ++slot) plans[slot] = {names[slot], kinds[slot], false, 1, 1};
+  plans[1].storedSize = storedSize;
+  plans[1].unzippedSize = storedSize;
+  return plans;
+}
+
+TEST(PqpackLayout, AnInstallerJustBelowTwoGibibytesIsLaidOut) {
+  // 0x7FFFFFFF bytes in all: the table, four one-byte entries and entry 2 filling the rest.
+  const uint64_t largest = 0x7FFFFFFFull - pqpack::kFirstEntryOffset - 4;
+  std::array<TInstallFileInfo, kDirectoryEntryCount> directory;
+  uint64_t fileSize = 0;
+  std::string problem;
+  ASSERT_TRUE(pqpack::layOutDirectory(1000, plansOfSize(largest), &directory, &fileSize, &problem)) << problem;
+  EXPECT_EQ(fileSize, 0x7FFFFFFFull);
+  EXPECT_EQ(directory[5].stopOffset, 0x7FFFFFFE);
+}
+
+TEST(PqpackLayout, AnInstallerOfTwoGibibytesIsRefused) {
+  const uint64_t tooLarge = 0x80000000ull - pqpack::kFirstEntryOffset - 4;
+  std::array<TInstallFileInfo, kDirectoryEntryCount> directory;
+  uint64_t fileSize = 0;
+  std::string problem;
+  EXPECT_FALSE(pqpack::layOutDirectory(1000, plansOfSize(tooLarge), &directory, &fileSize, &problem));
+  EXPECT_NE(problem.find("must stay below 2 GiB"), std::string::npos) << problem;
+
+  auto plans = plansOfSize(1000);
+  plans[1].isZipped = true;
+  plans[1].unzippedSize = 0x80000000ull;
+  EXPECT_FALSE(pqpack::layOutDirectory(1000, plans, &directory, &fileSize, &problem));
+  EXPECT_NE(problem.find("expands to 2147483648 bytes"), std::string::npos) << problem;
+}
+
+TEST(PqpackLayout, EmptyEntriesAndLongNamesAreRefused) {
+  std::array<TInstallFileInfo, kDirectoryEntryCount> directory;
+  uint64_t fileSize = 0;
+  std::string problem;
+  auto plans = plansOfSize(10);
+  plans[3].storedSize = 0;
+  EXPECT_FALSE(pqpack::layOutDirectory(1000, plans, &directory, &fileSize, &problem));
+  EXPECT_NE(problem.find("entry 4 (impborl.dat) is empty"), std::string::npos) << problem;
+
+  plans = plansOfSize(10);
+  plans[1].name = std::string(256, 'a');
+  EXPECT_FALSE(pqpack::layOutDirectory(1000, plans, &directory, &fileSize, &problem));
+  EXPECT_NE(problem.find("longer than 255 characters"), std::string::npos) << problem;
+
+  plans[1].name = std::string(251, 'a') + ".scr";
+  EXPECT_TRUE(pqpack::layOutDirectory(1000, plans, &directory, &fileSize, &problem)) << problem;
+  EXPECT_EQ(directory[2].nameLength, 255);
+
+  EXPECT_FALSE(pqpack::layOutDirectory(0, plansOfSize(10), &directory, &fileSize, &problem));
+  EXPECT_NE(problem.find("program is empty"), std::string::npos);
+}
+
+TEST(PqpackNames, RefusalReasonsAgreeWithTheInstallersOwnRule) {
+  const std::string cases[] = {"Sunset.scr", "a b.ssd",  "Sunset.SCR ", "", "..", ".", "... ", "a\\b", "a/b", "C:x",
+                               "a<b",        "a>b",      "a\"b",        "a|b", "a?b", "a*b", "a\x1f", "CON", "con.txt",
+                               "NUL .dat",   "COM1.dll", "lpt9",        "COM0", "LPT10", "console.scr",
+                               std::string(255, 'x'), std::string(256, 'x')};
+  for (const std::string& name : cases) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(pqpack::unsafeNameReason(name).empty(), pq::isSafeEntryName(name));
+  }
+}
+
+TEST(PqpackNames, LibrariesAreStoredUnderDatNamesAndLandUnderDllNames) {
+  EXPECT_EQ(pqpack::libraryEntryName("foo.dll"), "foo.dat");
+  EXPECT_EQ(pqpack::libraryEntryName("QTIM32.DLL"), "QTIM32.dat");
+  EXPECT_EQ(pqpack::libraryEntryName("noext"), "noext.dat");
+  EXPECT_EQ(pqpack::libraryEntryName("a.b.dll"), "a.b.dat");
+  EXPECT_EQ(pqpack::installedLibraryName("impborl.dat"), "impborl.dll");
+  EXPECT_TRUE(pqpack::isScreenSaverName("Sunset.SCR "));
+  EXPECT_FALSE(pqpack::isScreenSaverName("Show.exe"));
+  EXPECT_FALSE(pqpack::isScreenSaverName("scr"));
+}
+
+} // namespace

@@ -1,0 +1,345 @@
+// pqpack list, verify, extract and ssd: reading installers back, finding every broken rule
+// in crafted files, never writing outside the extraction folder, and the data file header.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/directory.h"
+#include "data_file.h"
+#include "installer_image.h"
+#include "platform/sim/sim_os.h"
+#include "pqpack_test_support.h"
+#include "system/quicktime.h"
+
+namespace {
+
+using namespace pqpack_test;
+using Directory = std::array<TInstallFileInfo, kDirectoryEntryCount>;
+
+class PqpackInspect : public testing::Test {
+protected:
+  PqpackInspect() {
+    writeFile(folder / "pqsetup.exe", fakeProgram());
+    writeFile(folder / "impborl.dll", library);
+    writeFile(folder / "Sunset.scr", saver);
+    writeFile(folder / "Sunset.ssd", data);
+    writeFile(folder / "qtlib.dll", support);
+  }
+
+  // Builds an installer of `main` (a scratch file name), Sunset.ssd and qtlib.dll.
+  std::string build(const std::string& main = "Sunset.scr", const std::string& dataName = "Sunset.ssd") {
+    const std::string out = folder / "Setup.exe";
+    const CommandRun result =
+        run(commandBuild, {"-o", out, "--stub", folder / "pqsetup.exe", "--library", folder / "impborl.dll",
+                           folder / main, folder / dataName, folder / "qtlib.dll"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    return out;
+  }
+
+  static Directory decode(const Bytes& image) {
+    Directory entries{};
+    for (int index = 0; index < kDirectoryEntryCount; ++index) {
+      decodeEntry(image.data() + DIRECTORY_OFFSET + index * sizeof(TInstallFileInfo), &entries[index]);
+    }
+    return entries;
+  }
+  static void encode(const Directory& entries, Bytes* image) {
+    for (int index = 0; index < kDirectoryEntryCount; ++index) {
+      encodeEntry(entries[index], image->data() + DIRECTORY_OFFSET + index * sizeof(TInstallFileInfo));
+    }
+  }
+
+  ScratchFolder folder;
+  Bytes library = fakeLibrary();
+  Bytes saver = compressibleBytes(60000, 1);
+  Bytes data = pqpack::makeDataFile(0, compressibleBytes(5000, 2));
+  Bytes support = compressibleBytes(20000, 3);
+};
+
+// ---- verify ------------------------------------------------------------------------------------
+
+TEST_F(PqpackInspect, VerifyPassesABuiltInstaller) {
+  const std::string installer = build();
+  const CommandRun result = run(commandVerify, {installer});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, installer + ": no problems\n");
+}
+
+struct Breakage {
+  const char* label;
+  std::function<void(Bytes& image, Directory& entries)> apply;
+  const char* finding;
+};
+
+TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
+  const std::string installer = build();
+  const Bytes good = readFile(installer);
+  const std::vector<Breakage> breakages = {
+      {"table cut off", [](Bytes& image, Directory&) { image.resize(DIRECTORY_OFFSET + 100); },
+       "too short for an installer"},
+      {"entry 0 renamed", [](Bytes&, Directory& e) { setEntryName(e[0], "setup.dat"); },
+       "entry 0: name is 'setup.dat', not 'install.dat'"},
+      {"entry 0 short", [](Bytes&, Directory& e) { e[0].stopOffset = 1000; }, "entry 0: stopOffset is 1000, not 478207"},
+      {"entry 0 size", [](Bytes&, Directory& e) { e[0].unzippedSize = 5; }, "entry 0: unzippedSize is 5, not 478208"},
+      {"entry 0 compressed", [](Bytes&, Directory& e) { e[0].isZipped = 1; }, "entry 0: isZipped is 1, not 0"},
+      {"entry 1 late", [](Bytes&, Directory& e) { e[1].startOffset += 1; },
+       "entry 1 (impborl.dat): starts at 479889, not right after the directory table at 479888"},
+      {"gap before entry 3",
+       [](Bytes&, Directory& e) {
+         e[3].startOffset += 1;
+         e[3].unzippedSize -= 1;
+       },
+       "not right after entry 2"},
+      {"overlap", [](Bytes&, Directory& e) { e[4].startOffset -= 1; }, "entry 4 (qtlib.dat): starts at"},
+      {"trailing byte", [](Bytes& image, Directory&) { image.push_back(0); }, "but the file's last byte is"},
+      {"last entry past the end", [](Bytes& image, Directory&) { image.pop_back(); }, "past the end of the file"},
+      {"inverted range", [](Bytes&, Directory& e) { std::swap(e[4].startOffset, e[4].stopOffset); },
+       "empty or inverted range"},
+      {"inside the program", [](Bytes&, Directory& e) { e[2].startOffset = 100; },
+       "inside the program or the directory table"},
+      {"entry 1 not a library", [](Bytes&, Directory& e) { e[1].fileType = kFileType_Main; },
+       "not 3: entry 1 must be the compression library"},
+      {"entry 1 compressed", [](Bytes&, Directory& e) { e[1].isZipped = 1; }, "the compression library must be stored"},
+      {"entry 1 other library", [](Bytes&, Directory& e) { setEntryName(e[1], "other.dat"); },
+       "lands as 'other.dll', not as 'impborl.dll'"},
+      {"entry 3 not data", [](Bytes&, Directory& e) { e[3].fileType = kFileType_Main; },
+       "not 4: entry 3 must be the data file"},
+      {"unknown kind", [](Bytes&, Directory& e) { e[5].fileType = 7; }, "kind 7 is not one of 1 to 4"},
+      {"stored size", [](Bytes&, Directory& e) { e[3].unzippedSize += 1; }, "unzippedSize is"},
+      {"stored zippedSize", [](Bytes&, Directory& e) { e[3].zippedSize = 5; }, "zippedSize is 5 for a stored entry"},
+      {"compressed zippedSize", [](Bytes&, Directory& e) { e[2].zippedSize -= 1; }, ", but it stores"},
+      {"dictionary byte", [](Bytes& image, Directory& e) { image[e[2].startOffset + 1] = 0x04; }, "starts 00 04, not 00 06"},
+      {"expanded size", [](Bytes&, Directory& e) { e[2].unzippedSize += 1; }, "not its unzippedSize"},
+      {"broken stream", [](Bytes& image, Directory& e) { image[e[2].startOffset] = 0x07; },
+       "does not expand (decoder result 2"},
+      {"path in a name", [](Bytes&, Directory& e) { setEntryName(e[2], "..\\evil.scr"); }, "contains '\\'"},
+      {"empty name", [](Bytes&, Directory& e) { setEntryName(e[4], ""); }, "entry 4: the name is empty"},
+      {"device name", [](Bytes&, Directory& e) { setEntryName(e[3], "aux.ssd"); }, "reserved device name"},
+  };
+  for (const Breakage& breakage : breakages) {
+    SCOPED_TRACE(breakage.label);
+    Bytes image = good;
+    Directory entries = decode(image);
+    breakage.apply(image, entries);
+    if (image.size() >= static_cast<size_t>(pqpack::kFirstEntryOffset)) encode(entries, &image);
+    writeFile(installer, image);
+    const std::vector<std::string> problems = pqpack::findProblems(installer);
+    const bool found = std::any_of(problems.begin(), problems.end(), [&](const std::string& problem) {
+      return problem.find(breakage.finding) != std::string::npos;
+    });
+    std::string all;
+    for (const std::string& problem : problems) all += problem + "\n";
+    EXPECT_TRUE(found) << "found instead:\n" << all;
+
+    const CommandRun result = run(commandVerify, {installer});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, all);
+  }
+}
+
+TEST_F(PqpackInspect, VerifyFindsADataFileTooShortForItsHeader) {
+  writeFile(folder / "Short.ssd", Bytes(63, 7));
+  const std::vector<std::string> problems = pqpack::findProblems(build("Sunset.scr", "Short.ssd"));
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0], "entry 3 (Short.ssd): the data file has 63 bytes, fewer than its 64-byte header");
+}
+
+TEST_F(PqpackInspect, VerifyOfAMissingFileSaysSo) {
+  const CommandRun result = run(commandVerify, {folder / "absent.exe"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.out.find("cannot read"), std::string::npos);
+  EXPECT_EQ(run(commandVerify, {}).status, 2);
+}
+
+// ---- list --------------------------------------------------------------------------------------
+
+TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
+  const std::string installer = build();
+  const CommandRun result = run(commandList, {installer});
+  ASSERT_EQ(result.status, 0);
+  const Bytes image = readFile(installer);
+  const Directory entries = decode(image);
+
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = result.out.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(result.out.substr(start, end - start));
+  }
+  ASSERT_EQ(lines.size(), 8u);
+  EXPECT_EQ(lines[0], installer + ": screen saver installer, " + std::to_string(image.size()) + " bytes");
+  EXPECT_EQ(lines[1], "entry kind storage         start       stop     stored   expanded  name");
+  EXPECT_EQ(lines[2], "0     2    stored              0     478207     478208     478208  install.dat");
+  char expected[200];
+  std::snprintf(expected, sizeof expected, "2     2    compressed %10d %10d %10d      60000  Sunset.scr",
+                entries[2].startOffset, entries[2].stopOffset, storedSize(entries[2]));
+  EXPECT_EQ(lines[4], expected);
+  EXPECT_EQ(lines[5].substr(0, 21), "3     4    stored    ");
+  EXPECT_NE(lines[6].find("qtlib.dat"), std::string::npos);
+  EXPECT_NE(lines[7].find("impborl.dat"), std::string::npos);
+}
+
+TEST_F(PqpackInspect, ListCallsAnythingButScrAMovie) {
+  writeFile(folder / "Show.exe", saver);
+  const CommandRun result = run(commandList, {build("Show.exe")});
+  EXPECT_NE(result.out.find(": movie installer, "), std::string::npos);
+}
+
+TEST_F(PqpackInspect, ListRefusesAFileTooShortToBeAnInstaller) {
+  writeFile(folder / "tiny.exe", Bytes(5000, 1));
+  const CommandRun result = run(commandList, {folder / "tiny.exe"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("5000 bytes, too short for an installer"), std::string::npos);
+}
+
+// ---- extract -----------------------------------------------------------------------------------
+
+TEST_F(PqpackInspect, ExtractWritesEveryEntryUnderItsStoredName) {
+  const std::string installer = build();
+  const CommandRun result = run(commandExtract, {installer, folder / "out/nested"});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(readFile(folder / "out/nested/impborl.dat"), library);
+  EXPECT_EQ(readFile(folder / "out/nested/Sunset.scr"), saver);
+  EXPECT_EQ(readFile(folder / "out/nested/Sunset.ssd"), data);
+  EXPECT_EQ(readFile(folder / "out/nested/qtlib.dat"), support);
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder.path / "out/nested")) {
+    names.push_back(item.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Sunset.scr", "Sunset.ssd", "impborl.dat", "qtlib.dat"}));
+}
+
+TEST_F(PqpackInspect, ExtractRefusesUnsafeNamesAndWritesNothingOutsideTheFolder) {
+  const std::string installer = build();
+  Bytes image = readFile(installer);
+  Directory entries = decode(image);
+  setEntryName(entries[2], "../escaped.scr");
+  setEntryName(entries[4], "..");
+  encode(entries, &image);
+  writeFile(installer, image);
+  const auto before = folder.names();
+
+  const CommandRun result = run(commandExtract, {installer, folder / "out"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("entry 2 refused: the name '../escaped.scr' contains '/'"), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find("entry 4 refused"), std::string::npos);
+  std::vector<std::string> after = before;
+  after.push_back("out");
+  std::sort(after.begin(), after.end());
+  EXPECT_EQ(folder.names(), after);
+  // The safe entries are still written.
+  EXPECT_EQ(readFile(folder / "out/Sunset.ssd"), data);
+}
+
+TEST_F(PqpackInspect, ExtractReplacesALinkInsteadOfWritingThroughIt) {
+  const std::string installer = build();
+  writeFile(folder / "victim", bytesOf("untouched"));
+  std::filesystem::create_directories(folder.path / "out");
+  std::filesystem::create_symlink(folder.path / "victim", folder.path / "out" / "Sunset.ssd");
+
+  ASSERT_EQ(run(commandExtract, {installer, folder / "out"}).status, 0);
+  EXPECT_EQ(readFile(folder / "victim"), bytesOf("untouched"));
+  EXPECT_FALSE(std::filesystem::is_symlink(folder.path / "out" / "Sunset.ssd"));
+  EXPECT_EQ(readFile(folder / "out/Sunset.ssd"), data);
+}
+
+TEST_F(PqpackInspect, ExtractSkipsAnEntryThatDoesNotExpandWhole) {
+  const std::string installer = build();
+  Bytes image = readFile(installer);
+  Directory entries = decode(image);
+  entries[2].unzippedSize += 1;
+  encode(entries, &image);
+  writeFile(installer, image);
+
+  const CommandRun result = run(commandExtract, {installer, folder / "out"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("entry 2 (Sunset.scr): expands to 60000 bytes, not its unzippedSize 60001"),
+            std::string::npos)
+      << result.err;
+  EXPECT_FALSE(std::filesystem::exists(folder.path / "out" / "Sunset.scr"));
+  EXPECT_EQ(readFile(folder / "out/qtlib.dat"), support);
+}
+
+// ---- ssd ---------------------------------------------------------------------------------------
+
+uint32_t le32(const Bytes& bytes, size_t at) {
+  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+TEST_F(PqpackInspect, SsdWritesTheHeaderThenTheContent) {
+  const Bytes content = compressibleBytes(1000, 4);
+  writeFile(folder / "content", content);
+  ASSERT_EQ(run(commandSsd, {"--quicktime-level", "3", folder / "content", folder / "Out.ssd"}).status, 0);
+  const Bytes file = readFile(folder / "Out.ssd");
+  ASSERT_EQ(file.size(), 64u + 1000u);
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 6), bytesOf(std::string("PQSSD\0", 6)));
+  EXPECT_EQ(file[6] | file[7] << 8, 1);
+  EXPECT_EQ(le32(file, 8), 3u);
+  EXPECT_EQ(le32(file, 12), 64u);
+  EXPECT_EQ(le32(file, 16), 1000u);
+  EXPECT_EQ(le32(file, 20), 0u);
+  EXPECT_EQ(le32(file, 24), pq::crc32Of(content.data(), content.size()));
+  EXPECT_TRUE(std::all_of(file.begin() + 28, file.begin() + 64, [](uint8_t byte) { return byte == 0; }));
+  EXPECT_EQ(Bytes(file.begin() + 64, file.end()), content);
+
+  pqpack::DataFileHeader header;
+  ASSERT_TRUE(pqpack::readDataFileHeader(file, &header));
+  EXPECT_EQ(header.quickTimeLevel, 3);
+  EXPECT_EQ(header.contentLength, 1000u);
+}
+
+TEST_F(PqpackInspect, SsdLevelsAreReadBackByTheInstallersOwnReader) {
+  writeFile(folder / "empty", {});
+  pq::SimOs sim(folder.path / "machine");
+  pq::ScopedSimOs scope(sim);
+  for (const char* level : {"0", "2", "3", "-1", "2147483647", "-2147483648"}) {
+    SCOPED_TRACE(level);
+    ASSERT_EQ(run(commandSsd, {"--quicktime-level", level, folder / "empty", folder / "Level.ssd"}).status, 0);
+    const Bytes file = readFile(folder / "Level.ssd");
+    EXPECT_EQ(file.size(), 64u);
+    sim.putFile("C:\\WINDOWS\\Level.ssd", std::string(file.begin(), file.end()));
+    EXPECT_EQ(readRequiredQuickTimeLevel("C:\\WINDOWS\\Level.ssd"), std::stoll(level));
+  }
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(PqpackInspect, SsdRefusesBadLevelsAndMissingInput) {
+  writeFile(folder / "content", bytesOf("x"));
+  for (const char* level : {"", "abc", "3x", "1.5", "2147483648", "-2147483649"}) {
+    SCOPED_TRACE(level);
+    const CommandRun result = run(commandSsd, {"--quicktime-level", level, folder / "content", folder / "Out.ssd"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("is not a 32-bit whole number"), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(run(commandSsd, {folder / "content", folder / "Out.ssd"}).status, 2);
+  EXPECT_EQ(run(commandSsd, {"--quicktime-level"}).status, 2);
+  EXPECT_EQ(run(commandSsd, {"--quicktime-level", "1", folder / "content"}).status, 2);
+  const CommandRun missing = run(commandSsd, {"--quicktime-level", "1", folder / "absent", folder / "Out.ssd"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("no such file"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder.path / "Out.ssd"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(PqpackSamples, SampleDataFilesRequireNoQuickTimeAndHoldTheirContentWhole) {
+  for (const char* name : {"Sunset.ssd", "Show.ssd"}) {
+    SCOPED_TRACE(name);
+    const Bytes file = readFile(std::string(PQ_SOURCE_DIR) + "/tools/samples/" + name);
+    pqpack::DataFileHeader header;
+    ASSERT_TRUE(pqpack::readDataFileHeader(file, &header));
+    EXPECT_EQ(header.version, pqpack::kDataFileVersion);
+    EXPECT_EQ(header.quickTimeLevel, 0);
+    EXPECT_EQ(header.headerSize, 64u);
+    ASSERT_EQ(header.contentLength, file.size() - 64);
+    EXPECT_EQ(header.contentCrc, pq::crc32Of(file.data() + 64, file.size() - 64));
+  }
+}
+
+} // namespace

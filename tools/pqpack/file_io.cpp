@@ -1,0 +1,148 @@
+#include "file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace pqpack {
+
+namespace {
+
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+std::string systemReason() { return std::strerror(errno); }
+
+} // namespace
+
+bool readWholeFile(const std::filesystem::path& path, uint64_t maximumSize, std::vector<uint8_t>* bytes,
+                   std::string* problem) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::exists(status)) {
+    *problem = "cannot read " + quoted(path) + ": no such file";
+    return false;
+  }
+  if (std::filesystem::is_directory(status)) {
+    *problem = "cannot read " + quoted(path) + ": it is a directory";
+    return false;
+  }
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    *problem = "cannot read " + quoted(path) + ": " + systemReason();
+    return false;
+  }
+  // Read in pieces rather than trusting a size taken beforehand: pipes and growing files
+  // report none or a wrong one.
+  bytes->clear();
+  bool ok = true;
+  uint8_t piece[65536];
+  for (;;) {
+    const size_t count = std::fread(piece, 1, sizeof piece, file);
+    if (count > 0) {
+      if (bytes->size() + count > maximumSize) {
+        *problem = quoted(path) + " is too large: an installer must stay below 2 GiB";
+        ok = false;
+        break;
+      }
+      bytes->insert(bytes->end(), piece, piece + count);
+    }
+    if (count < sizeof piece) {
+      if (std::ferror(file)) {
+        *problem = "cannot read " + quoted(path) + ": " + systemReason();
+        ok = false;
+      }
+      break;
+    }
+  }
+  std::fclose(file);
+  if (!ok) bytes->clear();
+  return ok;
+}
+
+AtomicOutput::AtomicOutput(std::filesystem::path destinationPath) : destination(std::move(destinationPath)) {
+  std::filesystem::path folder = destination.parent_path();
+  const std::string hiddenName = "." + destination.filename().string() + ".pqpack-" + std::to_string(getpid()) + ".tmp";
+  temporary = folder.empty() ? std::filesystem::path(hiddenName) : folder / hiddenName;
+}
+
+AtomicOutput::~AtomicOutput() {
+  if (file != nullptr) std::fclose(file);
+  if (!committed) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+  }
+}
+
+bool AtomicOutput::open(std::string* problem) {
+  if (destination.filename().empty()) {
+    *problem = "cannot write " + quoted(destination) + ": it names a directory";
+    return false;
+  }
+  std::error_code error;
+  if (std::filesystem::is_directory(destination, error)) {
+    *problem = "cannot write " + quoted(destination) + ": it is a directory";
+    return false;
+  }
+  // A leftover of an interrupted run (or a link planted there) must not be written through.
+  std::filesystem::remove(temporary, error);
+  file = std::fopen(temporary.c_str(), "wbx");
+  if (file == nullptr) {
+    *problem = "cannot write " + quoted(destination) + ": " + systemReason();
+    return false;
+  }
+  return true;
+}
+
+bool AtomicOutput::write(const void* data, size_t size, std::string* problem) {
+  if (file == nullptr) {
+    *problem = "cannot write " + quoted(destination) + ": not open";
+    return false;
+  }
+  if (size > 0 && std::fwrite(data, 1, size, file) != size) {
+    *problem = "cannot write " + quoted(destination) + ": " + systemReason();
+    return false;
+  }
+  return true;
+}
+
+bool AtomicOutput::writeZeros(size_t count, std::string* problem) {
+  static const uint8_t zeros[4096] = {};
+  while (count > 0) {
+    const size_t piece = count < sizeof zeros ? count : sizeof zeros;
+    if (!write(zeros, piece, problem)) return false;
+    count -= piece;
+  }
+  return true;
+}
+
+bool AtomicOutput::commit(std::string* problem) {
+  if (file == nullptr) {
+    *problem = "cannot write " + quoted(destination) + ": not open";
+    return false;
+  }
+  const bool flushed = std::fflush(file) == 0;
+  const bool closed = std::fclose(file) == 0;
+  file = nullptr;
+  if (!flushed || !closed) {
+    *problem = "cannot write " + quoted(destination) + ": " + systemReason();
+    return false;
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, destination, error);
+  if (error) {
+    *problem = "cannot write " + quoted(destination) + ": " + error.message();
+    return false;
+  }
+  committed = true;
+  return true;
+}
+
+bool writeWholeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes, std::string* problem) {
+  AtomicOutput output(path);
+  return output.open(problem) && output.write(bytes, problem) && output.commit(problem);
+}
+
+} // namespace pqpack

@@ -1,0 +1,111 @@
+// The installer image as pqpack writes and reads it: the program, the directory table and
+// the five stored entries, laid out as the file diagram in archive/directory.h shows. The
+// record encoding itself is archive/directory.h's; this module only decides what goes in
+// the records and checks what comes out of them. Every function is pure (bytes in, bytes
+// or findings out) except the two that name a file, so the commands and the tests share it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/directory.h"
+#include "compression/implode.h"
+
+namespace pqpack {
+
+// An installer file, like every offset in it, stays below 2 GiB: the offsets are signed
+// 32-bit values.
+constexpr uint64_t kMaximumInstallerSize = 0x7FFFFFFFu;
+
+// Where the first stored entry begins.
+constexpr int32_t kFirstEntryOffset = DIRECTORY_OFFSET + kDirectoryTableSize;
+
+// The name entry 1 carries, and the name of the file the installer loads after extracting it.
+constexpr char kLibraryEntryName[] = "impborl.dat";
+constexpr char kLibraryFileName[] = "impborl.dll";
+// What entry 0 calls the program.
+constexpr char kProgramEntryName[] = "install.dat";
+
+// Why `name` cannot be an entry name, or empty when it can: it becomes a bare file name in
+// the Windows directory or beside the installer, and in the folder `extract` writes to.
+std::string unsafeNameReason(const std::string& name);
+
+// The name a support library is stored under: its file name with the extension replaced by
+// ".dat" (foo.dll -> foo.dat; a name without extension gets one).
+std::string libraryEntryName(const std::string& fileName);
+// The name a kind-3 entry lands under: its extension replaced by ".dll".
+std::string installedLibraryName(const std::string& entryName);
+
+// True when entry 2's name makes a screen-saver installer: its extension, lower-cased and
+// without trailing characters of code 0 to 32, is ".scr".
+bool isScreenSaverName(const std::string& name);
+
+// One of entries 1 to 5, ready to be placed.
+struct PayloadEntry {
+  std::string name;
+  int32_t fileType = kFileType_Plain;
+  bool isZipped = false;
+  std::vector<uint8_t> stored;  // the bytes that go into the installer
+  uint64_t unzippedSize = 0;    // the size of the file once extracted
+};
+
+enum class Compression { Store, ImplodeWhenSmaller };
+
+// Makes an entry of `bytes`. With ImplodeWhenSmaller the bytes are imploded (binary literals,
+// 4096-byte dictionary, so the stream starts 00 06) at `level`, and kept that way only when
+// the stream is smaller than the bytes and expands back to them exactly.
+PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const std::vector<uint8_t>& bytes,
+                              Compression compression, pq::ImplodeLevel level);
+
+// What the directory needs to know of an entry: everything but its bytes.
+struct EntryPlan {
+  std::string name;
+  int32_t fileType = kFileType_Plain;
+  bool isZipped = false;
+  uint64_t storedSize = 0;
+  uint64_t unzippedSize = 0;
+};
+EntryPlan planOf(const PayloadEntry& entry);
+
+// The directory an installer with this program length and these entries gets. False, with
+// `problem` set, when the program is empty or longer than DIRECTORY_OFFSET, an entry is empty
+// or has an unsafe name, or the file would reach 2 GiB.
+bool layOutDirectory(uint64_t programSize, const std::array<EntryPlan, 5>& plans,
+                     std::array<TInstallFileInfo, kDirectoryEntryCount>* directory, uint64_t* fileSize,
+                     std::string* problem);
+
+// Writes the installer to `path` complete or not at all.
+bool writeInstaller(const std::string& path, const std::vector<uint8_t>& program,
+                    const std::array<PayloadEntry, 5>& payload, std::string* problem);
+
+// ---- Reading -------------------------------------------------------------------------------
+
+struct InstallerImage {
+  uint64_t fileSize = 0;
+  std::array<TInstallFileInfo, kDirectoryEntryCount> entries{};
+};
+
+// Reads the directory of the installer at `path`. False, with `problem` set, when the file
+// cannot be read or is too short to hold one.
+bool readInstallerImage(const std::string& path, InstallerImage* image, std::string* problem);
+// The stored bytes of one entry; false when its range does not lie inside the file.
+bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
+                     std::string* problem);
+// The file the entry stands for: the stored bytes, expanded when it is compressed. False when
+// they cannot be read, or do not expand to exactly `unzippedSize` bytes.
+bool readEntryFile(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
+                   std::string* problem);
+
+// "screen saver" or "movie", from entry 2's name.
+std::string installerMode(const InstallerImage& image);
+// The column heads of `listingLine`, and one entry's line.
+std::string listingHeader();
+std::string listingLine(int index, const TInstallFileInfo& entry);
+
+// Every way the installer at `path` departs from an installer as produced: one sentence per
+// finding, starting with the entry concerned. Empty when there is none.
+std::vector<std::string> findProblems(const std::string& path);
+
+} // namespace pqpack
