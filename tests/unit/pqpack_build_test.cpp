@@ -225,6 +225,8 @@ struct Refusal {
   const char* message;
 };
 
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.label; }
+
 class PqpackBuildRefusal : public PqpackBuild, public testing::WithParamInterface<Refusal> {};
 
 TEST_P(PqpackBuildRefusal, NamesTheProblemExitsNonZeroAndLeavesTheOutputAlone) {
