@@ -8,6 +8,7 @@ namespace {
 
 constexpr char kFormClassName[] = "TForm1";
 constexpr char kPanelClassName[] = "TPanel";
+constexpr char kBevelClassName[] = "TBevel";
 
 // A fixed dialog frame with only the close box: no sizing border, no minimise or maximise
 // box. The modal-frame extended style also keeps the icon out of the caption.
@@ -52,6 +53,20 @@ bool registerClass(const char* name, WNDPROC procedure) {
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = name;
   return RegisterClassExA(&windowClass) != 0;
+}
+
+// The bevel: a lowered box exactly as large as the control, which at 3 pixels high reads as
+// a thin sunken line (shadow above, highlight below). Drawn here rather than left to an
+// etched STATIC, which some systems resize to 2 pixels.
+LRESULT CALLBACK bevelProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return DefWindowProcA(window, message, wParam, lParam);
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  RECT bounds{};
+  GetClientRect(window, &bounds);
+  DrawEdge(dc, &bounds, BDR_SUNKENOUTER, BF_RECT);
+  EndPaint(window, &paint);
+  return 0;
 }
 
 std::string windowText(HWND window) {
@@ -104,7 +119,10 @@ HWND Win32FormView::makeControl(ControlId id, HWND parent, const char* className
 }
 
 bool Win32FormView::create() {
-  if (!registerClass(kFormClassName, formProcedure) || !registerClass(kPanelClassName, panelProcedure)) return false;
+  if (!registerClass(kFormClassName, formProcedure) || !registerClass(kPanelClassName, panelProcedure) ||
+      !registerClass(kBevelClassName, bevelProcedure)) {
+    return false;
+  }
 
   font = GdiObject(CreateFontA(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
@@ -135,7 +153,7 @@ bool Win32FormView::create() {
   makeControl(ControlId::butInstall, panel2, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP);
   makeControl(ControlId::Remove, panel2, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP);
   makeControl(ControlId::labStatus, panel2, "STATIC", SS_LEFT);
-  makeControl(ControlId::Bevel1, panel2, "STATIC", SS_ETCHEDHORZ);
+  makeControl(ControlId::Bevel1, panel2, kBevelClassName, 0);
   (void)panel2;
 
   if (progress != nullptr) controlChanged(form, ControlId::progressBar);

@@ -1,0 +1,263 @@
+"""Shared helpers of the end-to-end tests: the Wine environment the fixture prepared, the
+automation driver, installers made for a test, and screenshots. Every wait is bounded and a
+timeout fails the test with a message that says what was awaited."""
+
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import time
+
+DIRECTORY_OFFSET = 478208
+ENTRY_SIZE = 280
+ENTRY_COUNT = 6
+# Extra seconds a driver call may take beyond its own wait: starting a Wine process.
+WINE_START_SECONDS = 30
+
+
+class TestFailed(Exception):
+    pass
+
+
+def state_dir():
+    return os.environ["PQ_E2E_DIR"]
+
+
+def artifacts_dir():
+    return os.environ["PQ_E2E_ARTIFACTS"]
+
+
+def prefix_dir():
+    return os.path.join(state_dir(), "prefix")
+
+
+def state_file():
+    return os.path.join(state_dir(), "state.json")
+
+
+def save_state(state):
+    with open(state_file(), "w") as out:
+        json.dump(state, out)
+
+
+def load_state():
+    with open(state_file()) as source:
+        return json.load(source)
+
+
+def wine_env(state):
+    env = dict(os.environ)
+    env["DISPLAY"] = state["display"]
+    env["WINEPREFIX"] = prefix_dir()
+    env["WINEDEBUG"] = "-all"
+    return env
+
+
+def run_wine(state, arguments, timeout, what=None):
+    try:
+        return subprocess.run(["wine"] + arguments, env=wine_env(state), timeout=timeout,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    except subprocess.TimeoutExpired:
+        raise TestFailed("timed out after %d s waiting for %s" % (timeout, what or " ".join(arguments)))
+
+
+def windows_dir():
+    return os.path.join(prefix_dir(), "drive_c", "windows")
+
+
+def temp_copies():
+    return sorted(name for name in os.listdir(windows_dir())
+                  if name.lower().startswith("kwrxtemp") and name.lower().endswith(".dat"))
+
+
+def remove_temp_copies():
+    for name in temp_copies():
+        os.remove(os.path.join(windows_dir(), name))
+
+
+class Driver:
+    """pqdriver.exe under Wine. Methods fail the test on a non-zero exit, with the driver's
+    own message, unless `check` is false."""
+
+    def __init__(self, state):
+        self.state = state
+        self.exe = os.environ["PQ_DRIVER_EXE"]
+
+    def run(self, arguments, wait_ms=10000, check=True):
+        result = run_wine(self.state, [self.exe] + arguments, timeout=wait_ms / 1000 + WINE_START_SECONDS,
+                          what="pqdriver " + " ".join(arguments))
+        if check and result.returncode != 0:
+            raise TestFailed("pqdriver %s failed (%d): %s" % (" ".join(arguments), result.returncode,
+                                                              result.stderr.decode("latin-1").strip()))
+        return result
+
+    def wait_window(self, title, wait_ms=10000):
+        self.run(["wait-window", title, str(wait_ms)], wait_ms)
+
+    def wait_gone(self, title, wait_ms=10000):
+        self.run(["wait-gone", title, str(wait_ms)], wait_ms)
+
+    def wait_text(self, title, text, wait_ms=10000):
+        self.run(["wait-text", title, text, str(wait_ms)], wait_ms)
+
+    def dialog_text(self, title, wait_ms=10000):
+        return self.run(["dialog-text", title, str(wait_ms)], wait_ms).stdout.decode("latin-1")
+
+    def click(self, title, caption, wait_ms=10000):
+        self.run(["click", title, caption, str(wait_ms)], wait_ms)
+
+    def answer(self, title, caption, wait_ms=10000):
+        self.run(["answer", title, caption, str(wait_ms)], wait_ms)
+
+    def close(self, title, wait_ms=10000):
+        self.run(["close", title, str(wait_ms)], wait_ms)
+
+    def point_at(self, title, text, wait_ms=10000):
+        self.run(["point-at", title, text, str(wait_ms)], wait_ms)
+
+    def texts(self, title, wait_ms=10000):
+        """The window's fields and its controls, each a dict of the driver's key=value output."""
+        output = self.run(["texts", title, str(wait_ms)], wait_ms).stdout.decode("latin-1")
+        window, controls = None, []
+        for line in output.splitlines():
+            fields = dict(field.split("=", 1) for field in line.split("\t"))
+            fields["text"] = unescape(fields.get("text", ""))
+            for key, value in list(fields.items()):
+                if key not in ("text", "class", "kind", "style", "exstyle") and value.lstrip("-").isdigit():
+                    fields[key] = int(value)
+            for key in ("style", "exstyle"):
+                if key in fields:
+                    fields[key] = int(fields[key], 16)
+            if fields["kind"] == "window":
+                window = fields
+            elif fields["kind"] == "progress":
+                control_with_id(controls, fields["id"])["progress"] = fields
+            else:
+                controls.append(fields)
+        return window, controls
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append({"\\": "\\", "r": "\r", "n": "\n", "t": "\t"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+def control_with_id(controls, control_id):
+    for control in controls:
+        if control["id"] == control_id:
+            return control
+    raise TestFailed("no control with id %d among %s" % (control_id, [c["id"] for c in controls]))
+
+
+def directory_table(names):
+    """A 1,680-byte directory table: entry index -> name; every other field zero."""
+    table = bytearray()
+    for index in range(ENTRY_COUNT):
+        name = names.get(index, "").encode("latin-1")
+        entry = bytes([len(name)]) + name.ljust(255, b"\0") + bytes(ENTRY_SIZE - 256)
+        table += entry
+    assert len(table) == ENTRY_COUNT * ENTRY_SIZE
+    return bytes(table)
+
+
+def program_bytes():
+    with open(os.environ["PQ_SETUP_EXE"], "rb") as source:
+        return source.read()
+
+
+def padded_installer(names):
+    program = program_bytes()
+    if len(program) > DIRECTORY_OFFSET:
+        raise TestFailed("pqsetup.exe is %d bytes, longer than DIRECTORY_OFFSET" % len(program))
+    return program.ljust(DIRECTORY_OFFSET, b"\0") + directory_table(names)
+
+
+class Installer:
+    """An installer file placed at C:\\pqtest\\NAME in the prefix and run under Wine.
+    Leaving the `with` block ends the program if it still runs."""
+
+    def __init__(self, state, contents, name="pqsetup.exe"):
+        self.state = state
+        self.folder = os.path.join(prefix_dir(), "drive_c", "pqtest")
+        self.path = os.path.join(self.folder, name)
+        self.windows_path = "C:\\pqtest\\" + name
+        if os.path.isdir(self.folder):
+            shutil.rmtree(self.folder)
+        os.makedirs(self.folder)
+        with open(self.path, "wb") as out:
+            out.write(contents)
+        self.process = None
+
+    def __enter__(self):
+        self.process = subprocess.Popen(["wine", self.windows_path], env=wine_env(self.state),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return self
+
+    def wait_exit(self, seconds=15):
+        try:
+            return self.process.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            raise TestFailed("timed out after %d s waiting for %s to end" % (seconds, self.windows_path))
+
+    def __exit__(self, *exc):
+        if self.process is not None and self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(timeout=10)
+        return False
+
+
+def screenshot(state, window, name):
+    """Saves the window's frame as e2e-artifacts/NAME.png and returns the path."""
+    os.makedirs(artifacts_dir(), exist_ok=True)
+    path = os.path.join(artifacts_dir(), name + ".png")
+    geometry = "%dx%d+%d+%d" % (window["width"], window["height"], window["x"], window["y"])
+    env = dict(os.environ, DISPLAY=state["display"])
+    # Let the last repaint reach the X server before the grab.
+    time.sleep(0.3)
+    try:
+        subprocess.run(["import", "-window", "root", "-crop", geometry, "+repage", path], env=env, timeout=30,
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    except subprocess.TimeoutExpired:
+        raise TestFailed("timed out after 30 s waiting for the screenshot %s" % path)
+    return path
+
+
+class Checks:
+    """Collects failed expectations so one run reports all of them."""
+
+    def __init__(self):
+        self.failures = []
+
+    def equal(self, actual, expected, what):
+        if actual != expected:
+            self.failures.append("%s: expected %r, got %r" % (what, expected, actual))
+
+    def true(self, condition, what):
+        if not condition:
+            self.failures.append(what)
+
+
+def main(test):
+    """Runs test(state, driver, checks) and turns its outcome into the exit code."""
+    checks = Checks()
+    try:
+        state = load_state()
+    except (OSError, ValueError) as error:
+        print("e2e: the fixture has not run (%s)" % error, file=sys.stderr)
+        return 1
+    try:
+        test(state, Driver(state), checks)
+    except TestFailed as error:
+        checks.failures.append(str(error))
+    for failure in checks.failures:
+        print("FAILED: " + failure, file=sys.stderr)
+    return 1 if checks.failures else 0

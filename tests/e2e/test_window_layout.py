@@ -1,0 +1,125 @@
+#!/usr/bin/env python3
+"""The main window to the pixel: its frame and client area, position, stacking, and every
+control's place, caption, parent and tab order; the link's hover colour."""
+
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_lib import (Installer, TestFailed, control_with_id, main, padded_installer,  # noqa: E402
+                     remove_temp_copies, screenshot)
+import window_ids as ids  # noqa: E402
+
+CAPTION = "Screen Saver Installation: Sunset"
+
+WS_CAPTION = 0x00C00000
+WS_SYSMENU = 0x00080000
+WS_THICKFRAME = 0x00040000
+WS_MINIMIZEBOX = 0x00020000
+WS_MAXIMIZEBOX = 0x00010000
+WS_EX_TOPMOST = 0x00000008
+WS_TABSTOP = 0x00010000
+
+# id: (parent id, left, top, width, height); 0 is the window's client area.
+LAYOUT = {
+    ids.PANEL1: (0, 0, 0, 355, 160),
+    ids.PANEL2: (ids.PANEL1, 0, 0, 355, 113),
+    ids.LAB_STATUS: (ids.PANEL2, 5, 55, 347, 50),
+    ids.BEVEL1: (ids.PANEL2, 3, 108, 349, 3),
+    ids.BUT_INSTALL: (ids.PANEL2, 41, 17, 125, 29),
+    ids.REMOVE: (ids.PANEL2, 218, 18, 100, 29),
+    ids.STATUS_LABEL: (ids.PANEL1, 3, 117, 270, 17),
+    ids.PROGRESS_BAR: (ids.PANEL1, 3, 133, 270, 15),
+    ids.DONE: (ids.PANEL1, 281, 120, 70, 29),
+}
+
+
+def check_frame(window, checks):
+    checks.equal((window["client_width"], window["client_height"]), (355, 160), "client area")
+    style = window["style"]
+    checks.true(style & WS_CAPTION == WS_CAPTION and style & WS_SYSMENU, "title bar with a close box")
+    checks.true(not style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
+                "no sizing border, minimise or maximise box (style 0x%08x)" % style)
+    checks.true(window["exstyle"] & WS_EX_TOPMOST, "the window stays on top")
+    checks.true(abs(window["x"] - (window["screen_width"] - window["width"]) // 2) <= 1 and
+                abs(window["y"] - (window["screen_height"] - window["height"]) // 2) <= 1,
+                "the window is centred on the screen: %r" % window)
+
+
+def check_controls(controls, checks):
+    for control_id, (parent, left, top, width, height) in LAYOUT.items():
+        control = control_with_id(controls, control_id)
+        checks.equal(control["parent"], parent, "parent of control %d" % control_id)
+        checks.equal((control["x"], control["y"], control["width"], control["height"]),
+                     (left + absolute(controls, parent)[0], top + absolute(controls, parent)[1], width, height),
+                     "place of control %d (%s)" % (control_id, control["text"]))
+    link = control_with_id(controls, ids.MADE_WITH_LABEL)
+    checks.true(link["text"].startswith("Made with Panoquill Photo && Video - "), "link caption %r" % link["text"])
+    checks.equal((link["parent"], link["x"], link["y"]), (ids.PANEL1, 60, 149), "the link's place")
+    checks.true(0 < link["width"] <= 295 and 0 < link["height"] <= 11,
+                "the link is sized to its caption within the window (%dx%d)" % (link["width"], link["height"]))
+    checks.equal(control_with_id(controls, ids.REMOVE)["text"], "Un-Install", "Un-Install caption")
+    checks.equal(control_with_id(controls, ids.DONE)["text"], "Done", "Done caption")
+    checks.equal(control_with_id(controls, ids.LAB_STATUS)["text"],
+                 "Installer is damaged. Please try again with new copy of the installer.", "detail label design text")
+    progress = control_with_id(controls, ids.PROGRESS_BAR)["progress"]
+    checks.equal(progress["step"], 10, "progress step")
+    # Tab order: Install, Un-Install (inside Panel2, which follows the bar), then Done.
+    tab_stops = [c["id"] for c in controls if c["style"] & WS_TABSTOP and c["class"].lower() == "button"]
+    checks.equal(tab_stops, [ids.BUT_INSTALL, ids.REMOVE, ids.DONE], "tab order of the buttons")
+
+
+def absolute(controls, control_id):
+    if control_id == 0:
+        return (0, 0)
+    control = control_with_id(controls, control_id)
+    return (control["x"], control["y"])
+
+
+def colours(path):
+    """The set of colours in an image, as ImageMagick's histogram lists them (#RRGGBB)."""
+    output = subprocess.run(["convert", path, "-format", "%c", "histogram:info:-"], timeout=30, check=True,
+                            stdout=subprocess.PIPE).stdout.decode()
+    found = set()
+    for line in output.splitlines():
+        for word in line.split():
+            if word.startswith("#") and len(word) >= 7:
+                found.add(word[:7].upper())
+    return found
+
+
+def check_link_hover(state, driver, checks, link):
+    # Wine's default highlight colour; the window text colour is black.
+    highlight = "#3399FF"
+    region = dict(x=link["screen_x"], y=link["screen_y"], width=link["width"], height=link["height"])
+    driver.point_at(CAPTION, link["text"])
+    hot = colours(screenshot(state, region, "link-hover"))
+    driver.point_at(CAPTION, "")
+    time.sleep(0.3)
+    normal = colours(screenshot(state, region, "link-normal"))
+    checks.true(highlight in hot, "the link shows the highlight colour under the pointer (%s)" % sorted(hot))
+    checks.true(highlight not in normal and "#000000" in normal,
+                "the link returns to the window-text colour (%s)" % sorted(normal))
+
+
+def test(state, driver, checks):
+    remove_temp_copies()
+    with Installer(state, padded_installer({2: "Sunset.SCR"})) as installer:
+        driver.wait_window(CAPTION, 30000)
+        window, controls = driver.texts(CAPTION)
+        check_frame(window, checks)
+        check_controls(controls, checks)
+        screenshot(state, window, "window-layout")
+        link = control_with_id(controls, ids.MADE_WITH_LABEL)
+        link["screen_x"] = window["client_x"] + link["x"]
+        link["screen_y"] = window["client_y"] + link["y"]
+        check_link_hover(state, driver, checks, link)
+        driver.close(CAPTION)
+        installer.wait_exit(20)
+    remove_temp_copies()
+
+
+if __name__ == "__main__":
+    sys.exit(main(test))

@@ -1,0 +1,23 @@
+// The driver's subcommands. Each takes the arguments after its name and returns the exit
+// code; a failure prints one line to stderr that says what was awaited or what went wrong.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pqdriver {
+
+using Arguments = std::vector<std::string>;
+
+int waitWindow(const Arguments& arguments);  // TITLE [timeout-ms]
+int waitGone(const Arguments& arguments);    // TITLE [timeout-ms]
+int waitText(const Arguments& arguments);    // TITLE TEXT [timeout-ms]
+int texts(const Arguments& arguments);       // TITLE [timeout-ms]
+int dialogText(const Arguments& arguments);  // TITLE [timeout-ms]
+int click(const Arguments& arguments);       // TITLE BUTTON-TEXT [timeout-ms]
+int answer(const Arguments& arguments);      // TITLE BUTTON-TEXT [timeout-ms]
+int closeWindow(const Arguments& arguments); // TITLE [timeout-ms]
+int pointAt(const Arguments& arguments);     // TITLE CONTROL-TEXT [timeout-ms]
+int makeWindow(const Arguments& arguments);  // TITLE [record-file] [lifetime-ms]
+
+} // namespace pqdriver

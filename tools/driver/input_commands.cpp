@@ -1,0 +1,111 @@
+// Commands that act on other programs' windows: buttons, closing, the pointer.
+#include <cstdio>
+#include <cstdlib>
+
+#include "commands.h"
+#include "window_query.h"
+
+namespace pqdriver {
+
+namespace {
+
+bool timeoutArgument(const Arguments& arguments, size_t position, unsigned* timeoutMs) {
+  *timeoutMs = kDefaultTimeoutMs;
+  if (arguments.size() <= position) return true;
+  if (parseTimeout(arguments[position].c_str(), timeoutMs)) return true;
+  std::fprintf(stderr, "pqdriver: '%s' is not a timeout in milliseconds\n", arguments[position].c_str());
+  return false;
+}
+
+// Finds the window and its button and presses it. The press is posted, not sent: the
+// program's handler may open a modal dialog, and the driver must not wait inside it.
+int pressButton(const Arguments& arguments, unsigned timeoutMs, HWND* pressedIn) {
+  const std::string& title = arguments[0];
+  const std::string& caption = arguments[1];
+  HWND window = waitForVisibleWindow(title, timeoutMs);
+  if (window == nullptr) {
+    std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
+                 title.c_str());
+    return kExitTimeout;
+  }
+  HWND button = findButton(window, caption);
+  if (button == nullptr) {
+    std::fprintf(stderr, "pqdriver: the window \"%s\" has no button \"%s\"\n", title.c_str(), caption.c_str());
+    return kExitFailure;
+  }
+  if (!IsWindowEnabled(button) || !IsWindowVisible(button)) {
+    std::fprintf(stderr, "pqdriver: the button \"%s\" of \"%s\" is %s\n", caption.c_str(), title.c_str(),
+                 IsWindowVisible(button) ? "disabled" : "hidden");
+    return kExitFailure;
+  }
+  PostMessageA(button, BM_CLICK, 0, 0);
+  *pressedIn = window;
+  return kExitOk;
+}
+
+} // namespace
+
+int click(const Arguments& arguments) {
+  unsigned timeoutMs = 0;
+  if (arguments.size() < 2 || !timeoutArgument(arguments, 2, &timeoutMs)) return kExitUsage;
+  HWND window = nullptr;
+  return pressButton(arguments, timeoutMs, &window);
+}
+
+// Presses a dialog's button and waits until the dialog has gone.
+int answer(const Arguments& arguments) {
+  unsigned timeoutMs = 0;
+  if (arguments.size() < 2 || !timeoutArgument(arguments, 2, &timeoutMs)) return kExitUsage;
+  HWND dialog = nullptr;
+  const int pressed = pressButton(arguments, timeoutMs, &dialog);
+  if (pressed != kExitOk) return pressed;
+  const DWORD start = GetTickCount();
+  while (IsWindow(dialog) && IsWindowVisible(dialog)) {
+    if (GetTickCount() - start >= timeoutMs) {
+      std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the dialog \"%s\" to close after \"%s\"\n",
+                   timeoutMs, arguments[0].c_str(), arguments[1].c_str());
+      return kExitTimeout;
+    }
+    Sleep(kPollIntervalMs);
+  }
+  return kExitOk;
+}
+
+// WM_CLOSE, as the close box sends it.
+int closeWindow(const Arguments& arguments) {
+  unsigned timeoutMs = 0;
+  if (arguments.empty() || !timeoutArgument(arguments, 1, &timeoutMs)) return kExitUsage;
+  HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
+  if (window == nullptr) {
+    std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
+                 arguments[0].c_str());
+    return kExitTimeout;
+  }
+  PostMessageA(window, WM_CLOSE, 0, 0);
+  return kExitOk;
+}
+
+// Moves the pointer onto the centre of the control showing CONTROL-TEXT; an empty text moves
+// it to the screen's top-left corner, off every window of the program.
+int pointAt(const Arguments& arguments) {
+  unsigned timeoutMs = 0;
+  if (arguments.size() < 2 || !timeoutArgument(arguments, 2, &timeoutMs)) return kExitUsage;
+  if (arguments[1].empty()) return SetCursorPos(0, 0) ? kExitOk : kExitFailure;
+  HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
+  if (window == nullptr) {
+    std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
+                 arguments[0].c_str());
+    return kExitTimeout;
+  }
+  for (HWND child : descendants(window)) {
+    if (!captionMatches(windowText(child), arguments[1])) continue;
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    return SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2) ? kExitOk : kExitFailure;
+  }
+  std::fprintf(stderr, "pqdriver: the window \"%s\" has no control \"%s\"\n", arguments[0].c_str(),
+               arguments[1].c_str());
+  return kExitFailure;
+}
+
+} // namespace pqdriver

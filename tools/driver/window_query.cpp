@@ -1,0 +1,111 @@
+#include "window_query.h"
+
+#include <cstdlib>
+
+namespace pqdriver {
+
+namespace {
+
+struct TitleSearch {
+  const std::string* title;
+  HWND found;
+};
+
+BOOL CALLBACK matchTitle(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TitleSearch*>(context);
+  if (IsWindowVisible(window) && windowText(window) == *search->title) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+void appendChildren(HWND parent, std::vector<HWND>* out) {
+  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    out->push_back(child);
+    appendChildren(child, out);
+  }
+}
+
+std::string withoutAccessMarkers(const std::string& caption) {
+  std::string plain;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i; // "&&" keeps one '&'
+    plain += caption[i];
+  }
+  return plain;
+}
+
+} // namespace
+
+HWND findVisibleWindow(const std::string& title) {
+  TitleSearch search{&title, nullptr};
+  EnumWindows(matchTitle, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND waitForVisibleWindow(const std::string& title, unsigned timeoutMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND window = findVisibleWindow(title)) return window;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(kPollIntervalMs);
+  }
+}
+
+std::string windowText(HWND window) {
+  // WM_GETTEXT works across processes, where the text of another program's control lives.
+  const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const LRESULT copied = SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(length + 1),
+                                      reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return text;
+}
+
+std::string className(HWND window) {
+  char name[256] = {};
+  const int length = GetClassNameA(window, name, sizeof(name));
+  return std::string(name, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+std::vector<HWND> descendants(HWND window) {
+  std::vector<HWND> all;
+  appendChildren(window, &all);
+  return all;
+}
+
+bool captionMatches(const std::string& caption, const std::string& wanted) {
+  return caption == wanted || withoutAccessMarkers(caption) == withoutAccessMarkers(wanted);
+}
+
+HWND findButton(HWND window, const std::string& caption) {
+  for (HWND child : descendants(window)) {
+    if (lstrcmpiA(className(child).c_str(), "Button") == 0 && captionMatches(windowText(child), caption)) return child;
+  }
+  return nullptr;
+}
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+    case '\\': out += "\\\\"; break;
+    case '\r': out += "\\r"; break;
+    case '\n': out += "\\n"; break;
+    case '\t': out += "\\t"; break;
+    default: out += c; break;
+    }
+  }
+  return out;
+}
+
+bool parseTimeout(const char* text, unsigned* timeoutMs) {
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text, &end, 10);
+  if (end == text || *end != '\0' || value > 3600000UL) return false;
+  *timeoutMs = static_cast<unsigned>(value);
+  return true;
+}
+
+} // namespace pqdriver
