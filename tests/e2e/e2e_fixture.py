@@ -16,17 +16,6 @@ import e2e_lib  # noqa: E402
 
 XVFB_START_SECONDS = 15
 WINEBOOT_SECONDS = 300
-WINESERVER_IDLE_SECONDS = 120
-
-# Wine draws the window frames itself (there is no window manager on Xvfb), so the title
-# bar and its close box are part of every screenshot.
-X11_DRIVER_REG = """REGEDIT4
-
-[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
-"Decorated"="N"
-"Managed"="N"
-"""
-
 
 def fail(message):
     print("e2e fixture: " + message, file=sys.stderr)
@@ -73,12 +62,17 @@ def boot_prefix(state):
         fail("timed out after %d s waiting for wineboot to create %s" % (WINEBOOT_SECONDS, prefix))
     except subprocess.CalledProcessError as error:
         fail("wineboot failed: %s" % error)
-    reg_file = os.path.join(e2e_lib.state_dir(), "x11-driver.reg")
-    with open(reg_file, "w") as out:
-        out.write(X11_DRIVER_REG)
-    e2e_lib.run_wine(state, ["regedit", "/S", reg_file], timeout=60)
-    # A server kept alive between tests saves a start per Wine process.
-    subprocess.Popen(["wineserver", "-p%d" % WINESERVER_IDLE_SECONDS], env=e2e_lib.wine_env(state))
+    # Wine draws the window frames itself (there is no window manager on Xvfb), so the title
+    # bar and its close box are part of every screenshot.
+    # A server kept alive until cleanup saves a start per Wine process, and no test's Wine
+    # process has to start one that would hold the test's output pipe open.
+    subprocess.Popen(["wineserver", "-p"], env=e2e_lib.wine_env(state), stdin=subprocess.DEVNULL,
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    for name in ("Decorated", "Managed"):
+        result = e2e_lib.run_wine(state, ["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", name,
+                                          "/d", "N", "/f"], timeout=60)
+        if result.returncode != 0:
+            fail("could not set the X11 driver's %s option: %s" % (name, result.stderr.decode("latin-1")))
 
 
 def process_name(pid):

@@ -8,6 +8,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 
 DIRECTORY_OFFSET = 478208
@@ -56,11 +57,21 @@ def wine_env(state):
 
 
 def run_wine(state, arguments, timeout, what=None):
-    try:
-        return subprocess.run(["wine"] + arguments, env=wine_env(state), timeout=timeout,
-                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    except subprocess.TimeoutExpired:
-        raise TestFailed("timed out after %d s waiting for %s" % (timeout, what or " ".join(arguments)))
+    """Runs a Windows program to its end. Its output goes through files, not pipes: Wine's
+    background processes (services, the desktop) inherit the handles and would hold a pipe
+    open long after the program itself has ended."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        process = subprocess.Popen(["wine"] + arguments, env=wine_env(state), stdin=subprocess.DEVNULL,
+                                   stdout=out, stderr=err)
+        try:
+            returncode = process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=10)
+            raise TestFailed("timed out after %d s waiting for %s" % (timeout, what or " ".join(arguments)))
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(arguments, returncode, out.read(), err.read())
 
 
 def windows_dir():
