@@ -262,6 +262,15 @@ TEST_F(CompressorTest, DestinationThatCannotBeCreatedShowsTheZipErrorAndReturnsT
   EXPECT_FALSE(sim.fileExistsAt(kDestination));
 }
 
+TEST_F(CompressorTest, FailedCreateWithoutAnErrorNumberStillFails) {
+  installLibrary();
+  sim.failCall("openFile", pq::kWinErrorSuccess, "Sunset.scr");
+  TCompressor compressor;
+  EXPECT_EQ(expand(compressor, literalStream("abc")), kErr_Unspecified);
+  ASSERT_EQ(sim.errorDialogs.size(), 1u);
+  EXPECT_EQ(sim.errorDialogs[0], kExpandError + systemErrorText(0));
+}
+
 TEST_F(CompressorTest, LockedDestinationReportsTheSharingViolation) {
   installLibrary();
   sim.putFile(kDestination, "old");
