@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include "support/installer_fixture.h"
+#include "system/file_removal.h"
+
+namespace pqtest {
+namespace {
+
+using Extraction = InstallerTest;
+
+const char* const kSaver = "C:\\WINDOWS\\Sunset.scr";
+const char* const kData = "C:\\WINDOWS\\Sunset.ssd";
+const char* const kLibrary = "C:\\WINDOWS\\impborl.dll";
+const char* const kLib1 = "C:\\WINDOWS\\lib1.dll";
+const char* const kLib2 = "C:\\WINDOWS\\lib2.dll";
+
+std::string withTable(const std::function<void(TInstallFileInfo*)>& edit,
+                      std::vector<ImageEntry> entries = screenSaverEntries()) {
+  return buildInstallerImage(entries, edit);
+}
+
+TEST_F(Extraction, EveryEntryLandsAtItsDestinationInScreenSaverMode) {
+  startScreenSaver();
+  const std::vector<ImageEntry> entries = screenSaverEntries();
+  std::vector<std::pair<int, std::string>> progress;
+  sim.onProcessMessages = [&] { progress.emplace_back(form.progressBar.position, form.statusLabel.caption); };
+
+  EXPECT_EQ(form.installFiles(pathTempFile), 0);
+  EXPECT_EQ(installed(kLibrary), entries[0].contents);
+  EXPECT_EQ(installed(kSaver), entries[1].contents);
+  EXPECT_EQ(installed(kData), entries[2].contents);
+  EXPECT_EQ(installed(kLib1), entries[3].contents);
+  EXPECT_EQ(installed(kLib2), entries[4].contents);
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dat"));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+  const std::vector<std::pair<int, std::string>> expected = {
+      {1, kLibrary}, {2, kSaver}, {3, kData}, {4, kLib1}, {5, kLib2}};
+  EXPECT_EQ(progress, expected);
+  // The library is loaded once per compressed entry and given back each time.
+  EXPECT_EQ(sim.libraryLoads, 3);
+  EXPECT_EQ(sim.libraryFrees, 3);
+}
+
+TEST_F(Extraction, MovieFilesGoNextToTheInstallerAndLibrariesToTheWindowsDirectory) {
+  startMovie();
+  const std::vector<ImageEntry> entries = movieEntries();
+  EXPECT_EQ(form.installFiles(pathTempFile), 0);
+  EXPECT_EQ(installed("C:\\Setup\\Show.exe"), entries[1].contents);
+  EXPECT_EQ(installed("C:\\Setup\\Show.ssd"), entries[2].contents);
+  EXPECT_EQ(installed(kLibrary), entries[0].contents);
+  EXPECT_EQ(installed(kLib1), entries[3].contents);
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Show.exe"));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\Setup\\lib1.dll"));
+}
+
+TEST_F(Extraction, ALibraryNameWithoutExtensionGetsDllAppended) {
+  std::vector<ImageEntry> entries = screenSaverEntries();
+  entries[3].name = "helper";
+  start(buildInstallerImage(entries));
+  EXPECT_EQ(form.installFiles(pathTempFile), 0);
+  EXPECT_EQ(installed("C:\\WINDOWS\\helper.dll"), entries[3].contents);
+}
+
+TEST_F(Extraction, ExistingFilesAreReplacedNotAppendedEvenWhenReadOnly) {
+  startScreenSaver();
+  sim.putFile(kData, std::string(10000, 'x'));
+  sim.setReadOnly(kData, true);
+  sim.putFile(kSaver, std::string(20000, 'y'));
+  EXPECT_EQ(form.installFiles(pathTempFile), 0);
+  EXPECT_EQ(installed(kData), screenSaverEntries()[2].contents);
+  EXPECT_EQ(installed(kSaver), screenSaverEntries()[1].contents);
+}
+
+TEST_F(Extraction, ABusyLibraryIsKeptSilentlyAfterOneAttempt) {
+  startScreenSaver();
+  sim.putFile(kLib1, "old library");
+  sim.lockFile(kLib1);
+  EXPECT_EQ(form.installFiles(pathTempFile), 0);
+  EXPECT_TRUE(sim.errorDialogs.empty());
+  EXPECT_EQ(installed(kLib1), "old library");
+  EXPECT_EQ(installed(kLib2), screenSaverEntries()[4].contents);
+  // One attempt: delete, reset the attributes, delete again.
+  EXPECT_EQ(std::count(sim.callLog.begin(), sim.callLog.end(), std::string("deleteFile ") + kLib1), 2);
+}
+
+TEST_F(Extraction, ABusyDataFileIsReportedOnceAfterEveryAttemptAndSkipped) {
+  startScreenSaver();
+  sim.putFile(kData, "old data");
+  sim.lockFile(kData);
+  EXPECT_EQ(form.installFiles(pathTempFile), 0);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_FileBusy, kData)});
+  EXPECT_EQ(installed(kData), "old data");
+  EXPECT_EQ(installed(kLib1), screenSaverEntries()[3].contents);
+  EXPECT_EQ(std::count(sim.callLog.begin(), sim.callLog.end(), std::string("deleteFile ") + kData),
+            2 * kBusyFileAttempts);
+}
+
+TEST_F(Extraction, AnUpperCaseDllNameTakesThePatientRoute) {
+  std::vector<ImageEntry> entries = screenSaverEntries();
+  entries[2].name = "Helper.DLL";
+  start(buildInstallerImage(entries));
+  sim.putFile("C:\\WINDOWS\\Helper.DLL", "busy");
+  sim.lockFile("C:\\WINDOWS\\Helper.DLL");
+  EXPECT_EQ(form.installFiles(pathTempFile), 0);
+  EXPECT_EQ(sim.errorDialogs,
+            std::vector<std::string>{installErrorMessage(kErr_FileBusy, "C:\\WINDOWS\\Helper.DLL")});
+}
+
+TEST_F(Extraction, ABusySaverStopsExtractionWithoutASecondMessage) {
+  startScreenSaver();
+  sim.putFile(kSaver, "old saver");
+  sim.lockFile(kSaver);
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_SaverBusy);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_SaverBusy, kSaver)});
+  EXPECT_EQ(installed(kSaver), "old saver");
+  EXPECT_FALSE(sim.fileExistsAt(kData));
+  EXPECT_EQ(form.progressBar.position, 2);
+}
+
+TEST_F(Extraction, AnEmptyRangeFailsWithNoBufferAfterTheOldFileIsRemoved) {
+  start(withTable([](TInstallFileInfo* table) { table[3].stopOffset = table[3].startOffset - 1; }));
+  sim.putFile(kData, "old data");
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_NoBuffer);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{"Installation Error: Problem using C:\\WINDOWS\\Sunset.ssd. \r\n\r\n"});
+  EXPECT_FALSE(sim.fileExistsAt(kData));
+  // The entries before the failing one stay; the ones after it are not touched.
+  EXPECT_TRUE(sim.fileExistsAt(kLibrary));
+  EXPECT_TRUE(sim.fileExistsAt(kSaver));
+  EXPECT_FALSE(sim.fileExistsAt(kLib1));
+  EXPECT_FALSE(sim.fileExistsAt(kLib2));
+  EXPECT_EQ(form.progressBar.position, 3);
+  EXPECT_EQ(form.statusLabel.caption, kData);
+}
+
+TEST_F(Extraction, AStoredRangePastTheEndOfTheCopyFailsWithoutCreatingTheFile) {
+  start(withTable([](TInstallFileInfo* table) { table[5].stopOffset += 1; }));
+  sim.putFile(kLib2, "old library");
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_ShortTransfer);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_ShortTransfer, kLib2)});
+  EXPECT_FALSE(sim.fileExistsAt(kLib2));
+}
+
+TEST_F(Extraction, AClaimedSizeBeyondTheCopyFailsBeforeAnythingIsAllocated) {
+  // Two gigabytes less a little: more than the copy holds by far, so it must never be allocated.
+  start(withTable([](TInstallFileInfo* table) { table[3].stopOffset = 0x7FFFFFF0; }));
+  sim.callLog.clear();
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_ShortTransfer);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_ShortTransfer, kData)});
+  EXPECT_FALSE(sim.fileExistsAt(kData));
+  // Entries 1 and 2 were read; entry 3's claim was refused before a buffer or a read.
+  EXPECT_EQ(std::count(sim.callLog.begin(), sim.callLog.end(), std::string("read ") + kTempCopyPath), 2);
+}
+
+TEST_F(Extraction, ANegativeStartOffsetIsOutsideTheCopy) {
+  start(withTable([](TInstallFileInfo* table) {
+    table[3].startOffset = -10;
+    table[3].stopOffset = 20;
+  }));
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_ShortTransfer);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_ShortTransfer, kData)});
+}
+
+TEST_F(Extraction, ACompressedRangePastTheEndFailsBeforeTheLibraryIsLoaded) {
+  start(withTable([](TInstallFileInfo* table) { table[5].stopOffset += 100; }));
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_ShortTransfer);
+  EXPECT_EQ(sim.libraryLoads, 2);
+  EXPECT_FALSE(sim.fileExistsAt(kLib2));
+}
+
+TEST_F(Extraction, AWrongExpandedSizeFailsAndTheFileIsRemoved) {
+  start(withTable([](TInstallFileInfo* table) { table[2].unzippedSize += 1; }));
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_SizeMismatch);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_SizeMismatch, kSaver)});
+  EXPECT_FALSE(sim.fileExistsAt(kSaver));
+  EXPECT_FALSE(sim.fileExistsAt(kData));
+}
+
+TEST_F(Extraction, ATruncatedStreamLeavesNoPartialFile) {
+  std::vector<ImageEntry> entries = screenSaverEntries();
+  std::string image = buildInstallerImage(entries);
+  // Cut entry 5's stream short but keep the table consistent with the file's end.
+  TInstallFileInfo last{};
+  decodeEntry(reinterpret_cast<const uint8_t*>(image.data()) + DIRECTORY_OFFSET + 5 * 280, &last);
+  const int32_t cut = storedSize(last) / 2;
+  image.resize(image.size() - cut);
+  last.stopOffset -= cut;
+  uint8_t bytes[280];
+  encodeEntry(last, bytes);
+  image.replace(DIRECTORY_OFFSET + 5 * 280, 280, reinterpret_cast<const char*>(bytes), 280);
+  start(image);
+
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_SizeMismatch);
+  EXPECT_FALSE(sim.fileExistsAt(kLib2));
+  EXPECT_EQ(installed(kLib1), entries[3].contents);
+}
+
+TEST_F(Extraction, WithoutALoadableLibraryTheExpandedFileIsEmptyAndRemoved) {
+  startScreenSaver();
+  sim.failLibraryLoads(pq::kWinErrorBadExeFormat);
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_SizeMismatch);
+  ASSERT_EQ(sim.errorDialogs.size(), 2u);
+  EXPECT_EQ(sim.errorDialogs[0].rfind("System Error: System experiencing problem using compression library.", 0), 0u);
+  EXPECT_EQ(sim.errorDialogs[1], installErrorMessage(kErr_SizeMismatch, kSaver));
+  EXPECT_FALSE(sim.fileExistsAt(kSaver));
+}
+
+TEST_F(Extraction, AnExpandedFileThatCannotBeCreatedIsNotFound) {
+  startScreenSaver();
+  sim.failCall("openFile", pq::kWinErrorAccessDenied, "Sunset.scr");
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_FileNotFound);
+  ASSERT_EQ(sim.errorDialogs.size(), 2u);
+  EXPECT_EQ(sim.errorDialogs[0].rfind("Zip Error: Problem expanding file in memory.\r\n\r\n", 0), 0u);
+  EXPECT_EQ(sim.errorDialogs[1], installErrorMessage(kErr_FileNotFound, kSaver));
+}
+
+TEST_F(Extraction, AStoredFileThatCannotBeCreatedFailsWithTheSystemError) {
+  startScreenSaver();
+  sim.failCall("openFile", pq::kWinErrorDiskFull, "Sunset.ssd");
+  EXPECT_EQ(form.installFiles(pathTempFile), 112);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(112, kData)});
+  EXPECT_NE(sim.errorDialogs[0].find(systemErrorText(112)), std::string::npos);
+  EXPECT_FALSE(systemErrorText(112).empty());
+  EXPECT_FALSE(sim.fileExistsAt(kData));
+}
+
+TEST_F(Extraction, AFailedWriteOrCloseLeavesNoFileUnderTheRealName) {
+  for (const char* call : {"write", "close"}) {
+    SCOPED_TRACE(call);
+    resetRunState();
+    sim.errorDialogs.clear();
+    sim.clearFailures();
+    TForm1 fresh(nullptr);
+    sim.putFile(kInstallerPath, buildInstallerImage(screenSaverEntries()));
+    fresh.FormCreate(nullptr);
+    sim.failCall(call, pq::kWinErrorDiskFull, "Sunset.ssd");
+    EXPECT_EQ(fresh.installFiles(pathTempFile), 112);
+    EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(112, kData)});
+    EXPECT_FALSE(sim.fileExistsAt(kData));
+    fresh.Close();
+  }
+}
+
+TEST_F(Extraction, ACopyThatCannotBeOpenedExtractsNothing) {
+  startScreenSaver();
+  sim.failCall("openFile", pq::kWinErrorSharingViolation, "KWRXtemp1.dat");
+  EXPECT_EQ(form.installFiles(pathTempFile), 32);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(32, kTempCopyPath)});
+  EXPECT_FALSE(sim.fileExistsAt(kLibrary));
+}
+
+TEST_F(Extraction, AFailedReadOfTheCopyIsShownWithTheDestination) {
+  startScreenSaver();
+  sim.failCall("read", pq::kWinErrorAccessDenied, "KWRXtemp1.dat");
+  EXPECT_EQ(form.installFiles(pathTempFile), 5);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(5, kLibrary)});
+  EXPECT_FALSE(sim.fileExistsAt(kLibrary));
+}
+
+// A kind the format does not define has no destination: nothing may be written or removed
+// for it, and the installer is reported as damaged.
+TEST_F(Extraction, AnUndefinedKindWritesNowhereAndReportsTheInstallerDamaged) {
+  start(withTable([](TInstallFileInfo* table) { table[4].fileType = 7; }));
+  EXPECT_EQ(form.installFiles(pathTempFile), kErr_InstallerCorrupted);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_InstallerCorrupted, kInstallerPath)});
+  EXPECT_FALSE(sim.fileExistsAt(kLib1));
+  EXPECT_FALSE(sim.fileExistsAt(kLib2));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\lib1.dat"));
+  for (const std::string& call : sim.callLog) {
+    EXPECT_NE(call, "deleteFile ");
+    EXPECT_NE(call, "findFirstFile ");
+  }
+  EXPECT_EQ(form.progressBar.position, 4);
+}
+
+} // namespace
+} // namespace pqtest

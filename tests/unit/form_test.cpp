@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include "support/installer_fixture.h"
+
+namespace pqtest {
+namespace {
+
+using Form = InstallerTest;
+
+void expectPlaced(const TControl& control, int left, int top, int width, int height) {
+  EXPECT_EQ(control.left, left);
+  EXPECT_EQ(control.top, top);
+  EXPECT_EQ(control.width, width);
+  EXPECT_EQ(control.height, height);
+}
+
+TEST_F(Form, ControlsAreLaidOutWithTheirDesignCaptions) {
+  EXPECT_EQ(form.form.caption, "Panoquill Installer");
+  EXPECT_EQ(form.form.width, 355);
+  EXPECT_EQ(form.form.height, 160);
+  expectPlaced(form.Panel1, 0, 0, 355, 160);
+  expectPlaced(form.Panel2, 0, 0, 355, 113);
+  expectPlaced(form.labStatus, 5, 55, 347, 50);
+  expectPlaced(form.Bevel1, 3, 108, 349, 3);
+  expectPlaced(form.butInstall, 41, 17, 125, 29);
+  expectPlaced(form.Remove, 218, 18, 100, 29);
+  expectPlaced(form.statusLabel, 3, 117, 270, 17);
+  expectPlaced(form.progressBar.control, 3, 133, 270, 15);
+  expectPlaced(form.Done, 281, 120, 70, 29);
+  expectPlaced(form.madeWithLabel, 60, 149, 221, 10);
+
+  EXPECT_EQ(form.labStatus.caption, "Installer is damaged. Please try again with new copy of the installer.");
+  EXPECT_EQ(form.butInstall.caption, "&Install");
+  EXPECT_EQ(form.Remove.caption, "Un-Install");
+  EXPECT_EQ(form.Done.caption, "Done");
+  EXPECT_EQ(form.statusLabel.caption, "");
+  EXPECT_EQ(form.madeWithLabel.caption, "Made with Panoquill Photo && Video - www.panoquill.com");
+  EXPECT_EQ(form.madeWithLabelFont.color, pq::SystemColor::WindowText);
+  EXPECT_EQ(form.progressBar.min, 0);
+  EXPECT_EQ(form.progressBar.max, 100);
+  EXPECT_EQ(form.progressBar.position, 0);
+  EXPECT_EQ(form.progressBar.step, 10);
+  EXPECT_TRUE(form.butInstall.enabled && form.Remove.enabled && form.Done.enabled);
+}
+
+TEST_F(Form, StatusBarUpdateRepaintsAtOnceAndStepsOnlyBelowTheMaximum) {
+  form.updateStatusBar("Updating system parameters...", false);
+  EXPECT_EQ(form.statusLabel.caption, "Updating system parameters...");
+  EXPECT_EQ(view.repaintedStatusTexts, std::vector<std::string>{"Updating system parameters..."});
+  EXPECT_EQ(form.progressBar.position, 0);
+
+  form.updateStatusBar("step", true);
+  EXPECT_EQ(form.progressBar.position, 10);
+
+  form.setProgressMax(5);
+  form.setProgressPosition(5);
+  form.updateStatusBar("at the end", true);
+  EXPECT_EQ(form.progressBar.position, 5);
+}
+
+TEST_F(Form, InstallationStartShowsCopyingAndHidesTheDetail) {
+  form.setVisible(form.statusLabel, false);
+  form.initInstallerProgressBarInfo();
+  EXPECT_TRUE(form.statusLabel.visible);
+  EXPECT_EQ(form.statusLabel.caption, "Copying...");
+  EXPECT_FALSE(form.labStatus.visible);
+}
+
+TEST_F(Form, SuccessShowsTheDetailOnlyInMovieMode) {
+  isScreenSaver = 1;
+  form.setVisible(form.labStatus, false);
+  form.setProgressMax(5);
+  form.setProgressPosition(5);
+  form.setFinalInstallerProgressBarInfo(0);
+  EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
+  EXPECT_FALSE(form.labStatus.visible);
+  EXPECT_EQ(form.progressBar.position, 0);
+
+  isScreenSaver = 0;
+  form.setCaption(form.labStatus, "Movie installed as: \r\n\tC:\\Setup\\Show.exe");
+  form.setFinalInstallerProgressBarInfo(0);
+  EXPECT_TRUE(form.labStatus.visible);
+  EXPECT_EQ(form.labStatus.caption, "Movie installed as: \r\n\tC:\\Setup\\Show.exe");
+}
+
+TEST_F(Form, FailureShowsTheDetailTextOfItsCode) {
+  const struct {
+    TResult code;
+    const char* detail;
+  } cases[] = {
+      {kErr_QuickTimeRequired,
+       "Requires QuickTime. Please download the latest version of QuickTime, available free from www.apple.com, "
+       "and try again."},
+      {kErr_CannotActivate, "Cannot activate screen saver."},
+      {kErr_ShortTransfer, "File may be corrupted."},
+      {kErr_SaverBusy, "File may be corrupted."},
+      {kErr_FileNotFound, "File may be corrupted."},
+      {112, "File may be corrupted."},
+  };
+  for (const auto& c : cases) {
+    form.setVisible(form.labStatus, false);
+    form.setProgressMax(5);
+    form.setProgressPosition(3);
+    form.setFinalInstallerProgressBarInfo(c.code);
+    EXPECT_EQ(form.statusLabel.caption, "Installation Failed.") << c.code;
+    EXPECT_EQ(form.labStatus.caption, c.detail) << c.code;
+    EXPECT_TRUE(form.labStatus.visible) << c.code;
+    EXPECT_EQ(form.progressBar.position, 0) << c.code;
+  }
+}
+
+TEST_F(Form, TheLinkOpensTheProductPageWithTheDefaultVerb) {
+  EXPECT_STREQ(kProductPageUrl, "http://www.panoquill.com/Panoquill_ZBNA/zbna_home.html?s=KWRX_104");
+  form.madeWithLabelClick(nullptr);
+  ASSERT_EQ(sim.shellExecuteCalls.size(), 1u);
+  EXPECT_EQ(sim.shellExecuteCalls[0].verb, "");
+  EXPECT_EQ(sim.shellExecuteCalls[0].file, kProductPageUrl);
+  EXPECT_EQ(sim.shellExecuteCalls[0].showMode, 1);
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(Form, HoveringTheLinkDuringAnActionKeepsTheWaitCursorsRestore) {
+  setCursorToWaitCursor();
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Wait);
+
+  form.madeWithLabelMouseEnter(nullptr);
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::HandPoint);
+  EXPECT_EQ(form.madeWithLabelFont.color, pq::SystemColor::Highlight);
+
+  form.madeWithLabelMouseLeave(nullptr);
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Wait);
+  EXPECT_EQ(form.madeWithLabelFont.color, pq::SystemColor::WindowText);
+
+  resetCursor();
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+}
+
+TEST_F(Form, LeavingTheLinkWithoutEnteringItRestoresTheDefaultCursor) {
+  sim.setAppCursor(pq::AppCursor::Wait);
+  form.madeWithLabelMouseLeave(nullptr);
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+}
+
+// The renderer repaints only what it is told about, so every start-up change must reach it.
+TEST_F(Form, StartUpAnnouncesEveryControlItChanges) {
+  startMovie();
+  for (ControlId id : {ControlId::Form, ControlId::butInstall, ControlId::labStatus, ControlId::statusLabel,
+                       ControlId::progressBar}) {
+    EXPECT_NE(std::find(view.changes.begin(), view.changes.end(), id), view.changes.end()) << static_cast<int>(id);
+  }
+  view.changes.clear();
+  form.madeWithLabelMouseEnter(nullptr);
+  EXPECT_EQ(view.changes, std::vector<ControlId>{ControlId::madeWithLabel});
+}
+
+TEST_F(Form, DoneClosesTheWindowOnceAndRemovesTheTemporaryCopy) {
+  startScreenSaver();
+  ASSERT_TRUE(sim.fileExistsAt(kTempCopyPath));
+  form.butDoneClick(nullptr);
+  EXPECT_TRUE(form.closed());
+  EXPECT_EQ(view.closeCount, 1);
+  EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
+  form.Close();
+  EXPECT_EQ(view.closeCount, 1);
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+} // namespace
+} // namespace pqtest

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include "support/installer_fixture.h"
+#include "system/uninstall_registration.h"
+
+namespace pqtest {
+namespace {
+
+const char* const kSaver = "C:\\WINDOWS\\Sunset.scr";
+const char* const kData = "C:\\WINDOWS\\Sunset.ssd";
+const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
+const char* const kPromptText =
+    "The screen saver installation was successful.\r\n\r\nWould you like to open the screen saver control panel now?";
+const char* const kQuickTimeText =
+    "Requires QuickTime. Please download the latest version of QuickTime, available free from www.apple.com, and "
+    "try again.";
+
+class InstallSaver : public InstallerTest {
+protected:
+  void startWithLevel(int32_t level) {
+    std::vector<ImageEntry> entries = screenSaverEntries();
+    entries[2].contents = dataFileWithLevel(level);
+    start(buildInstallerImage(entries));
+  }
+
+  // What a failed screen-saver installation must leave: no saver, no data file, no key, but
+  // the libraries, and no prompt.
+  void expectRolledBack(const std::string& detail) {
+    EXPECT_EQ(form.statusLabel.caption, "Installation Failed.");
+    EXPECT_EQ(form.labStatus.caption, detail);
+    EXPECT_TRUE(form.labStatus.visible);
+    EXPECT_EQ(form.progressBar.position, 0);
+    EXPECT_FALSE(sim.fileExistsAt(kData));
+    EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
+    EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
+    EXPECT_TRUE(sim.messageBoxes.empty());
+    EXPECT_TRUE(form.butInstall.enabled && form.Remove.enabled);
+    EXPECT_EQ(isBusy, 0);
+  }
+};
+
+TEST_F(InstallSaver, ASuccessfulInstallationActivatesAndRegistersTheSaver) {
+  startScreenSaver();
+  form.butInstallClick(nullptr);
+
+  EXPECT_EQ(installed(kSaver), screenSaverEntries()[1].contents);
+  EXPECT_EQ(sim.profileValue("system.ini", "boot", "SCRNSAVE.EXE"), sim.shortPathName(kSaver, 260));
+  EXPECT_TRUE(sim.screenSaveActive());
+  ASSERT_FALSE(sim.spiCalls.empty());
+  EXPECT_TRUE(sim.spiCalls.back().active);
+  EXPECT_EQ(sim.spiCalls.back().flags, 2u);
+  EXPECT_EQ(sim.registryValue(kUninstallKey, "DisplayName"), std::optional<std::string>("Sunset Screen Saver"));
+  EXPECT_EQ(sim.registryValue(kUninstallKey, "UninstallString"), std::optional<std::string>("Sunset /u"));
+
+  EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
+  EXPECT_FALSE(form.labStatus.visible);
+  EXPECT_EQ(form.progressBar.position, 0);
+  EXPECT_EQ(view.repaintedStatusTexts, std::vector<std::string>{"Updating system parameters..."});
+  ASSERT_EQ(sim.messageBoxes.size(), 1u);
+  EXPECT_EQ(sim.messageBoxes[0].text, kPromptText);
+  EXPECT_EQ(sim.messageBoxes[0].caption, "Installation Successful. ");
+  EXPECT_TRUE(sim.errorDialogs.empty());
+
+  // No: the window stays in its success state, with the pre-installation cursor.
+  EXPECT_FALSE(form.closed());
+  EXPECT_FALSE(sim.minimized);
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+  EXPECT_EQ(isBusy, 0);
+  EXPECT_TRUE(sim.fileExistsAt(kTempCopyPath));
+}
+
+TEST_F(InstallSaver, ThePromptComesWithTheFinalTextsAndTheNormalCursor) {
+  startScreenSaver();
+  std::string statusAtPrompt;
+  pq::AppCursor cursorAtPrompt = pq::AppCursor::Wait;
+  sim.onProcessMessages = [&] {
+    statusAtPrompt = form.statusLabel.caption;
+    cursorAtPrompt = sim.appCursor();
+  };
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(statusAtPrompt, "Installation Successful.");
+  EXPECT_EQ(cursorAtPrompt, pq::AppCursor::Default);
+}
+
+TEST_F(InstallSaver, YesOpensTheControlPanelAndEndsTheInstaller) {
+  startScreenSaver();
+  sim.messageBoxAnswers.push_back(true);
+  form.butInstallClick(nullptr);
+  EXPECT_TRUE(sim.minimized);
+  ASSERT_EQ(sim.winExecCalls.size(), 1u);
+  EXPECT_EQ(sim.winExecCalls[0].commandLine, "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1");
+  EXPECT_TRUE(form.closed());
+  EXPECT_EQ(view.closeCount, 1);
+  EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
+  EXPECT_TRUE(sim.fileExistsAt(kSaver));
+}
+
+TEST_F(InstallSaver, AnOpenDisplayPropertiesWindowIsClosedBeforeExtraction) {
+  startScreenSaver();
+  const pq::WindowHandle panel = sim.addTopLevelWindow("Display Properties");
+  sim.callLog.clear();
+  form.butInstallClick(nullptr);
+  ASSERT_EQ(sim.clicks.size(), 1u);
+  EXPECT_EQ(sim.clicks[0].window, panel);
+  EXPECT_EQ(sim.clicks[0].itemId, 2);
+  const auto click = std::find_if(sim.callLog.begin(), sim.callLog.end(),
+                                  [](const std::string& line) { return line.rfind("clickDialogItem", 0) == 0; });
+  const auto firstOpen = std::find_if(sim.callLog.begin(), sim.callLog.end(),
+                                      [](const std::string& line) { return line.rfind("openFile", 0) == 0; });
+  EXPECT_LT(click - sim.callLog.begin(), firstOpen - sim.callLog.begin());
+}
+
+TEST_F(InstallSaver, TheOldSaverIsSwitchedOffBeforeItIsReplaced) {
+  startScreenSaver();
+  sim.putFile(kSaver, "old saver");
+  sim.setScreenSaveActiveState(true);
+  sim.writePrivateProfileString("boot", "SCRNSAVE.EXE", sim.shortPathName(kSaver, 260), "system.ini");
+  form.butInstallClick(nullptr);
+  ASSERT_EQ(sim.spiCalls.size(), 2u);
+  EXPECT_FALSE(sim.spiCalls[0].active);
+  EXPECT_TRUE(sim.spiCalls[1].active);
+  EXPECT_TRUE(sim.screenSaveActive());
+}
+
+TEST_F(InstallSaver, QuickTimeBelowTheRequiredLevelRollsTheSaverBack) {
+  startWithLevel(3);
+  sim.putFile("C:\\WINDOWS\\SYSTEM32\\QTim32.dll", "QuickTime 2");
+  sim.putRegistryValue(kUninstallKey, "DisplayName", "Sunset Screen Saver"); // an earlier installation
+  form.butInstallClick(nullptr);
+  expectRolledBack(kQuickTimeText);
+  EXPECT_FALSE(sim.fileExistsAt(kSaver));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\lib1.dll"));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+  EXPECT_FALSE(sim.screenSaveActive());
+}
+
+TEST_F(InstallSaver, QuickTimeLevelsAreMetByTheFilesInTheSystemDirectory) {
+  const struct {
+    int32_t level;
+    const char* systemFile; // nullptr: none
+    bool met;
+  } cases[] = {
+      {3, "QuickTime.qts", true}, {3, "QTim32.dll", false}, {2, "QTim32.dll", true}, {1, "QuickTime.qts", true},
+      {1, nullptr, false},        {4, "QuickTime.qts", false}, {0, nullptr, true}, {-1, nullptr, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.level) + " " + (c.systemFile ? c.systemFile : "none"));
+    resetRunState();
+    sim.messageBoxes.clear();
+    sim.deleteFile("C:\\WINDOWS\\SYSTEM32\\QuickTime.qts");
+    sim.deleteFile("C:\\WINDOWS\\SYSTEM32\\QTim32.dll");
+    if (c.systemFile) sim.putFile(std::string("C:\\WINDOWS\\SYSTEM32\\") + c.systemFile, "QuickTime");
+    TForm1 fresh(nullptr);
+    std::vector<ImageEntry> entries = screenSaverEntries();
+    entries[2].contents = dataFileWithLevel(c.level);
+    sim.putFile(kInstallerPath, buildInstallerImage(entries));
+    fresh.FormCreate(nullptr);
+    fresh.butInstallClick(nullptr);
+    EXPECT_EQ(fresh.statusLabel.caption, c.met ? "Installation Successful." : "Installation Failed.");
+    EXPECT_EQ(sim.messageBoxes.size(), c.met ? 1u : 0u);
+    EXPECT_EQ(sim.fileExistsAt(kSaver), c.met);
+    fresh.Close();
+  }
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(InstallSaver, AnUnreadableDataFileIsReportedAndTheInstallationGoesOn) {
+  std::vector<ImageEntry> entries = screenSaverEntries();
+  entries[2].contents = dataFileWithLevel(9).substr(0, 63);
+  start(buildInstallerImage(entries));
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(100, kData)});
+  EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
+  EXPECT_EQ(sim.messageBoxes.size(), 1u);
+}
+
+TEST_F(InstallSaver, ABusySaverFailsTheInstallationAndRollsBack) {
+  startScreenSaver();
+  sim.putFile(kSaver, "old saver");
+  sim.putFile(kData, "old data");
+  sim.putRegistryValue(kUninstallKey, "DisplayName", "Sunset Screen Saver");
+  sim.lockFile(kSaver);
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_SaverBusy, kSaver)});
+  expectRolledBack("File may be corrupted.");
+  EXPECT_EQ(installed(kSaver), "old saver"); // still locked: the rollback could not remove it
+}
+
+TEST_F(InstallSaver, AnExtractionFailureRollsBackEverythingOfTheSaver) {
+  start(buildInstallerImage(screenSaverEntries(), [](TInstallFileInfo* table) { table[5].stopOffset += 1; }));
+  sim.putFile("C:\\WINDOWS\\Sunset dir", "left over");
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(sim.errorDialogs,
+            std::vector<std::string>{installErrorMessage(kErr_ShortTransfer, "C:\\WINDOWS\\lib2.dll")});
+  expectRolledBack("File may be corrupted.");
+  EXPECT_FALSE(sim.fileExistsAt(kSaver));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset dir"));
+}
+
+TEST_F(InstallSaver, ARefusedActivationShowsCannotActivateAndRollsBack) {
+  startScreenSaver();
+  sim.refuseScreenSaveActive(true);
+  form.butInstallClick(nullptr);
+  expectRolledBack("Cannot activate screen saver.");
+  EXPECT_FALSE(sim.fileExistsAt(kSaver));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(InstallSaver, AProfileThatCannotBeWrittenFailsTheInstallation) {
+  startScreenSaver();
+  sim.failCall("writePrivateProfileString", pq::kWinErrorAccessDenied);
+  form.butInstallClick(nullptr);
+  expectRolledBack("File may be corrupted.");
+  EXPECT_FALSE(sim.screenSaveActive());
+}
+
+TEST_F(InstallSaver, ARegistryFailureStillCountsAsSuccess) {
+  startScreenSaver();
+  sim.failCall("regCreateKey", pq::kWinErrorAccessDenied, "", 0, -1);
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
+  EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
+  EXPECT_EQ(sim.messageBoxes.size(), 1u);
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(InstallSaver, ClicksAtAMessagePauseOfTheInstallationAreIgnored) {
+  startScreenSaver();
+  int pauses = 0;
+  sim.onProcessMessages = [&] {
+    ++pauses;
+    form.butInstallClick(nullptr);
+    form.butUnInstallClick(nullptr);
+  };
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(pauses, 6); // one per entry and one before the prompt
+  EXPECT_EQ(sim.messageBoxes.size(), 1u);
+  EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
+  EXPECT_TRUE(sim.fileExistsAt(kSaver));
+}
+
+TEST_F(InstallSaver, TheInstallationCanRunAgainInTheSameRun) {
+  startScreenSaver();
+  form.butInstallClick(nullptr);
+  sim.putFile(kSaver, "changed meanwhile");
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(installed(kSaver), screenSaverEntries()[1].contents);
+  EXPECT_EQ(sim.messageBoxes.size(), 2u);
+}
+
+TEST_F(InstallSaver, TheButtonOfAnUnusableArchiveDoesNothing) {
+  std::string stub(DIRECTORY_OFFSET, '\0');
+  start(stub);
+  sim.errorDialogs.clear();
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(form.statusLabel.caption, "");
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+} // namespace
+} // namespace pqtest

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include "support/installer_fixture.h"
+
+namespace pqtest {
+namespace {
+
+using Startup = InstallerTest;
+
+std::string imageWithMainName(const std::string& name) {
+  std::vector<ImageEntry> entries = screenSaverEntries();
+  entries[1].name = name;
+  return buildInstallerImage(entries);
+}
+
+const std::string kCorruptedInstallerMessage =
+    "Installation Error: \r\n\r\nFile C:\\Setup\\Setup.exe may be corrupted. Please get a new copy and try "
+    "installation again.";
+
+void expectUnusable(const TForm1& form) {
+  EXPECT_FALSE(form.butInstall.enabled);
+  EXPECT_FALSE(form.Remove.enabled);
+  EXPECT_TRUE(form.Done.enabled);
+  EXPECT_EQ(form.form.caption, "Panoquill Installer");
+  EXPECT_EQ(form.butInstall.caption, "&Install");
+  EXPECT_EQ(form.progressBar.max, 100);
+  EXPECT_TRUE(form.statusLabel.visible);
+  EXPECT_EQ(form.statusLabel.caption, "");
+  EXPECT_FALSE(form.labStatus.visible);
+  EXPECT_EQ(isScreenSaver, 0);
+  EXPECT_EQ(completionKind, 0);
+}
+
+TEST_F(Startup, PathsEndInABackslashAndTheCopyIsAByteForByteImage) {
+  const std::string image = buildInstallerImage(screenSaverEntries());
+  start(image);
+  EXPECT_EQ(pathInstaller, "C:\\Setup\\Setup.exe");
+  EXPECT_EQ(pathInstallerDir, "C:\\Setup\\");
+  EXPECT_EQ(pathWindows, "C:\\WINDOWS\\");
+  EXPECT_EQ(pathSYS, "C:\\WINDOWS\\SYSTEM32\\");
+  EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp1.dat");
+  EXPECT_EQ(installed(kTempCopyPath), image);
+  EXPECT_EQ(entryNameAt(1), "impborl.dat");
+  EXPECT_EQ(entryNameAt(0), "install.dat");
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(Startup, ADirectoryReportedWithItsBackslashKeepsExactlyOne) {
+  sim.setWindowsDirectoryReported("C:\\WINDOWS\\");
+  sim.setSystemDirectoryReported("C:\\WINDOWS\\SYSTEM32\\");
+  startScreenSaver();
+  EXPECT_EQ(pathWindows, "C:\\WINDOWS\\");
+  EXPECT_EQ(pathSYS, "C:\\WINDOWS\\SYSTEM32\\");
+  EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp1.dat");
+}
+
+TEST_F(Startup, TheCopyTakesTheFirstFreeNumber) {
+  sim.putFile("C:\\WINDOWS\\KWRXtemp1.dat", "left by an earlier run");
+  sim.putFile("C:\\WINDOWS\\KWRXtemp2.dat", "left by an earlier run");
+  sim.putFile("C:\\WINDOWS\\KWRXtemp4.dat", "irrelevant");
+  startScreenSaver();
+  EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp3.dat");
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\KWRXtemp3.dat"));
+  EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp1.dat"), "left by an earlier run");
+  EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp4.dat"), "irrelevant");
+}
+
+TEST_F(Startup, AnUpperCaseScrSelectsScreenSaverMode) {
+  start(imageWithMainName("Sunset.SCR"));
+  EXPECT_EQ(isScreenSaver, 1);
+  EXPECT_EQ(completionKind, 4);
+  EXPECT_EQ(form.form.caption, "Screen Saver Installation: Sunset");
+  EXPECT_EQ(form.butInstall.caption, "Install Screen Saver");
+  EXPECT_EQ(pathUninstall, "C:\\WINDOWS\\");
+  EXPECT_EQ(form.progressBar.max, 5);
+  EXPECT_FALSE(form.statusLabel.visible);
+  EXPECT_FALSE(form.labStatus.visible);
+  EXPECT_EQ(form.labStatus.caption, "Installer is damaged. Please try again with new copy of the installer.");
+  EXPECT_TRUE(form.butInstall.enabled && form.Remove.enabled);
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+}
+
+TEST_F(Startup, TrailingBlanksAfterScrStillMeanAScreenSaverButTheCaptionDropsFourCharacters) {
+  start(imageWithMainName("Sunset.scr  "));
+  EXPECT_EQ(isScreenSaver, 1);
+  EXPECT_EQ(form.form.caption, "Screen Saver Installation: Sunset.s");
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+TEST_F(Startup, AnyOtherExtensionSelectsMovieMode) {
+  start(imageWithMainName("Sunset.exe"));
+  EXPECT_EQ(isScreenSaver, 0);
+  EXPECT_EQ(completionKind, 5);
+  EXPECT_EQ(form.form.caption, "Movie Installation: Sunset");
+  EXPECT_EQ(form.butInstall.caption, "Install Movie");
+  EXPECT_EQ(pathUninstall, "C:\\Setup\\");
+  EXPECT_EQ(form.labStatus.caption, "Movie installed as: \r\n\tC:\\Setup\\Sunset.exe");
+  EXPECT_FALSE(form.labStatus.visible);
+}
+
+TEST_F(Startup, TheCaptionAlwaysDropsExactlyFourCharacters) {
+  start(imageWithMainName("Show.html"));
+  EXPECT_EQ(form.form.caption, "Movie Installation: Show.");
+}
+
+TEST_F(Startup, ANameOfFourCharactersLeavesOnlyTheCaptionsPrefix) {
+  start(imageWithMainName("Show"));
+  EXPECT_EQ(isScreenSaver, 0);
+  EXPECT_EQ(form.form.caption, "Movie Installation: ");
+}
+
+TEST_F(Startup, AnInstallerWithoutPayloadIsReportedAsCorruptedAndLeavesNothingBehind) {
+  std::string stub = "MZ installer stub";
+  stub.resize(DIRECTORY_OFFSET, '\0');
+  start(stub);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{kCorruptedInstallerMessage});
+  expectUnusable(form);
+
+  form.butDoneClick(nullptr);
+  EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
+  EXPECT_EQ(sim.errorDialogs.size(), 1u);
+}
+
+TEST_F(Startup, ATableOneByteShortIsReportedAsCorrupted) {
+  std::string image = buildInstallerImage(screenSaverEntries());
+  image.resize(DIRECTORY_OFFSET + kDirectoryTableSize - 1);
+  start(image);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{kCorruptedInstallerMessage});
+  expectUnusable(form);
+}
+
+TEST_F(Startup, AFailedCopyIsShownWithBothPathsAndDisablesTheActions) {
+  sim.failCall("copyFile", pq::kWinErrorAccessDenied);
+  startScreenSaver();
+  ASSERT_EQ(sim.errorDialogs.size(), 1u);
+  EXPECT_EQ(sim.errorDialogs[0], "System Error: Problem copying C:\\Setup\\Setup.exe to C:\\WINDOWS\\KWRXtemp1.dat. "
+                                 "\r\n\r\n" + systemErrorText(5));
+  EXPECT_FALSE(systemErrorText(5).empty());
+  expectUnusable(form);
+}
+
+TEST_F(Startup, ACopyThatCannotBeOpenedOrReadIsShownWithItsErrorForTheInstaller) {
+  sim.failCall("openFile", pq::kWinErrorSharingViolation, "KWRXtemp1.dat");
+  startScreenSaver();
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(32, "C:\\Setup\\Setup.exe")});
+  expectUnusable(form);
+}
+
+TEST_F(Startup, AFailedReadOfTheTableIsShownWithItsErrorForTheInstaller) {
+  sim.failCall("read", pq::kWinErrorAccessDenied, "KWRXtemp1.dat");
+  startScreenSaver();
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(5, "C:\\Setup\\Setup.exe")});
+  expectUnusable(form);
+}
+
+TEST_F(Startup, ALockedCopyAtCloseIsReportedOnceAndTheWindowStillCloses) {
+  startScreenSaver();
+  sim.lockFile(kTempCopyPath);
+  form.butDoneClick(nullptr);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_FileBusy, kTempCopyPath)});
+  EXPECT_TRUE(form.closed());
+  EXPECT_EQ(view.closeCount, 1);
+  EXPECT_TRUE(sim.fileExistsAt(kTempCopyPath));
+}
+
+// An entry name is joined to a directory as it stands, so a name that leaves the directory,
+// names a device or cannot be a file name makes the archive unusable.
+TEST_F(Startup, UnsafeEntryNamesMakeTheArchiveUnusable) {
+  const struct {
+    int entry;
+    const char* name;
+  } cases[] = {
+      {2, "..\\Evil.scr"}, {4, "C:\\x.dat"}, {3, "sub/Sunset.ssd"}, {5, ""},         {1, ".."},
+      {2, "CON.scr"},      {5, "lib?.dat"},  {4, "lib\x01.dat"},    {3, "NUL"},      {1, "a:b.dat"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    resetRunState();
+    sim.errorDialogs.clear();
+    TForm1 fresh(nullptr);
+    std::vector<ImageEntry> entries = screenSaverEntries();
+    entries[c.entry - 1].name = c.name;
+    sim.putFile(kInstallerPath, buildInstallerImage(entries));
+    fresh.FormCreate(nullptr);
+    EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{kCorruptedInstallerMessage});
+    expectUnusable(fresh);
+    fresh.Close();
+  }
+  // Nothing was extracted or written outside the copies, which close removed again.
+  for (const auto& [path, contents] : sim.snapshot()) {
+    EXPECT_TRUE(path == kInstallerPath) << path;
+  }
+}
+
+} // namespace
+} // namespace pqtest

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include "support/installer_fixture.h"
+
+namespace pqtest {
+namespace {
+
+const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
+
+class Uninstall : public InstallerTest {
+protected:
+  // The status line at each of the action's message pauses.
+  std::vector<std::string> recordStatusAtPauses() {
+    std::vector<std::string> texts;
+    sim.onProcessMessages = [this, &texts] { texts.push_back(form.statusLabel.caption); };
+    form.butUnInstallClick(nullptr);
+    sim.onProcessMessages = nullptr;
+    return texts;
+  }
+
+  void expectFinalState() {
+    EXPECT_EQ(form.statusLabel.caption, "Un-Installation Complete.");
+    EXPECT_TRUE(form.statusLabel.visible);
+    EXPECT_FALSE(form.labStatus.visible);
+    EXPECT_EQ(form.progressBar.position, 0);
+    EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+    EXPECT_EQ(isBusy, 0);
+    EXPECT_TRUE(sim.errorDialogs.empty());
+  }
+};
+
+TEST_F(Uninstall, AScreenSaverLosesItsFilesAndKeyButKeepsTheLibraries) {
+  startScreenSaver();
+  form.butInstallClick(nullptr);
+  ASSERT_TRUE(sim.registryKeyExists(kUninstallKey));
+  const auto profileBefore = sim.profileValue("system.ini", "boot", "SCRNSAVE.EXE");
+
+  const std::vector<std::string> texts = recordStatusAtPauses();
+  const std::vector<std::string> expected = {"Deleting impborl.dat", "Deleting Sunset.scr", "Deleting Sunset.ssd",
+                                             "Deleting lib1.dat", "Deleting lib2.dat"};
+  EXPECT_EQ(texts, expected);
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.scr"));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.ssd"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\lib1.dll"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\lib2.dll"));
+  EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
+  EXPECT_FALSE(sim.screenSaveActive());
+  EXPECT_EQ(sim.profileValue("system.ini", "boot", "SCRNSAVE.EXE"), profileBefore);
+  expectFinalState();
+}
+
+TEST_F(Uninstall, AMovieLosesOnlyItsMainFile) {
+  startMovie();
+  form.butInstallClick(nullptr);
+  form.butUnInstallClick(nullptr);
+  EXPECT_FALSE(sim.fileExistsAt("C:\\Setup\\Show.exe"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\Setup\\Show.ssd"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\Setup\\Setup.exe"));
+  EXPECT_TRUE(sim.spiCalls.empty());
+  expectFinalState();
+}
+
+TEST_F(Uninstall, TheExtensionTestIgnoresLetterCaseAndTrailingBlanks) {
+  std::vector<ImageEntry> entries = screenSaverEntries();
+  entries[2].name = "Picture.SSD";
+  entries[3].name = "Notes.DAT";
+  start(buildInstallerImage(entries));
+  for (const char* name : {"Picture.SSD", "Notes.DAT", "impborl.dat"}) {
+    sim.putFile(std::string("C:\\WINDOWS\\") + name, "installed");
+  }
+  form.butUnInstallClick(nullptr);
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Picture.SSD"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\Notes.DAT"));
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dat"));
+  expectFinalState();
+}
+
+TEST_F(Uninstall, ABusySaverStaysSilently) {
+  startScreenSaver();
+  sim.putFile("C:\\WINDOWS\\Sunset.scr", "installed");
+  sim.putFile("C:\\WINDOWS\\Sunset.ssd", "installed");
+  sim.lockFile("C:\\WINDOWS\\Sunset.scr");
+  form.butUnInstallClick(nullptr);
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.scr"));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.ssd"));
+  expectFinalState();
+}
+
+TEST_F(Uninstall, NothingInstalledStillEndsComplete) {
+  startScreenSaver();
+  const auto before = sim.snapshot();
+  form.butUnInstallClick(nullptr);
+  EXPECT_EQ(sim.snapshot(), before);
+  expectFinalState();
+}
+
+TEST_F(Uninstall, AnOpenDisplayPropertiesWindowIsClosedFirst) {
+  startScreenSaver();
+  sim.addTopLevelWindow("Display Properties");
+  form.butUnInstallClick(nullptr);
+  EXPECT_EQ(sim.clicks.size(), 1u);
+}
+
+TEST_F(Uninstall, ASecondClickAtAMessagePauseDoesNothing) {
+  startScreenSaver();
+  int pauses = 0;
+  sim.onProcessMessages = [&] {
+    ++pauses;
+    form.butUnInstallClick(nullptr);
+    form.butInstallClick(nullptr);
+  };
+  form.butUnInstallClick(nullptr);
+  EXPECT_EQ(pauses, 5);
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
+  expectFinalState();
+}
+
+TEST_F(Uninstall, TheButtonOfAnUnusableArchiveDoesNothing) {
+  std::string stub(DIRECTORY_OFFSET, '\0');
+  start(stub);
+  sim.errorDialogs.clear();
+  form.butUnInstallClick(nullptr);
+  EXPECT_EQ(form.statusLabel.caption, "");
+  EXPECT_EQ(sim.processMessagesCount, 0);
+}
+
+} // namespace
+} // namespace pqtest
