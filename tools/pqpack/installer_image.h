@@ -1,8 +1,9 @@
 // The installer image as pqpack writes and reads it: the program, the directory table and
 // the five stored entries, laid out as the file diagram in archive/directory.h shows. The
 // record encoding itself is archive/directory.h's; this module only decides what goes in
-// the records and checks what comes out of them. Every function is pure (bytes in, bytes
-// or findings out) except the two that name a file, so the commands and the tests share it.
+// the records and checks what comes out of them. The commands and the tests share it.
+// Names: installer_names.cpp; writing: installer_writer.cpp; reading: installer_reader.cpp;
+// verify's checks: installer_checks.cpp.
 #pragma once
 
 #include <array>
@@ -27,6 +28,9 @@ constexpr char kLibraryEntryName[] = "impborl.dat";
 constexpr char kLibraryFileName[] = "impborl.dll";
 // What entry 0 calls the program.
 constexpr char kProgramEntryName[] = "install.dat";
+
+// "entry 2 (Sunset.scr)": how messages name an entry.
+std::string entryLabel(int index, const TInstallFileInfo& entry);
 
 // Why `name` cannot be an entry name, or empty when it can: it becomes a bare file name in
 // the Windows directory or beside the installer, and in the folder `extract` writes to.
@@ -93,6 +97,9 @@ bool readInstallerImage(const std::string& path, InstallerImage* image, std::str
 // The stored bytes of one entry; false when its range does not lie inside the file.
 bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
                      std::string* problem);
+// Replaces a compressed entry's stored bytes by the file they expand to (a stored entry's
+// bytes are the file already). False when they do not expand to exactly `unzippedSize` bytes.
+bool expandStoredBytes(int index, const TInstallFileInfo& entry, std::vector<uint8_t>* bytes, std::string* problem);
 // The file the entry stands for: the stored bytes, expanded when it is compressed. False when
 // they cannot be read, or do not expand to exactly `unzippedSize` bytes.
 bool readEntryFile(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,

@@ -1,0 +1,143 @@
+// verify's findings: every way an installer departs from one as produced.
+#include <cstdio>
+
+#include "installer_image.h"
+#include "platform/win_path.h"
+
+namespace pqpack {
+
+namespace {
+
+void checkProgramEntry(const TInstallFileInfo& entry, std::vector<std::string>* problems) {
+  auto expect = [&](const char* field, int64_t actual, int64_t wanted) {
+    if (actual != wanted) {
+      problems->push_back("entry 0: " + std::string(field) + " is " + std::to_string(actual) + ", not " +
+                          std::to_string(wanted));
+    }
+  };
+  if (entryName(entry) != kProgramEntryName) {
+    problems->push_back("entry 0: name is '" + entryName(entry) + "', not '" + kProgramEntryName + "'");
+  }
+  expect("startOffset", entry.startOffset, 0);
+  expect("stopOffset", entry.stopOffset, DIRECTORY_OFFSET - 1);
+  expect("kind", entry.fileType, kFileType_Main);
+  expect("isZipped", entry.isZipped, 0);
+  expect("zippedSize", entry.zippedSize, 0);
+  expect("unzippedSize", entry.unzippedSize, DIRECTORY_OFFSET);
+}
+
+void checkPlacement(const InstallerImage& image, int index, std::vector<std::string>* problems) {
+  const TInstallFileInfo& entry = image.entries[index];
+  const std::string label = entryLabel(index, entry);
+  if (index == kFirstExtractedEntry) {
+    if (entry.startOffset != kFirstEntryOffset) {
+      problems->push_back(label + ": starts at " + std::to_string(entry.startOffset) +
+                          ", not right after the directory table at " + std::to_string(kFirstEntryOffset));
+    }
+  } else {
+    const int64_t previousStop = image.entries[index - 1].stopOffset;
+    if (entry.startOffset != previousStop + 1) {
+      problems->push_back(label + ": starts at " + std::to_string(entry.startOffset) + ", not right after entry " +
+                          std::to_string(index - 1) + " at " + std::to_string(previousStop + 1));
+    }
+  }
+  if (index == kLastExtractedEntry && static_cast<uint64_t>(static_cast<int64_t>(entry.stopOffset) + 1) != image.fileSize) {
+    problems->push_back(label + ": ends at " + std::to_string(entry.stopOffset) + ", but the file's last byte is " +
+                        std::to_string(image.fileSize - 1));
+  }
+  if (entry.startOffset >= 0 && entry.startOffset < kFirstEntryOffset && entry.startOffset <= entry.stopOffset) {
+    problems->push_back(label + ": starts at " + std::to_string(entry.startOffset) +
+                        ", inside the program or the directory table");
+  }
+}
+
+void checkKind(int index, const TInstallFileInfo& entry, std::vector<std::string>* problems) {
+  const std::string label = entryLabel(index, entry);
+  if (entry.fileType < kFileType_Plain || entry.fileType > kFileType_Data) {
+    problems->push_back(label + ": kind " + std::to_string(entry.fileType) + " is not one of 1 to 4");
+  }
+  if (index == 1) {
+    if (entry.fileType != kFileType_Library) {
+      problems->push_back(label + ": kind " + std::to_string(entry.fileType) + ", not 3: entry 1 must be the compression library");
+    }
+    if (entry.isZipped != 0) problems->push_back(label + ": compressed, but the compression library must be stored");
+    if (pq::asciiLower(installedLibraryName(entryName(entry))) != kLibraryFileName) {
+      problems->push_back(label + ": lands as '" + installedLibraryName(entryName(entry)) + "', not as '" +
+                          kLibraryFileName + "', where compressed entries are expanded from");
+    }
+  }
+  if (index == 3 && entry.fileType != kFileType_Data) {
+    problems->push_back(label + ": kind " + std::to_string(entry.fileType) + ", not 4: entry 3 must be the data file");
+  }
+}
+
+void checkSizes(int index, const TInstallFileInfo& entry, std::vector<std::string>* problems) {
+  const std::string label = entryLabel(index, entry);
+  const int32_t stored = storedSize(entry);
+  if (entry.isZipped == 0) {
+    if (entry.zippedSize != 0) {
+      problems->push_back(label + ": zippedSize is " + std::to_string(entry.zippedSize) + " for a stored entry, not 0");
+    }
+    if (entry.unzippedSize != stored) {
+      problems->push_back(label + ": unzippedSize is " + std::to_string(entry.unzippedSize) + ", but it stores " +
+                          std::to_string(stored) + " bytes");
+    }
+  } else if (entry.zippedSize != stored) {
+    problems->push_back(label + ": zippedSize is " + std::to_string(entry.zippedSize) + ", but it stores " +
+                        std::to_string(stored) + " bytes");
+  }
+}
+
+void checkContents(const std::string& path, const InstallerImage& image, int index, std::vector<std::string>* problems) {
+  const TInstallFileInfo& entry = image.entries[index];
+  const std::string label = entryLabel(index, entry);
+  std::vector<uint8_t> stored;
+  std::string problem;
+  if (!readStoredBytes(path, image, index, &stored, &problem)) {
+    problems->push_back(problem);
+    return;
+  }
+  if (entry.isZipped != 0 && (stored.size() < 2 || stored[0] != 0x00 || stored[1] != 0x06)) {
+    char found[32];
+    std::snprintf(found, sizeof found, "%02X %02X", stored.empty() ? 0 : stored[0], stored.size() < 2 ? 0 : stored[1]);
+    problems->push_back(label + ": compressed stream starts " + found + ", not 00 06");
+  }
+  std::vector<uint8_t>& file = stored;
+  if (!expandStoredBytes(index, entry, &file, &problem)) {
+    problems->push_back(problem);
+    return;
+  }
+  // The installer reads the QuickTime level from the data file's first 64 bytes.
+  if (index == 3 && file.size() < 64) {
+    problems->push_back(label + ": the data file has " + std::to_string(file.size()) +
+                        " bytes, fewer than its 64-byte header");
+  }
+}
+
+} // namespace
+
+std::vector<std::string> findProblems(const std::string& path) {
+  std::vector<std::string> problems;
+  InstallerImage image;
+  std::string problem;
+  if (!readInstallerImage(path, &image, &problem)) {
+    problems.push_back(problem);
+    return problems;
+  }
+  if (image.fileSize > kMaximumInstallerSize) {
+    problems.push_back("file: " + std::to_string(image.fileSize) + " bytes, not below 2 GiB");
+  }
+  checkProgramEntry(image.entries[0], &problems);
+  for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
+    const TInstallFileInfo& entry = image.entries[index];
+    const std::string reason = unsafeNameReason(entryName(entry));
+    if (!reason.empty()) problems.push_back(entryLabel(index, entry) + ": " + reason);
+    checkKind(index, entry, &problems);
+    checkPlacement(image, index, &problems);
+    checkSizes(index, entry, &problems);
+    checkContents(path, image, index, &problems);
+  }
+  return problems;
+}
+
+} // namespace pqpack

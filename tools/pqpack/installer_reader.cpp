@@ -1,0 +1,146 @@
+// Reading an installer back: its directory, an entry's stored bytes and the file they stand
+// for, and the listing lines.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "installer_image.h"
+
+namespace pqpack {
+
+namespace {
+
+const char* decoderResultMeaning(uint32_t result) {
+  switch (result) {
+    case PQ_CMP_INVALID_DICTSIZE: return "the dictionary-size byte is not 4, 5 or 6";
+    case PQ_CMP_INVALID_MODE: return "the literal-mode byte is not 0 or 1";
+    case PQ_CMP_BAD_DATA: return "4 bytes or fewer";
+    case PQ_CMP_ABORT: return "the stream ends before its end code";
+    default: return "unknown result";
+  }
+}
+
+// An open installer file that closes itself.
+class InputFile {
+public:
+  explicit InputFile(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {}
+  ~InputFile() {
+    if (file != nullptr) std::fclose(file);
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool isOpen() const { return file != nullptr; }
+  bool readAt(uint64_t offset, void* buffer, size_t size) {
+    if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+    return std::fread(buffer, 1, size, file) == size;
+  }
+  bool size(uint64_t* size) {
+    if (fseeko(file, 0, SEEK_END) != 0) return false;
+    const off_t end = ftello(file);
+    if (end < 0) return false;
+    *size = static_cast<uint64_t>(end);
+    return true;
+  }
+
+private:
+  std::FILE* file;
+};
+
+} // namespace
+
+bool readInstallerImage(const std::string& path, InstallerImage* image, std::string* problem) {
+  InputFile file(path);
+  if (!file.isOpen()) {
+    *problem = "cannot read '" + path + "': " + std::strerror(errno);
+    return false;
+  }
+  if (!file.size(&image->fileSize)) {
+    *problem = "cannot read '" + path + "': cannot tell its size";
+    return false;
+  }
+  if (image->fileSize < static_cast<uint64_t>(kFirstEntryOffset)) {
+    *problem = "'" + path + "' is " + std::to_string(image->fileSize) +
+               " bytes, too short for an installer: its directory table ends at byte " +
+               std::to_string(kFirstEntryOffset);
+    return false;
+  }
+  uint8_t table[kDirectoryTableSize];
+  if (!file.readAt(DIRECTORY_OFFSET, table, sizeof table)) {
+    *problem = "cannot read the directory table of '" + path + "'";
+    return false;
+  }
+  for (int index = 0; index < kDirectoryEntryCount; ++index) {
+    decodeEntry(table + index * sizeof(TInstallFileInfo), &image->entries[index]);
+  }
+  return true;
+}
+
+bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
+                     std::string* problem) {
+  const TInstallFileInfo& entry = image.entries[index];
+  const std::string label = entryLabel(index, entry);
+  if (entry.startOffset < 0 || entry.startOffset > entry.stopOffset) {
+    *problem = label + ": empty or inverted range " + std::to_string(entry.startOffset) + " to " +
+               std::to_string(entry.stopOffset);
+    return false;
+  }
+  if (static_cast<uint64_t>(entry.stopOffset) >= image.fileSize) {
+    *problem = label + ": ends at " + std::to_string(entry.stopOffset) + ", past the end of the file (" +
+               std::to_string(image.fileSize) + " bytes)";
+    return false;
+  }
+  InputFile file(path);
+  bytes->resize(static_cast<size_t>(storedSize(entry)));
+  if (!file.isOpen() || !file.readAt(static_cast<uint64_t>(entry.startOffset), bytes->data(), bytes->size())) {
+    *problem = label + ": cannot read its stored bytes from '" + path + "'";
+    return false;
+  }
+  return true;
+}
+
+bool expandStoredBytes(int index, const TInstallFileInfo& entry, std::vector<uint8_t>* bytes, std::string* problem) {
+  if (entry.isZipped == 0) return true;
+  std::vector<uint8_t> expanded;
+  const uint32_t result = pq::explodeBuffer(bytes->data(), bytes->size(), &expanded);
+  if (result != PQ_CMP_NO_ERROR) {
+    *problem = entryLabel(index, entry) + ": the compressed stream does not expand (decoder result " +
+               std::to_string(result) + ": " + decoderResultMeaning(result) + ")";
+    return false;
+  }
+  if (expanded.size() != static_cast<uint64_t>(static_cast<uint32_t>(entry.unzippedSize))) {
+    *problem = entryLabel(index, entry) + ": expands to " + std::to_string(expanded.size()) +
+               " bytes, not its unzippedSize " + std::to_string(entry.unzippedSize);
+    return false;
+  }
+  *bytes = std::move(expanded);
+  return true;
+}
+
+bool readEntryFile(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
+                   std::string* problem) {
+  return readStoredBytes(path, image, index, bytes, problem) &&
+         expandStoredBytes(index, image.entries[index], bytes, problem);
+}
+
+std::string installerMode(const InstallerImage& image) {
+  return isScreenSaverName(entryName(image.entries[2])) ? "screen saver" : "movie";
+}
+
+std::string listingHeader() {
+  char line[160];
+  std::snprintf(line, sizeof line, "%-5s %-4s %-10s %10s %10s %10s %10s  %s", "entry", "kind", "storage", "start",
+                "stop", "stored", "expanded", "name");
+  return line;
+}
+
+std::string listingLine(int index, const TInstallFileInfo& entry) {
+  char line[160];
+  std::snprintf(line, sizeof line, "%-5d %-4d %-10s %10d %10d %10d %10d  ", index, static_cast<int>(entry.fileType),
+                entry.isZipped != 0 ? "compressed" : "stored", static_cast<int>(entry.startOffset),
+                static_cast<int>(entry.stopOffset), static_cast<int>(storedSize(entry)),
+                static_cast<int>(entry.unzippedSize));
+  return line + entryName(entry);
+}
+
+} // namespace pqpack
