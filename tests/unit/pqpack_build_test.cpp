@@ -10,6 +10,7 @@
 #include "build_command.h"
 #include "compression/implode.h"
 #include "data_file.h"
+#include "default_inputs.h"
 #include "installer_image.h"
 #include "platform/win_path.h"
 #include "pqpack_test_support.h"
@@ -386,6 +387,22 @@ TEST(PqpackNames, LibrariesAreStoredUnderDatNamesAndLandUnderDllNames) {
   EXPECT_TRUE(pqpack::isScreenSaverName("Sunset.SCR "));
   EXPECT_FALSE(pqpack::isScreenSaverName("Show.exe"));
   EXPECT_FALSE(pqpack::isScreenSaverName("scr"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(PqpackDefaults, ProgramAndLibraryAreLookedForBesidePqpackThenInDistWin32) {
+  const std::vector<std::string> candidates = pqpack::defaultInputCandidates("pqsetup.exe");
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+  ASSERT_FALSE(candidates.empty());
+  EXPECT_EQ(candidates.front(), (self.parent_path() / "pqsetup.exe").string());
+  // From a build folder inside the project, the project's own dist/win32/ is among them.
+  const std::string projectDist =
+      (std::filesystem::canonical(PQ_SOURCE_DIR) / "dist" / "win32" / "pqsetup.exe").string();
+  EXPECT_NE(std::find(candidates.begin(), candidates.end(), projectDist), candidates.end());
+  EXPECT_EQ(candidates.back(), "dist/win32/pqsetup.exe");
 }
 
 } // namespace
