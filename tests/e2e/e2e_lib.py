@@ -185,6 +185,11 @@ def program_bytes():
         return source.read()
 
 
+def entry_names(main_file, data_file):
+    """Safe names for entries 1 to 5 around entry 2, as a real installer has them."""
+    return {0: "pqsetup.exe", 1: "impborl.dat", 2: main_file, 3: data_file, 4: "pqlib1.dll", 5: "pqlib2.dll"}
+
+
 def padded_installer(names):
     program = program_bytes()
     if len(program) > DIRECTORY_OFFSET:

@@ -6,7 +6,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, main, padded_installer, remove_temp_copies, temp_copies,  # noqa: E402
+from e2e_lib import (Installer, entry_names, main, padded_installer, remove_temp_copies, temp_copies,  # noqa: E402
                      windows_dir)
 
 CAPTION = "Screen Saver Installation: Sunset"
@@ -18,7 +18,7 @@ def test(state, driver, checks):
     left_over = os.path.join(windows_dir(), "KWRXtemp1.dat")
     with open(left_over, "wb") as out:
         out.write(LEFT_OVER)
-    contents = padded_installer({2: "Sunset.SCR"})
+    contents = padded_installer(entry_names("Sunset.SCR", "Sunset.ssd"))
     try:
         with Installer(state, contents) as installer:
             driver.wait_window(CAPTION, 30000)

@@ -104,6 +104,8 @@ void layOut(HWND dialog, DialogState& state) {
   const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // At start-up the owner is not shown yet; the dialog must still take the keyboard.
+  SetForegroundWindow(dialog);
   SetFocus(button);
 }
 

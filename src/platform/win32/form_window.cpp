@@ -212,7 +212,10 @@ void Win32FormView::controlChanged(const TForm1&, ControlId id) {
   }
   if (id == ControlId::Form) return; // shown once by show(), closed by closeWindow()
 
-  if (control.visible != (IsWindowVisible(window) != FALSE)) ShowWindow(window, control.visible ? SW_SHOW : SW_HIDE);
+  // The control's own visible bit: IsWindowVisible is false for every control while the
+  // window itself is still hidden, as it is during the creation handler.
+  const bool shown = (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (control.visible != shown) ShowWindow(window, control.visible ? SW_SHOW : SW_HIDE);
   if (control.enabled != (IsWindowEnabled(window) != FALSE)) {
     if (!control.enabled) moveFocusOffDisabled(window);
     EnableWindow(window, control.enabled ? TRUE : FALSE);
