@@ -128,6 +128,13 @@ class Driver:
     def point_at(self, title, text, wait_ms=10000):
         self.run(["point-at", title, text, str(wait_ms)], wait_ms)
 
+    def screen_saver_active(self):
+        return self.run(["screen-saver-active"]).stdout.decode("latin-1").strip() == "1"
+
+    def background(self, arguments):
+        """A long-running driver command (make-window, hold-file), ended when the block ends."""
+        return Background(self.state, [self.exe] + arguments)
+
     def texts(self, title, wait_ms=10000):
         """The window's fields and its controls, each a dict of the driver's key=value output."""
         output = self.run(["texts", title, str(wait_ms)], wait_ms).stdout.decode("latin-1")
@@ -169,15 +176,119 @@ def control_with_id(controls, control_id):
     raise TestFailed("no control with id %d among %s" % (control_id, [c["id"] for c in controls]))
 
 
+def encode_entry(name, start=0, stop=0, file_type=0, zipped=0, zipped_size=0, unzipped_size=0):
+    """One 280-byte TInstallFileInfo record."""
+    raw = name.encode("latin-1")
+    record = bytes([len(raw)]) + raw.ljust(255, b"\0") + struct.pack(
+        "<iiiB3xii", start, stop, file_type, zipped, zipped_size, unzipped_size)
+    assert len(record) == ENTRY_SIZE
+    return record
+
+
 def directory_table(names):
     """A 1,680-byte directory table: entry index -> name; every other field zero."""
-    table = bytearray()
-    for index in range(ENTRY_COUNT):
-        name = names.get(index, "").encode("latin-1")
-        entry = bytes([len(name)]) + name.ljust(255, b"\0") + bytes(ENTRY_SIZE - 256)
-        table += entry
+    table = b"".join(encode_entry(names.get(index, "")) for index in range(ENTRY_COUNT))
     assert len(table) == ENTRY_COUNT * ENTRY_SIZE
-    return bytes(table)
+    return table
+
+
+def windows_path_of(unix_path):
+    """The path under Wine's Z: drive, which maps the host's root."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def implode(state, data):
+    """`data` as one implode stream, made by the project's own encoder under Wine."""
+    work = os.path.join(state_dir(), "implode")
+    os.makedirs(work, exist_ok=True)
+    source, target = os.path.join(work, "in.bin"), os.path.join(work, "out.bin")
+    with open(source, "wb") as out:
+        out.write(data)
+    if os.path.exists(target):
+        os.remove(target)
+    result = run_wine(state, [os.environ["PQ_IMPLODE_EXE"], windows_path_of(source), windows_path_of(target)],
+                      120, "compressing an entry")
+    if result.returncode != 0:
+        raise TestFailed("pq_e2e_implode failed: " + result.stderr.decode("latin-1"))
+    with open(target, "rb") as compressed:
+        return compressed.read()
+
+
+def build_installer(state, entries):
+    """A complete installer as the builder lays it out: the padded program, the table, then
+    entries 1 to 5 back to back. `entries` lists (name, fileType, zipped, bytes) for 1 to 5."""
+    program = program_bytes()
+    if len(program) > DIRECTORY_OFFSET:
+        raise TestFailed("pqsetup.exe is %d bytes, longer than DIRECTORY_OFFSET" % len(program))
+    table = [encode_entry("install.dat", 0, DIRECTORY_OFFSET - 1, 2, 0, 0, DIRECTORY_OFFSET)]
+    blobs = []
+    offset = DIRECTORY_OFFSET + ENTRY_COUNT * ENTRY_SIZE
+    for name, file_type, zipped, data in entries:
+        blob = implode(state, data) if zipped else data
+        table.append(encode_entry(name, offset, offset + len(blob) - 1, file_type, 1 if zipped else 0,
+                                  len(blob) if zipped else 0, len(data)))
+        blobs.append(blob)
+        offset += len(blob)
+    return program.ljust(DIRECTORY_OFFSET, b"\0") + b"".join(table) + b"".join(blobs)
+
+
+def read_file(path):
+    with open(path, "rb") as source:
+        return source.read()
+
+
+def library_bytes(seed, size):
+    """A support library's stand-in content: fixed-seed bytes with enough repetition to compress."""
+    out, value = bytearray(), seed
+    while len(out) < size:
+        value = (value * 1103515245 + 12345) & 0x7FFFFFFF
+        out += (b"library %d block %d " % (seed, value % 97)) * (1 + value % 5)
+    return bytes(out[:size])
+
+
+def sample_entries(main_name, main_file, data_name, data_file):
+    """Entries 1 to 5 of a sample installer: impborl.dll stored, the main file compressed,
+    the data file stored, two compressed support libraries."""
+    return [
+        ("impborl.dat", 3, False, read_file(os.environ["PQ_IMPBORL_FILE"])),
+        (main_name, 2, True, read_file(main_file)),
+        (data_name, 4, False, read_file(data_file)),
+        ("pqlib1.dat", 3, True, library_bytes(1, 40000)),
+        ("pqlib2.dat", 3, True, library_bytes(2, 9000)),
+    ]
+
+
+def registry_value(state, key, name):
+    """A REG_SZ value as `reg query` shows it, or None when the key or value is absent."""
+    result = run_wine(state, ["reg", "query", key, "/v", name], 60, "reg query " + key)
+    if result.returncode != 0:
+        return None
+    for line in result.stdout.decode("latin-1").splitlines():
+        parts = line.strip().split("    ")
+        if len(parts) >= 3 and parts[0] == name and parts[1] == "REG_SZ":
+            return "    ".join(parts[2:])
+        if len(parts) == 2 and parts[0] == name and parts[1] == "REG_SZ":
+            return ""
+    return None
+
+
+def registry_key_exists(state, key):
+    return run_wine(state, ["reg", "query", key], 60, "reg query " + key).returncode == 0
+
+
+def profile_value(path, section, key):
+    """A value of an INI file, matched case-blind as the profile functions do."""
+    current = None
+    with open(path, "rb") as source:
+        for raw in source.read().decode("latin-1").splitlines():
+            line = raw.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = line[1:-1].strip().lower()
+            elif current == section.lower() and "=" in line:
+                name, value = line.split("=", 1)
+                if name.strip().lower() == key.lower():
+                    return value.strip()
+    return None
 
 
 def program_bytes():
@@ -229,6 +340,32 @@ class Installer:
             self.process.kill()
             self.process.wait(timeout=10)
         return False
+
+
+class Background:
+    """A Windows program running beside the test; leaving the `with` block ends it."""
+
+    def __init__(self, state, arguments):
+        self.process = subprocess.Popen(["wine"] + arguments, env=wine_env(state), stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(timeout=10)
+        return False
+
+
+def wait_for(condition, seconds, what):
+    """Polls `condition` until it holds; fails with `what` when `seconds` have passed."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise TestFailed("timed out after %d s waiting for %s" % (seconds, what))
+        time.sleep(0.1)
 
 
 def screenshot(state, window, name):

@@ -19,5 +19,7 @@ int answer(const Arguments& arguments);      // TITLE BUTTON-TEXT [timeout-ms]
 int closeWindow(const Arguments& arguments); // TITLE [timeout-ms]
 int pointAt(const Arguments& arguments);     // TITLE CONTROL-TEXT [timeout-ms]
 int makeWindow(const Arguments& arguments);  // TITLE [record-file] [lifetime-ms]
+int screenSaverActive(const Arguments& arguments); // (no arguments)
+int holdFile(const Arguments& arguments);    // PATH HOLD-MS
 
 } // namespace pqdriver

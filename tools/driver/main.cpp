@@ -24,6 +24,8 @@ const Command kCommands[] = {
     {"close", "TITLE [timeout-ms]", pqdriver::closeWindow},
     {"point-at", "TITLE CONTROL-TEXT [timeout-ms]", pqdriver::pointAt},
     {"make-window", "TITLE [record-file] [lifetime-ms]", pqdriver::makeWindow},
+    {"screen-saver-active", "", pqdriver::screenSaverActive},
+    {"hold-file", "PATH HOLD-MS", pqdriver::holdFile},
 };
 
 int usage() {

@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""A screen-saver installer from end to end: an open "Display Properties" window is
+cancelled first; the files land in the Windows directory, the saver becomes the current one
+and is switched on, the uninstall entry is written; the prompt is declined; Un-Install then
+takes the saver, its data file and the entry away again and keeps the libraries."""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_lib import (Installer, build_installer, control_with_id, main, profile_value,  # noqa: E402
+                     read_file, registry_key_exists, registry_value, remove_temp_copies, sample_entries,
+                     screenshot, state_dir, temp_copies, wait_for, windows_dir)
+import window_ids as ids  # noqa: E402
+
+CAPTION = "Screen Saver Installation: Sunset"
+UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
+PROMPT_TITLE = "Installation Successful. "
+PROMPT_TEXT = ("The screen saver installation was successful.\r\n\r\n"
+               "Would you like to open the screen saver control panel now?")
+INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd", "pqlib1.dll", "pqlib2.dll"]
+ACTION_MS = 60000
+
+
+def installed_path(name):
+    return os.path.join(windows_dir(), name)
+
+
+def forget_earlier_runs():
+    for name in INSTALLED:
+        if os.path.exists(installed_path(name)):
+            os.remove(installed_path(name))
+    remove_temp_copies()
+
+
+def test(state, driver, checks):
+    forget_earlier_runs()
+    saver = os.environ["PQ_SUNSET_SAVER_FILE"]
+    data = os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd")
+    installer_bytes = build_installer(state, sample_entries("Sunset.scr", saver, "Sunset.ssd", data))
+    clicks = os.path.join(state_dir(), "display-properties-clicks.txt")
+    if os.path.exists(clicks):
+        os.remove(clicks)
+
+    with driver.background(["make-window", "Display Properties", "Z:" + clicks.replace("/", "\\"), "90000"]), \
+            Installer(state, installer_bytes, "SunsetSetup.exe") as installer:
+        driver.wait_window("Display Properties", 30000)
+        driver.wait_window(CAPTION, 30000)
+        driver.click(CAPTION, "Install Screen Saver")
+        checks.equal(driver.dialog_text(PROMPT_TITLE, ACTION_MS), PROMPT_TEXT, "the completion prompt")
+        _, prompt_controls = driver.texts(PROMPT_TITLE)
+        checks.equal(sorted(c["text"] for c in prompt_controls if c["class"].lower() == "button"),
+                     ["&No", "&Yes"], "the prompt's buttons")
+
+        checks.true(os.path.exists(clicks) and read_file(clicks).startswith(b"clicked 2"),
+                    "the open Display Properties window was cancelled (button 2) before extraction")
+        for name in INSTALLED:
+            checks.true(os.path.exists(installed_path(name)), name + " is in the Windows directory")
+        if os.path.exists(installed_path("Sunset.scr")):
+            checks.true(read_file(installed_path("Sunset.scr")) == read_file(saver), "Sunset.scr expanded intact")
+        if os.path.exists(installed_path("Sunset.ssd")):
+            checks.true(read_file(installed_path("Sunset.ssd")) == read_file(data), "Sunset.ssd stored intact")
+        current = profile_value(os.path.join(windows_dir(), "system.ini"), "boot", "SCRNSAVE.EXE")
+        checks.true(current is not None and current.lower() == "c:\\windows\\sunset.scr",
+                    "system.ini names the saver's short path (%r)" % current)
+        checks.true(driver.screen_saver_active(), "screen saving is switched on")
+        checks.equal(registry_value(state, UNINSTALL_KEY, "DisplayName"), "Sunset Screen Saver", "DisplayName")
+        checks.equal(registry_value(state, UNINSTALL_KEY, "UninstallString"), "Sunset /u", "UninstallString")
+
+        driver.answer(PROMPT_TITLE, "&No")
+        window, controls = driver.texts(CAPTION)
+        checks.equal(control_with_id(controls, ids.STATUS_LABEL)["text"], "Installation Successful.", "final status")
+        checks.equal(control_with_id(controls, ids.LAB_STATUS)["visible"], 0, "detail label after a saver install")
+        checks.equal(control_with_id(controls, ids.PROGRESS_BAR)["progress"]["position"], 0, "bar after install")
+        screenshot(state, window, "window-saver-installed")
+        profile_after_install = read_file(os.path.join(windows_dir(), "system.ini"))
+
+        driver.click(CAPTION, "Un-Install")
+        driver.wait_text(CAPTION, "Un-Installation Complete.", ACTION_MS)
+        for name in ("Sunset.scr", "Sunset.ssd"):
+            checks.true(not os.path.exists(installed_path(name)), name + " is removed by Un-Install")
+        for name in ("impborl.dll", "pqlib1.dll", "pqlib2.dll"):
+            checks.true(os.path.exists(installed_path(name)), name + " is kept by Un-Install")
+        checks.true(not registry_key_exists(state, UNINSTALL_KEY), "the uninstall key is removed")
+        checks.true(not driver.screen_saver_active(), "screen saving is switched off")
+        checks.true(read_file(os.path.join(windows_dir(), "system.ini")) == profile_after_install,
+                    "Un-Install leaves system.ini as it was")
+        window, controls = driver.texts(CAPTION)
+        checks.equal(control_with_id(controls, ids.LAB_STATUS)["visible"], 0, "detail label after Un-Install")
+        checks.equal(control_with_id(controls, ids.PROGRESS_BAR)["progress"]["position"], 0, "bar after Un-Install")
+        screenshot(state, window, "window-saver-uninstalled")
+
+        driver.click(CAPTION, "Done")
+        installer.wait_exit(20)
+    wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
+    forget_earlier_runs()
+
+
+if __name__ == "__main__":
+    sys.exit(main(test))
