@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Failed screen-saver installations roll back: a QuickTime level the machine lacks, and a
+saver file that another program holds open."""
+
+import os
+import struct
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_lib import (Installer, build_installer, control_with_id, main, read_file,  # noqa: E402
+                     registry_key_exists, remove_temp_copies, sample_entries, screenshot, state_dir,
+                     temp_copies, wait_for, windows_dir, windows_path_of)
+import window_ids as ids  # noqa: E402
+
+CAPTION = "Screen Saver Installation: Sunset"
+UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
+ACTION_MS = 60000
+BUSY_MESSAGE = ("Setup Error: Screen Saver file is busy.\r\n\r\n"
+                "Please close the screen saver control panel and try again.")
+
+
+def windows_file(name):
+    return os.path.join(windows_dir(), name)
+
+
+def system_file(name):
+    return os.path.join(windows_dir(), "system32", name)
+
+
+def remove(path):
+    if os.path.exists(path):
+        os.remove(path)
+
+
+def forget_earlier_runs():
+    for name in ("Sunset.scr", "Sunset.ssd", "impborl.dll", "pqlib1.dll", "pqlib2.dll"):
+        remove(windows_file(name))
+    remove_temp_copies()
+
+
+def final_texts(driver):
+    _, controls = driver.texts(CAPTION)
+    detail = control_with_id(controls, ids.LAB_STATUS)
+    return control_with_id(controls, ids.STATUS_LABEL)["text"], detail["visible"], detail["text"], controls
+
+
+def check_quicktime_missing(state, driver, checks):
+    forget_earlier_runs()
+    data = bytearray(read_file(os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd")))
+    data[8:12] = struct.pack("<i", 3)
+    for name in ("QuickTime.qts", "QTim32.dll"):
+        remove(system_file(name))
+    with open(system_file("QTim32.dll"), "wb") as out:
+        out.write(b"stands in for QuickTime level 2")
+    try:
+        entries = sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
+                                 os.environ["PQ_SUNSET_SAVER_FILE"])
+        entries[2] = ("Sunset.ssd", 4, False, bytes(data))
+        with Installer(state, build_installer(state, entries), "SunsetSetup.exe") as installer:
+            driver.wait_window(CAPTION, 30000)
+            driver.click(CAPTION, "Install Screen Saver")
+            driver.wait_text(CAPTION, "Installation Failed.", ACTION_MS)
+            status, shown, detail, _ = final_texts(driver)
+            checks.true(shown == 1 and detail.startswith("Requires QuickTime. Please download the latest version of "
+                                                          "QuickTime, available free from ")
+                        and detail.endswith(", and try again."), "the QuickTime detail text (%r)" % detail)
+            checks.true(not os.path.exists(windows_file("Sunset.scr")), "QuickTime: the saver is rolled back")
+            checks.true(not os.path.exists(windows_file("Sunset.ssd")), "QuickTime: the data file is rolled back")
+            checks.true(not registry_key_exists(state, UNINSTALL_KEY), "QuickTime: no uninstall key")
+            for name in ("impborl.dll", "pqlib1.dll", "pqlib2.dll"):
+                checks.true(os.path.exists(windows_file(name)), "QuickTime: %s is kept" % name)
+            window, _ = driver.texts(CAPTION)
+            screenshot(state, window, "window-quicktime-required")
+            driver.click(CAPTION, "Done")
+            installer.wait_exit(20)
+    finally:
+        remove(system_file("QTim32.dll"))
+
+
+def check_saver_busy(state, driver, checks):
+    forget_earlier_runs()
+    with open(windows_file("Sunset.scr"), "wb") as out:
+        out.write(b"an older saver, still running")
+    entries = sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
+                             os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd"))
+    installer_bytes = build_installer(state, entries)
+    with driver.background(["hold-file", windows_path_of(windows_file("Sunset.scr")), "120000"]), \
+            Installer(state, installer_bytes, "SunsetSetup.exe") as installer:
+        driver.wait_window(CAPTION, 30000)
+        driver.click(CAPTION, "Install Screen Saver")
+        checks.equal(driver.dialog_text("Error", ACTION_MS), BUSY_MESSAGE, "the busy saver message")
+        driver.answer("Error", "&Abort")
+        driver.wait_text(CAPTION, "Installation Failed.", ACTION_MS)
+        _, shown, detail, _ = final_texts(driver)
+        checks.equal((shown, detail), (1, "File may be corrupted."), "the busy saver's detail text")
+        checks.equal(read_file(windows_file("Sunset.scr")), b"an older saver, still running",
+                     "the held saver is left as it was")
+        checks.true(not os.path.exists(windows_file("Sunset.ssd")), "busy saver: no data file")
+        checks.true(not registry_key_exists(state, UNINSTALL_KEY), "busy saver: no uninstall key")
+        driver.click(CAPTION, "Done")
+        installer.wait_exit(20)
+    wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
+    forget_earlier_runs()
+
+
+def test(state, driver, checks):
+    check_quicktime_missing(state, driver, checks)
+    check_saver_busy(state, driver, checks)
+
+
+if __name__ == "__main__":
+    sys.exit(main(test))
