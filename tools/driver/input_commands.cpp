@@ -9,14 +9,6 @@ namespace pqdriver {
 
 namespace {
 
-bool timeoutArgument(const Arguments& arguments, size_t position, unsigned* timeoutMs) {
-  *timeoutMs = kDefaultTimeoutMs;
-  if (arguments.size() <= position) return true;
-  if (parseTimeout(arguments[position].c_str(), timeoutMs)) return true;
-  std::fprintf(stderr, "pqdriver: '%s' is not a timeout in milliseconds\n", arguments[position].c_str());
-  return false;
-}
-
 // Finds the window and its button and presses it. The press is posted, not sent: the
 // program's handler may open a modal dialog, and the driver must not wait inside it.
 int pressButton(const Arguments& arguments, unsigned timeoutMs, HWND* pressedIn) {
@@ -47,7 +39,7 @@ int pressButton(const Arguments& arguments, unsigned timeoutMs, HWND* pressedIn)
 
 int click(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.size() < 2 || !timeoutArgument(arguments, 2, &timeoutMs)) return kExitUsage;
+  if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
   HWND window = nullptr;
   return pressButton(arguments, timeoutMs, &window);
 }
@@ -55,7 +47,7 @@ int click(const Arguments& arguments) {
 // Presses a dialog's button and waits until the dialog has gone.
 int answer(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.size() < 2 || !timeoutArgument(arguments, 2, &timeoutMs)) return kExitUsage;
+  if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
   HWND dialog = nullptr;
   const int pressed = pressButton(arguments, timeoutMs, &dialog);
   if (pressed != kExitOk) return pressed;
@@ -74,7 +66,7 @@ int answer(const Arguments& arguments) {
 // WM_CLOSE, as the close box sends it.
 int closeWindow(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.empty() || !timeoutArgument(arguments, 1, &timeoutMs)) return kExitUsage;
+  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
   HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
   if (window == nullptr) {
     std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
@@ -89,7 +81,7 @@ int closeWindow(const Arguments& arguments) {
 // it to the screen's top-left corner, off every window of the program.
 int pointAt(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.size() < 2 || !timeoutArgument(arguments, 2, &timeoutMs)) return kExitUsage;
+  if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
   if (arguments[1].empty()) return SetCursorPos(0, 0) ? kExitOk : kExitFailure;
   HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
   if (window == nullptr) {

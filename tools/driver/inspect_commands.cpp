@@ -10,14 +10,6 @@ namespace pqdriver {
 
 namespace {
 
-bool timeoutArgument(const Arguments& arguments, size_t position, unsigned* timeoutMs) {
-  *timeoutMs = kDefaultTimeoutMs;
-  if (arguments.size() <= position) return true;
-  if (parseTimeout(arguments[position].c_str(), timeoutMs)) return true;
-  std::fprintf(stderr, "pqdriver: '%s' is not a timeout in milliseconds\n", arguments[position].c_str());
-  return false;
-}
-
 int windowMissing(const std::string& title, unsigned timeoutMs) {
   std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
                title.c_str());
@@ -47,14 +39,14 @@ void printProgress(HWND bar) {
 
 int waitWindow(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.empty() || !timeoutArgument(arguments, 1, &timeoutMs)) return kExitUsage;
+  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
   if (waitForVisibleWindow(arguments[0], timeoutMs) == nullptr) return windowMissing(arguments[0], timeoutMs);
   return kExitOk;
 }
 
 int waitGone(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.empty() || !timeoutArgument(arguments, 1, &timeoutMs)) return kExitUsage;
+  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
   const DWORD start = GetTickCount();
   while (FindWindowA(nullptr, arguments[0].c_str()) != nullptr) {
     if (GetTickCount() - start >= timeoutMs) {
@@ -69,7 +61,7 @@ int waitGone(const Arguments& arguments) {
 
 int waitText(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.size() < 2 || !timeoutArgument(arguments, 2, &timeoutMs)) return kExitUsage;
+  if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
   const DWORD start = GetTickCount();
   for (;;) {
     if (HWND window = findVisibleWindow(arguments[0])) {
@@ -90,7 +82,7 @@ int waitText(const Arguments& arguments) {
 // positions are relative to the window's client area.
 int texts(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.empty() || !timeoutArgument(arguments, 1, &timeoutMs)) return kExitUsage;
+  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
   HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
   if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
 
@@ -127,7 +119,7 @@ int texts(const Arguments& arguments) {
 // dialog both keep it in a STATIC of id 0xFFFF; otherwise every non-empty STATIC, in order.
 int dialogText(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.empty() || !timeoutArgument(arguments, 1, &timeoutMs)) return kExitUsage;
+  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
   HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
   if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
 

@@ -1,5 +1,6 @@
 #include "window_query.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace pqdriver {
@@ -106,6 +107,14 @@ bool parseTimeout(const char* text, unsigned* timeoutMs) {
   if (end == text || *end != '\0' || value > 3600000UL) return false;
   *timeoutMs = static_cast<unsigned>(value);
   return true;
+}
+
+bool optionalTimeout(const std::vector<std::string>& arguments, size_t position, unsigned* timeoutMs) {
+  *timeoutMs = kDefaultTimeoutMs;
+  if (arguments.size() <= position) return true;
+  if (parseTimeout(arguments[position].c_str(), timeoutMs)) return true;
+  std::fprintf(stderr, "pqdriver: '%s' is not a timeout in milliseconds\n", arguments[position].c_str());
+  return false;
 }
 
 } // namespace pqdriver

@@ -36,5 +36,8 @@ std::string escaped(const std::string& text);
 
 // Parses a timeout argument; false when it is not a plain number of milliseconds.
 bool parseTimeout(const char* text, unsigned* timeoutMs);
+// The optional timeout at `position` of a command's arguments, kDefaultTimeoutMs when absent;
+// false (with a message) when it is given but not a number.
+bool optionalTimeout(const std::vector<std::string>& arguments, size_t position, unsigned* timeoutMs);
 
 } // namespace pqdriver

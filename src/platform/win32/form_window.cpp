@@ -154,7 +154,6 @@ bool Win32FormView::create() {
   makeControl(ControlId::Remove, panel2, "BUTTON", BS_PUSHBUTTON | WS_TABSTOP);
   makeControl(ControlId::labStatus, panel2, "STATIC", SS_LEFT);
   makeControl(ControlId::Bevel1, panel2, kBevelClassName, 0);
-  (void)panel2;
 
   if (progress != nullptr) controlChanged(form, ControlId::progressBar);
   if (link != nullptr) {
