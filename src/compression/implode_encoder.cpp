@@ -284,33 +284,44 @@ private:
 
   // Lazy matching over [start, end).
   void encodeFast(uint32_t start, uint32_t end) {
-    Match matches[kMaxCandidates];
+    indexedUntil_ = start;
     uint32_t position = start;
-    uint32_t count = findMatches(position, std::min(kMaxMatchLength, end - position), matches);
+    Match match = longestMatchAt(position, end);
     while (position < end) {
-      Match match = count > 0 ? matches[count - 1] : Match{0, 0};
       if (match.length < 2 || copyCost(match.length, match.distance) >= literalsCost(position, match.length)) {
         putLiteral(state_.window[position]);
-        insert(position, end);
         ++position;
-        count = position < end ? findMatches(position, std::min(kMaxMatchLength, end - position), matches) : 0;
+        match = longestMatchAt(position, end);
         continue;
       }
-      insert(position, end);
-      uint32_t next = position + 1;
-      if (match.length < level_.niceLength && next < end) {
-        count = findMatches(next, std::min(kMaxMatchLength, end - next), matches);
-        if (count > 0 && laterMatchIsCheaper(position, match, matches[count - 1])) {
+      // Looking two positions ahead as well was tried: slower, and no smaller on the corpus.
+      if (match.length < level_.niceLength && position + 1 < end) {
+        const Match later = longestMatchAt(position + 1, end);
+        if (laterMatchIsCheaper(position, match, later)) {
           putLiteral(state_.window[position]);
-          position = next;
+          ++position;
+          match = later;
           continue;
         }
       }
       putCopy(match.length, match.distance);
-      for (uint32_t covered = position + 1; covered < position + match.length; ++covered) insert(covered, end);
       position += match.length;
-      count = position < end ? findMatches(position, std::min(kMaxMatchLength, end - position), matches) : 0;
+      match = longestMatchAt(position, end);
     }
+    indexUpTo(end, end);
+  }
+
+  // Indexes every position before `position` not yet indexed.
+  void indexUpTo(uint32_t position, uint32_t end) {
+    for (; indexedUntil_ < position; ++indexedUntil_) insert(indexedUntil_, end);
+  }
+
+  Match longestMatchAt(uint32_t position, uint32_t end) {
+    if (position >= end) return {0, 0};
+    indexUpTo(position, end);
+    Match matches[kMaxCandidates];
+    const uint32_t count = findMatches(position, std::min(kMaxMatchLength, end - position), matches);
+    return count > 0 ? matches[count - 1] : Match{0, 0};
   }
 
   // Compares "copy `now` at `position`" with "a literal, then `later` at position + 1" over
@@ -462,6 +473,7 @@ private:
   const Level level_;
   const bool best_;
   bool inputEnded_ = false;
+  uint32_t indexedUntil_ = 0;
   uint64_t bits_ = 0;
   unsigned bitCount_ = 0;
   uint32_t outputSize_ = 0;
