@@ -1,0 +1,104 @@
+// pqpack implode and pqpack explode: files in, files out, exit statuses.
+#include <gtest/gtest.h>
+
+#include "compression/implode.h"
+#include "pqpack_test_support.h"
+
+using namespace pqpack_test;
+
+TEST(PqpackCodecCommands, ImplodeThenExplodeGivesTheFileBack) {
+  ScratchFolder folder;
+  const Bytes input = compressibleBytes(50000, 3);
+  writeFile(folder / "in", input);
+  ASSERT_EQ(run(commandImplode, {folder / "in", folder / "stream"}).status, 0);
+  const Bytes stream = readFile(folder / "stream");
+  ASSERT_GE(stream.size(), 2u);
+  EXPECT_EQ(stream[0], 0x00); // binary literals by default
+  EXPECT_EQ(stream[1], 0x06); // 4096-byte dictionary by default
+  EXPECT_LT(stream.size(), input.size() / 2);
+  const CommandRun exploded = run(commandExplode, {folder / "stream", folder / "out"});
+  EXPECT_EQ(exploded.status, 0);
+  EXPECT_EQ(exploded.err, "");
+  EXPECT_EQ(readFile(folder / "out"), input);
+}
+
+TEST(PqpackCodecCommands, OptionsReachTheHeaderAndBestIsNoLarger) {
+  ScratchFolder folder;
+  const Bytes input = compressibleBytes(30000, 4);
+  writeFile(folder / "in", input);
+  ASSERT_EQ(run(commandImplode, {"--ascii", "--dict", "1024", folder / "in", folder / "fast"}).status, 0);
+  ASSERT_EQ(run(commandImplode, {"--level", "best", "--ascii", "--dict", "1024", folder / "in", folder / "best"}).status,
+            0);
+  const Bytes fast = readFile(folder / "fast");
+  const Bytes best = readFile(folder / "best");
+  EXPECT_EQ(fast[0], 0x01);
+  EXPECT_EQ(fast[1], 0x04);
+  EXPECT_LE(best.size(), fast.size());
+  ASSERT_EQ(run(commandExplode, {folder / "best", folder / "out"}).status, 0);
+  EXPECT_EQ(readFile(folder / "out"), input);
+}
+
+TEST(PqpackCodecCommands, ExplodeExitsWithTheDecodersResultAndKeepsWhatWasDelivered) {
+  ScratchFolder folder;
+  const Bytes input = noiseBytes(10000, 5);
+  std::vector<uint8_t> stream;
+  ASSERT_EQ(pq::implodeBuffer(input.data(), input.size(), {}, &stream), PQ_CMP_NO_ERROR);
+  struct Case {
+    const char* label;
+    Bytes stream;
+    int status;
+  };
+  Bytes badMode = stream, badDictionary = stream;
+  badMode[0] = 2;
+  badDictionary[1] = 7;
+  const Case cases[] = {{"cut", Bytes(stream.begin(), stream.begin() + stream.size() / 2), 4},
+                        {"four bytes", Bytes(stream.begin(), stream.begin() + 4), 3},
+                        {"bad mode", badMode, 2},
+                        {"bad dictionary", badDictionary, 1}};
+  for (const Case& c : cases) {
+    writeFile(folder / "stream", c.stream);
+    writeFile(folder / "out", bytesOf("old contents"));
+    const CommandRun exploded = run(commandExplode, {folder / "stream", folder / "out"});
+    EXPECT_EQ(exploded.status, c.status) << c.label;
+    EXPECT_NE(exploded.err, "") << c.label;
+    const Bytes out = readFile(folder / "out");
+    if (c.status == 4) {
+      EXPECT_GT(out.size(), 0u);
+      EXPECT_LT(out.size(), input.size());
+      EXPECT_TRUE(std::equal(out.begin(), out.end(), input.begin()));
+    } else {
+      EXPECT_TRUE(out.empty()) << c.label;
+    }
+  }
+}
+
+TEST(PqpackCodecCommands, BadArgumentsAndUnreadableInputAreRefusedWithAMessage) {
+  ScratchFolder folder;
+  writeFile(folder / "in", bytesOf("some bytes"));
+  const Args implodeFaults[] = {{"--dict", "3000", folder / "in", folder / "out"},
+                                {"--level", "slow", folder / "in", folder / "out"},
+                                {"--dict"},
+                                {"--fast", folder / "in", folder / "out"},
+                                {folder / "in"}};
+  for (const Args& args : implodeFaults) {
+    const CommandRun result = run(commandImplode, args);
+    EXPECT_EQ(result.status, 64);
+    EXPECT_NE(result.err.find("pqpack implode: "), std::string::npos);
+  }
+  EXPECT_EQ(run(commandExplode, {folder / "in"}).status, 64);
+  EXPECT_EQ(run(commandExplode, {"-x", folder / "in", folder / "out"}).status, 64);
+
+  const CommandRun missing = run(commandExplode, {folder / "absent", folder / "out"});
+  EXPECT_EQ(missing.status, 66);
+  EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
+  EXPECT_EQ(run(commandImplode, {folder / "absent", folder / "out"}).status, 66);
+  EXPECT_EQ(run(commandImplode, {folder / "in", folder / "no such folder/out"}).status, 73);
+}
+
+TEST(PqpackCodecCommands, HelpExplainsTheExitStatuses) {
+  const CommandRun help = run(commandExplode, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: pqpack explode IN OUT"), std::string::npos);
+  EXPECT_NE(help.out.find("4 the stream ended before its end code"), std::string::npos);
+  EXPECT_EQ(run(commandImplode, {"--help"}).status, 0);
+}
