@@ -343,19 +343,30 @@ class Installer:
 
 
 class Background:
-    """A Windows program running beside the test; leaving the `with` block ends it."""
+    """A Windows program running beside the test; leaving the `with` block ends it. Its
+    output goes to a file (see run_wine) that wait_output() reads."""
 
     def __init__(self, state, arguments):
+        self.what = " ".join(os.path.basename(a) for a in arguments[:2])
+        self.output = tempfile.TemporaryFile()
         self.process = subprocess.Popen(["wine"] + arguments, env=wine_env(state), stdin=subprocess.DEVNULL,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                        stdout=self.output, stderr=subprocess.DEVNULL)
 
     def __enter__(self):
         return self
+
+    def wait_output(self, line, seconds=30):
+        """Waits until the program has printed `line`."""
+        def printed():
+            self.output.seek(0)
+            return line.encode("latin-1") in self.output.read().splitlines()
+        wait_for(printed, seconds, "%s to print %r" % (self.what, line))
 
     def __exit__(self, *exc):
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait(timeout=10)
+        self.output.close()
         return False
 
 

@@ -84,11 +84,14 @@ def check_saver_busy(state, driver, checks):
     entries = sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
                              os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd"))
     installer_bytes = build_installer(state, entries)
-    with driver.background(["hold-file", windows_path_of(windows_file("Sunset.scr")), "120000"]), \
+    with driver.background(["hold-file", windows_path_of(windows_file("Sunset.scr")), "120000"]) as holder, \
             Installer(state, installer_bytes, "SunsetSetup.exe") as installer:
+        holder.wait_output("held")
         driver.wait_window(CAPTION, 30000)
         driver.click(CAPTION, "Install Screen Saver")
         checks.equal(driver.dialog_text("Error", ACTION_MS), BUSY_MESSAGE, "the busy saver message")
+        window, _ = driver.texts(CAPTION)
+        checks.equal(window["enabled"], 0, "the window takes no input while the error dialog is open")
         driver.answer("Error", "&Abort")
         driver.wait_text(CAPTION, "Installation Failed.", ACTION_MS)
         _, shown, detail, _ = final_texts(driver)

@@ -10,7 +10,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, profile_value,  # noqa: E402
                      read_file, registry_key_exists, registry_value, remove_temp_copies, sample_entries,
-                     screenshot, state_dir, temp_copies, wait_for, windows_dir)
+                     screenshot, state_dir, temp_copies, wait_for, windows_dir, windows_path_of)
 import window_ids as ids  # noqa: E402
 
 CAPTION = "Screen Saver Installation: Sunset"
@@ -42,8 +42,9 @@ def test(state, driver, checks):
     if os.path.exists(clicks):
         os.remove(clicks)
 
-    with driver.background(["make-window", "Display Properties", "Z:" + clicks.replace("/", "\\"), "90000"]), \
+    with driver.background(["make-window", "Display Properties", windows_path_of(clicks), "90000"]) as stand_in, \
             Installer(state, installer_bytes, "SunsetSetup.exe") as installer:
+        stand_in.wait_output("ready")
         driver.wait_window("Display Properties", 30000)
         driver.wait_window(CAPTION, 30000)
         driver.click(CAPTION, "Install Screen Saver")

@@ -7,13 +7,13 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, entry_names, main, padded_installer, remove_temp_copies, temp_copies,  # noqa: E402
-                     windows_dir)
+                     windows_dir, windows_path_of)
 
 CAPTION = "Screen Saver Installation: Sunset"
 LEFT_OVER = b"left by an earlier run"
 
 
-def test(state, driver, checks):
+def check_next_free_name(state, driver, checks):
     remove_temp_copies()
     left_over = os.path.join(windows_dir(), "KWRXtemp1.dat")
     with open(left_over, "wb") as out:
@@ -32,6 +32,31 @@ def test(state, driver, checks):
             checks.equal(kept.read(), LEFT_OVER, "the earlier run's copy is untouched")
     finally:
         remove_temp_copies()
+
+
+def check_locked_copy_at_close(state, driver, checks):
+    """A copy that cannot be deleted at close: the busy message once, and the program ends."""
+    remove_temp_copies()
+    copy = os.path.join(windows_dir(), "KWRXtemp1.dat")
+    try:
+        with Installer(state, padded_installer(entry_names("Sunset.SCR", "Sunset.ssd"))) as installer:
+            driver.wait_window(CAPTION, 30000)
+            with driver.background(["hold-file", windows_path_of(copy), "60000"]) as holder:
+                holder.wait_output("held")
+                driver.click(CAPTION, "Done")
+                checks.equal(driver.dialog_text("Error", 30000),
+                             "Installation Error: \r\n\r\nFile C:\\windows\\KWRXtemp1.dat is busy and cannot be "
+                             "replaced. Please close any other application that may be using this file and try again.",
+                             "the busy message for a locked copy at close")
+                driver.answer("Error", "&Abort")
+                installer.wait_exit(20)
+    finally:
+        remove_temp_copies()
+
+
+def test(state, driver, checks):
+    check_next_free_name(state, driver, checks)
+    check_locked_copy_at_close(state, driver, checks)
 
 
 if __name__ == "__main__":
