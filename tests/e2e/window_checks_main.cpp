@@ -76,6 +76,21 @@ void checkFocusAndProgress(TForm1& form, HWND main) {
   check(SendMessageA(bar, PBM_GETPOS, 0, 0) == 0, "the bar returns to 0");
 }
 
+// Tab as the message loop hands it over: through IsDialogMessage of the window.
+HWND pressTab(HWND main) {
+  MSG key{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+  IsDialogMessageA(main, &key);
+  return GetFocus();
+}
+
+void checkTabOrder(HWND main) {
+  const HWND install = control(main, ControlId::butInstall);
+  SetFocus(install);
+  check(pressTab(main) == control(main, ControlId::Remove), "Tab goes from Install to Un-Install");
+  check(pressTab(main) == control(main, ControlId::Done), "Tab goes from Un-Install to Done");
+  check(pressTab(main) == install, "Tab goes from Done back to Install");
+}
+
 void checkCursors(pq::win32::Win32Os& backend, HWND main) {
   const HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
   const HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
@@ -135,6 +150,7 @@ int main(int argc, char** argv) {
     checkBeforeShow(form, main);
     view.show();
     checkFocusAndProgress(form, main);
+    checkTabOrder(main);
     checkCursors(backend, main);
     checkLinkHover(form, backend, main);
     checkDoneCloses(form, view, backend, main);
