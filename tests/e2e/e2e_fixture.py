@@ -3,7 +3,6 @@
 prefix inside the build folder. `setup` writes the state file the tests read; `cleanup`
 stops the Wine server and the display again. Every wait is bounded."""
 
-import json
 import os
 import shutil
 import signal

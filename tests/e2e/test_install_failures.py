@@ -8,7 +8,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, read_file,  # noqa: E402
-                     registry_key_exists, remove_temp_copies, sample_entries, screenshot, state_dir,
+                     registry_key_exists, remove_temp_copies, sample_entries, screenshot,
                      temp_copies, wait_for, windows_dir, windows_path_of)
 import window_ids as ids  # noqa: E402
 

@@ -8,7 +8,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, entry_names, TestFailed, control_with_id, main, padded_installer,  # noqa: E402
+from e2e_lib import (Installer, entry_names, control_with_id, main, padded_installer,  # noqa: E402
                      remove_temp_copies, screenshot)
 import window_ids as ids  # noqa: E402
 
