@@ -4,13 +4,15 @@
 
 #include "commands.h"
 #include "installer_image.h"
+#include "program_version.h"
 
 namespace {
 
 const char kListHelp[] =
     "usage: pqpack list INSTALLER\n"
     "\n"
-    "Shows the installer's mode (screen saver or movie, from entry 2's extension) and its six\n"
+    "Shows the installer's mode (screen saver or movie, from entry 2's extension), the program's\n"
+    "version information when it has any (product name and file version), and its six\n"
     "directory entries: index, kind, stored or compressed, first and last stored byte, stored\n"
     "and expanded sizes, and name.\n";
 
@@ -33,6 +35,10 @@ int commandList(const Args& args) {
   }
   std::printf("%s: %s installer, %llu bytes\n", args[0].c_str(), pqpack::installerMode(image).c_str(),
               static_cast<unsigned long long>(image.fileSize));
+  pqpack::VersionInfo version;
+  if (pqpack::readProgramVersion(args[0], &version)) {
+    std::printf("program: %s\n", pqpack::versionSummary(version).c_str());
+  }
   std::printf("%s\n", pqpack::listingHeader().c_str());
   for (int index = 0; index < kDirectoryEntryCount; ++index) {
     std::printf("%s\n", pqpack::listingLine(index, image.entries[index]).c_str());

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "program_version.h"
 
 namespace {
 
@@ -13,7 +14,8 @@ const char kUsage[] =
     "commands:\n"
     "  build -o OUT [--stub EXE] [--library DLL] [--level fast|best] [--compress-data]\n"
     "        MAIN DATA [LIB [LIB]]      build an installer\n"
-    "  list INSTALLER                   show the mode and the six directory entries\n"
+    "  list INSTALLER                   show the mode, the program's version and the six\n"
+    "                                   directory entries\n"
     "  verify INSTALLER                 check an installer's layout and entries\n"
     "  extract INSTALLER DIR            write entries 1 to 5 into DIR\n"
     "  ssd --quicktime-level N CONTENT OUT   write a data file\n"
@@ -22,7 +24,7 @@ const char kUsage[] =
     "  explode IN OUT                   expand a raw implode stream; exit status is the\n"
     "                                   decoder's result (0 to 4)\n"
     "\n"
-    "pqpack COMMAND --help shows more about one command.\n";
+    "pqpack COMMAND --help shows more about one command; pqpack --version shows the version.\n";
 
 struct Command {
   const char* name;
@@ -41,6 +43,10 @@ int main(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("pqpack %s\n", pqpack::projectVersion());
+    return 0;
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.name) == 0) return command.run(Args(argv + 2, argv + argc));

@@ -1,0 +1,128 @@
+// The Windows files as built (dist/win32, present after a win32 build): pqsetup.exe carries
+// the manifest Windows needs to elevate it, give it visual styles and leave its DPI alone,
+// and both it and impborl.dll carry version information with this project's version.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "pe_resources.h"
+#include "pqpack_test_support.h"
+#include "program_version.h"
+#include "version_resource.h"
+
+namespace {
+
+using pqpack_test::Bytes;
+
+constexpr uint32_t kResourceType_GroupIcon = 14;
+
+std::string builtFile(const std::string& name) { return std::string(PQ_SOURCE_DIR) + "/dist/win32/" + name; }
+
+// The resources of a built file; skips the test when there is no win32 build.
+bool readBuiltResources(const std::string& name, std::vector<pqpack::PeResource>* resources) {
+  const std::string path = builtFile(name);
+  if (!std::filesystem::exists(path)) return false;
+  std::string problem;
+  EXPECT_TRUE(pqpack::readPeResources(pqpack_test::readFile(path), resources, &problem)) << problem;
+  return true;
+}
+
+pqpack::VersionInfo versionOf(const std::vector<pqpack::PeResource>& resources) {
+  pqpack::VersionInfo info;
+  const pqpack::PeResource* resource = pqpack::findResource(resources, pqpack::kResourceType_Version, 1);
+  EXPECT_NE(resource, nullptr);
+  std::string problem;
+  if (resource != nullptr) {
+    EXPECT_TRUE(pqpack::parseVersionInfo(resource->data, &info, &problem)) << problem;
+  }
+  return info;
+}
+
+std::string fixedVersionText(const pqpack::VersionInfo& info) {
+  return std::to_string(info.fileVersion[0]) + "." + std::to_string(info.fileVersion[1]) + "." +
+         std::to_string(info.fileVersion[2]) + "." + std::to_string(info.fileVersion[3]);
+}
+
+TEST(BuiltResources, TheInstallerManifestAsksForAdministratorStylesAndSystemDpi) {
+  std::vector<pqpack::PeResource> resources;
+  if (!readBuiltResources("pqsetup.exe", &resources)) GTEST_SKIP() << "no win32 build in dist/win32";
+  // Id 1 is the one Windows reads for a program's own process.
+  const pqpack::PeResource* manifest = pqpack::findResource(resources, pqpack::kResourceType_Manifest, 1);
+  ASSERT_NE(manifest, nullptr);
+  const std::string text(manifest->data.begin(), manifest->data.end());
+  EXPECT_NE(text.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"),
+            std::string::npos);
+  EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
+  EXPECT_NE(text.find(">system</dpiAwareness>"), std::string::npos);
+  EXPECT_NE(text.find(">true</dpiAware>"), std::string::npos);
+  for (const char* windows : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                              "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+    EXPECT_NE(text.find(std::string("<supportedOS Id=\"") + windows + "\"/>"), std::string::npos) << windows;
+  }
+  EXPECT_EQ(text.find('@'), std::string::npos) << "a placeholder was left unfilled";
+  // Exactly one manifest: a second one from the C runtime would make the loader pick either.
+  int manifests = 0;
+  for (const auto& resource : resources) manifests += resource.type == pqpack::kResourceType_Manifest ? 1 : 0;
+  EXPECT_EQ(manifests, 1);
+  EXPECT_NE(pqpack::findResource(resources, kResourceType_GroupIcon, 1), nullptr) << "the program icon";
+}
+
+TEST(BuiltResources, TheInstallerAndTheLibraryCarryTheProjectVersion) {
+  const std::string version = pqpack::projectVersion();
+  std::vector<std::string> descriptions;
+  for (const std::string name : {"pqsetup.exe", "impborl.dll"}) {
+    std::vector<pqpack::PeResource> resources;
+    if (!readBuiltResources(name, &resources)) GTEST_SKIP() << "no win32 build in dist/win32";
+    const pqpack::VersionInfo info = versionOf(resources);
+    EXPECT_EQ(info.text("ProductName"), "Panoquill Installer") << name;
+    EXPECT_EQ(info.text("FileVersion"), version) << name;
+    EXPECT_EQ(info.text("ProductVersion"), version) << name;
+    EXPECT_EQ(info.text("OriginalFilename"), name);
+    EXPECT_TRUE(info.hasFixedInfo) << name;
+    EXPECT_EQ(fixedVersionText(info), version + ".0") << name;
+    EXPECT_FALSE(info.text("FileDescription").empty()) << name;
+    descriptions.push_back(info.text("FileDescription"));
+  }
+  EXPECT_NE(descriptions[0], descriptions[1]) << "each file describes itself";
+}
+
+TEST(BuiltResources, ListShowsTheVersionOfTheProgramInFrontOfAnInstaller) {
+  const std::string stub = builtFile("pqsetup.exe");
+  if (!std::filesystem::exists(stub)) GTEST_SKIP() << "no win32 build in dist/win32";
+  pqpack_test::ScratchFolder folder;
+  pqpack_test::writeFile(folder / "Sunset.scr", pqpack_test::compressibleBytes(3000, 1));
+  pqpack_test::writeFile(folder / "Sunset.ssd", Bytes(100, 0));
+  pqpack_test::writeFile(folder / "impborl.dll", pqpack_test::noiseBytes(2000, 2));
+  const std::string installer = folder / "Setup.exe";
+  const auto built = pqpack_test::run(commandBuild, {"-o", installer, "--stub", stub, "--library",
+                                                     folder / "impborl.dll", folder / "Sunset.scr",
+                                                     folder / "Sunset.ssd"});
+  ASSERT_EQ(built.status, 0) << built.err;
+  const auto listed = pqpack_test::run(commandList, {installer});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_NE(listed.out.find("\nprogram: ProductName \"Panoquill Installer\", FileVersion \"" +
+                            std::string(pqpack::projectVersion()) + "\"\n"),
+            std::string::npos)
+      << listed.out;
+}
+
+TEST(BuiltResources, ListShowsNoVersionLineForAProgramWithoutOne) {
+  pqpack_test::ScratchFolder folder;
+  pqpack_test::writeFile(folder / "pqsetup.exe", pqpack_test::fakeProgram());
+  pqpack_test::writeFile(folder / "Sunset.scr", pqpack_test::compressibleBytes(3000, 1));
+  pqpack_test::writeFile(folder / "Sunset.ssd", Bytes(100, 0));
+  pqpack_test::writeFile(folder / "impborl.dll", pqpack_test::noiseBytes(2000, 2));
+  const std::string installer = folder / "Setup.exe";
+  ASSERT_EQ(pqpack_test::run(commandBuild, {"-o", installer, "--stub", folder / "pqsetup.exe", "--library",
+                                            folder / "impborl.dll", folder / "Sunset.scr", folder / "Sunset.ssd"})
+                .status,
+            0);
+  const auto listed = pqpack_test::run(commandList, {installer});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.out.find("program:"), std::string::npos) << listed.out;
+}
+
+} // namespace

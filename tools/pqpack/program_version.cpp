@@ -1,0 +1,38 @@
+#include "program_version.h"
+
+#include <fstream>
+#include <vector>
+
+#include "archive/directory.h"
+#include "pe_resources.h"
+
+namespace pqpack {
+
+namespace {
+
+// The language-neutral name Windows looks the version information up by.
+constexpr uint32_t kVersionResourceId = 1;
+
+} // namespace
+
+const char* projectVersion() { return PQ_PROJECT_VERSION; }
+
+bool readProgramVersion(const std::string& path, VersionInfo* info) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::vector<uint8_t> program(static_cast<size_t>(DIRECTORY_OFFSET));
+  in.read(reinterpret_cast<char*>(program.data()), static_cast<std::streamsize>(program.size()));
+  program.resize(static_cast<size_t>(in.gcount()));
+
+  std::vector<PeResource> resources;
+  std::string problem;
+  if (!readPeResources(program, &resources, &problem)) return false;
+  const PeResource* version = findResource(resources, kResourceType_Version, kVersionResourceId);
+  return version != nullptr && parseVersionInfo(version->data, info, &problem);
+}
+
+std::string versionSummary(const VersionInfo& info) {
+  return "ProductName \"" + info.text("ProductName") + "\", FileVersion \"" + info.text("FileVersion") + "\"";
+}
+
+} // namespace pqpack
