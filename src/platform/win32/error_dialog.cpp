@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/win32/system_dpi.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_os.h"
 
@@ -11,13 +12,30 @@ namespace pq::win32 {
 
 namespace {
 
-// Pixel layout, as the toolkit's message dialogs space things out.
+// Pixel layout at 96 DPI, as the toolkit's message dialogs space things out.
 constexpr int kMargin = 12;
-constexpr int kIconSize = 32;
 constexpr int kIconToText = 12;
 constexpr int kTextToButton = 14;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
+
+// The layout at the system's DPI. The icon takes the system's icon size, which follows the
+// DPI already, as the message font from the non-client metrics does.
+struct Spacing {
+  int margin;
+  int iconSize;
+  int iconToText;
+  int textToButton;
+  int buttonWidth;
+  int buttonHeight;
+};
+
+Spacing spacingAtSystemDpi() {
+  const int dpi = systemDpi();
+  return Spacing{scaleToDpi(kMargin, dpi),       GetSystemMetrics(SM_CXICON),
+                 scaleToDpi(kIconToText, dpi),   scaleToDpi(kTextToButton, dpi),
+                 scaleToDpi(kButtonWidth, dpi),  scaleToDpi(kButtonHeight, dpi)};
+}
 
 constexpr DWORD kDialogStyle = DS_MODALFRAME | DS_SETFOREGROUND | WS_POPUP | WS_CAPTION | WS_SYSMENU;
 
@@ -81,21 +99,23 @@ void layOut(HWND dialog, DialogState& state) {
   const std::string& text = *state.text;
   const SIZE textSize = measureText(dialog, font, text);
 
-  const int textLeft = kMargin + kIconSize + kIconToText;
-  const int bodyHeight = std::max<int>(kIconSize, textSize.cy);
-  const int clientWidth = std::max<int>(textLeft + textSize.cx + kMargin, kButtonWidth + 2 * kMargin);
-  const int buttonTop = kMargin + bodyHeight + kTextToButton;
-  const int clientHeight = buttonTop + kButtonHeight + kMargin;
+  const Spacing space = spacingAtSystemDpi();
+  const int textLeft = space.margin + space.iconSize + space.iconToText;
+  const int bodyHeight = std::max<int>(space.iconSize, textSize.cy);
+  const int clientWidth = std::max<int>(textLeft + textSize.cx + space.margin, space.buttonWidth + 2 * space.margin);
+  const int buttonTop = space.margin + bodyHeight + space.textToButton;
+  const int clientHeight = buttonTop + space.buttonHeight + space.margin;
 
-  HWND icon = makeChild(dialog, "STATIC", "", SS_ICON, kErrorDialogIconId, kMargin, kMargin, kIconSize, kIconSize,
-                        nullptr);
+  HWND icon = makeChild(dialog, "STATIC", "", SS_ICON, kErrorDialogIconId, space.margin, space.margin,
+                        space.iconSize, space.iconSize, nullptr);
   SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(LoadIcon(nullptr, IDI_HAND)), 0);
   // The text is a file path more often than not: an '&' in it must show as it is.
-  const int textTop = kMargin + (bodyHeight - textSize.cy) / 2;
+  const int textTop = space.margin + (bodyHeight - textSize.cy) / 2;
   makeChild(dialog, "STATIC", text.c_str(), SS_LEFT | SS_NOPREFIX, kErrorDialogTextId, textLeft, textTop,
             textSize.cx, textSize.cy, font);
   HWND button = makeChild(dialog, "BUTTON", "&Abort", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, IDABORT,
-                          (clientWidth - kButtonWidth) / 2, buttonTop, kButtonWidth, kButtonHeight, font);
+                          (clientWidth - space.buttonWidth) / 2, buttonTop, space.buttonWidth, space.buttonHeight,
+                          font);
 
   RECT frame{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&frame, kDialogStyle, FALSE, WS_EX_DLGMODALFRAME);

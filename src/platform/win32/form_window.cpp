@@ -19,9 +19,9 @@ constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_TO
 constexpr DWORD kPanelStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
 constexpr DWORD kPanelExStyle = WS_EX_CONTROLPARENT;
 
-// The window's font: "MS Sans Serif", 8 point at 96 pixels per inch.
+// The window's font: "MS Sans Serif", 8 point, a character height of 11 pixels at 96 DPI.
 constexpr int kFontHeight = -11;
-// The link's font: "Small Fonts" with a character height of 8 pixels.
+// The link's font: "Small Fonts" with a character height of 8 pixels at 96 DPI.
 constexpr int kLinkFontHeight = -8;
 
 COLORREF systemColor(pq::SystemColor color) {
@@ -106,8 +106,10 @@ HWND Win32FormView::makeControl(ControlId id, HWND parent, const char* className
   const TControl& control = controlOf(id);
   if (control.visible) style |= WS_VISIBLE;
   if (!control.enabled) style |= WS_DISABLED;
+  // The form keeps its layout in 96-DPI pixels; only the real window is at the system's DPI.
   HWND window = CreateWindowExA(exStyle, className, control.caption.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style,
-                                control.left, control.top, control.width, control.height, parent,
+                                scaled(control.left), scaled(control.top), scaled(control.width),
+                                scaled(control.height), parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlWindowId(id))),
                                 GetModuleHandleA(nullptr), this);
   windows[index(id)] = window;
@@ -124,15 +126,16 @@ bool Win32FormView::create() {
     return false;
   }
 
-  font = GdiObject(CreateFontA(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+  dpi = systemDpi();
+  font = GdiObject(CreateFontA(scaled(kFontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                                "MS Sans Serif"));
-  linkFont = GdiObject(CreateFontA(kLinkFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+  linkFont = GdiObject(CreateFontA(scaled(kLinkFontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                    VARIABLE_PITCH | FF_SWISS, "Small Fonts"));
 
-  // The frame is sized so that the client area is exactly the form's 355 x 160.
-  RECT frame{0, 0, form.form.width, form.form.height};
+  // The frame is sized so that the client area is exactly the form's 355 x 160, at 96 DPI.
+  RECT frame{0, 0, scaled(form.form.width), scaled(form.form.height)};
   AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
   HWND main = CreateWindowExA(kFormExStyle, kFormClassName, form.form.caption.c_str(), kFormStyle, CW_USEDEFAULT,
                               CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,

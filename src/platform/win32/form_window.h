@@ -3,6 +3,7 @@
 #pragma once
 
 #include "installer/fInstall.h"
+#include "platform/win32/system_dpi.h"
 #include "platform/win32/unique_handle.h"
 #include "platform/win32/win32_os.h"
 
@@ -52,9 +53,11 @@ private:
   void moveFocusOffDisabled(HWND control);
   void focusFirstControl();
   const TControl& controlOf(ControlId id) const;
+  int scaled(int designPixels) const { return scaleToDpi(designPixels, dpi); }
 
   TForm1& form;
   Win32Os* backend;
+  int dpi = kDesignDpi; // the system's, from create() on
   HWND windows[kControlCount] = {};
   GdiObject font;
   GdiObject linkFont;
