@@ -10,9 +10,12 @@
 // What every case must show:
 // - Dialogs: at most one error dialog in the whole run, because one failing call is one failing
 //   operation and every operation reports its own failure at most once, while callers only pass
-//   the code on. The one exception is a compression library that cannot be loaded: the binding
-//   warns (first dialog), and the entry it could not expand is then reported by extraction as
-//   the wrong size (second dialog). The uninstall action shows none at all.
+//   the code on. Two exceptions, both where the compression binding reports its own failure and
+//   extraction then judges the file it left: a library that cannot be loaded (the binding's
+//   warning, then the empty file's wrong size, -13) and an expanded file that cannot be created
+//   (the binding's "Zip Error" text, then no file, -16). A destination that cannot be created,
+//   written or closed gets exactly the installation error with the system's error number and
+//   its path (-13 for a failed write into an expanded file). The uninstall action shows none.
 // - Window texts: start-up that failed leaves both actions disabled and the run shows exactly
 //   its one report; otherwise the install ends in "Installation Successful." (prompt shown,
 //   detail hidden for a saver, "Movie installed as: " for a movie) or "Installation Failed."
@@ -234,6 +237,14 @@ protected:
     return std::string();
   }
 
+  // The entry whose destination is `path` in this mode, if any.
+  const pqpack::PayloadEntry* entryAt(Mode mode, const std::string& path) const {
+    for (const pqpack::PayloadEntry& entry : payloadOf(mode)) {
+      if (pq::asciiLower(destinationOf(entry, mode)) == pq::asciiLower(path)) return &entry;
+    }
+    return nullptr;
+  }
+
   // The system said the copy was not there when close went to remove it: the removal believes
   // it, as it believes any missing file, and the copy stays without a word.
   static bool copyLookupLied(const Failure& failure) {
@@ -262,6 +273,15 @@ protected:
       EXPECT_EQ(seen.dialogs[0], "Zip Error: Problem expanding file in memory.\r\n\r\n" +
                                      systemErrorText(static_cast<TResult>(failure.error)));
       EXPECT_EQ(seen.dialogs[1], installErrorMessage(kErr_FileNotFound, expanded));
+    } else if (const pqpack::PayloadEntry* entry = entryAt(scenario.mode, failure.argument);
+               entry != nullptr && (failure.call == "write" || (failure.call == "openFile" && !entry->isZipped) ||
+                                    (failure.call == "close" && failure.skip == 0 && !entry->isZipped))) {
+      // A destination that cannot be created, written or closed is reported once, by
+      // extraction, with the system's error; a failed write into an expanded file shows as
+      // its wrong size. (A failing open of the data file for its QuickTime level is reported
+      // in the same words.)
+      const TResult code = entry->isZipped ? kErr_SizeMismatch : static_cast<TResult>(failure.error);
+      EXPECT_EQ(seen.dialogs, std::vector<std::string>{installErrorMessage(code, failure.argument)});
     } else {
       EXPECT_LE(seen.dialogs.size(), 1u);
     }
