@@ -124,7 +124,7 @@ TResult TCompressor::expandToFile(const std::string& path, const uint8_t* buffer
   }
 
   if (isLoaded) {
-    logLine("unZipping file");
+    logLine("_explode " + path);
     inputStream = input.get();
     outputStream = output.get();
     // The result is deliberately not examined: extraction's size check judges the outcome.

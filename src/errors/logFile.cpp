@@ -12,6 +12,7 @@ namespace {
 struct TraceLog {
   std::vector<std::string> pending; // lines traced before the log file was opened
   std::unique_ptr<pq::OsFile> file;
+  bool closed = false;
   int depth = 0;
 };
 
@@ -22,6 +23,7 @@ TraceLog& traceLog() {
 
 void writeLine(const std::string& line) {
   TraceLog& log = traceLog();
+  if (log.closed) return;
   if (!log.file) {
     log.pending.push_back(line);
     return;
@@ -34,29 +36,50 @@ void writeLine(const std::string& line) {
 } // namespace
 
 void logLine(const std::string& text) {
-  writeLine(std::string(static_cast<size_t>(traceLog().depth) * 2, ' ') + text);
+  std::string line(static_cast<size_t>(traceLog().depth) * 2, ' ');
+  for (char c : text) {
+    if (c == '\r') {
+      line += "\\r";
+    } else if (c == '\n') {
+      line += "\\n";
+    } else {
+      line += c;
+    }
+  }
+  writeLine(line);
 }
 
 void logOpen(const std::string& logPath) {
   TraceLog& log = traceLog();
   log.file = pq::os().openFile(logPath, pq::FileAccess::Write, pq::FileShare::Read, pq::FileCreation::CreateAlways);
-  if (!log.file) return;
+  if (!log.file) return; // no log then: lines are kept until the window closes
   std::vector<std::string> pending;
   pending.swap(log.pending);
   for (const std::string& line : pending) writeLine(line);
 }
 
-void logClose() { traceLog().file.reset(); }
+void logClose() {
+  TraceLog& log = traceLog();
+  log.file.reset();
+  log.pending.clear();
+  log.closed = true;
+}
 
-LogOperation::LogOperation(const char* operation, const std::string& argument, const int32_t* result)
-    : operation(operation), result(result) {
-  logLine(std::string("> ") + operation + " " + argument);
+void logReset() {
+  logClose();
+  traceLog() = TraceLog();
+}
+
+LogOperation::LogOperation(const char* operation, const std::string& argument, const int32_t* result,
+                           const char* exitName)
+    : exitName(exitName != nullptr ? exitName : operation), result(result) {
+  logLine(std::string("> ") + operation + (argument.empty() ? std::string() : " " + argument));
   ++traceLog().depth;
 }
 
 LogOperation::~LogOperation() {
   --traceLog().depth;
-  logLine(std::string("< ") + operation + (result ? " " + std::to_string(*result) : std::string()));
+  logLine(std::string("< ") + exitName + (result ? " " + std::to_string(*result) : std::string()));
 }
 
 #endif

@@ -1,5 +1,6 @@
 #include "errors/messages.h"
 
+#include "errors/logFile.h"
 #include "platform/os.h"
 
 namespace {
@@ -18,6 +19,7 @@ bool isTrailingNoise(char c) {
 } // namespace
 
 std::string systemErrorText(TResult code) {
+  LogOperation trace("systemErrorText", std::to_string(code));
   // The installer's own codes are negative and the system has no text for them; asking
   // would reinterpret them as large unsigned numbers.
   if (code < 0) return std::string();
@@ -52,13 +54,16 @@ std::string systemErrorMessage(TResult code, const std::string& text) {
 }
 
 void showErrorDialog(const std::string& text) {
+  LogOperation trace("showErrorDialog", text);
   pq::os().showErrorDialog(text);
 }
 
 void showInstallError(TResult code, const std::string& fileName) {
+  LogOperation trace("showInstallError", std::to_string(code) + " " + fileName);
   showErrorDialog(installErrorMessage(code, fileName));
 }
 
 void showSystemError(TResult code, const std::string& text) {
+  LogOperation trace("showSystemError", std::to_string(code) + " " + text);
   showErrorDialog(systemErrorMessage(code, text));
 }

@@ -1,5 +1,6 @@
 // The window helpers of the actions: status line, progress bar, detail label, the link and
 // the cursors.
+#include "errors/logFile.h"
 #include "installer/fInstall.h"
 
 namespace {
@@ -19,6 +20,7 @@ std::string detailTextFor(TResult code) {
 } // namespace
 
 void TForm1::updateStatusBar(const std::string& text, bool step) {
+  LogOperation trace("updateStatusBar", text);
   setCaption(statusLabel, text);
   // The action does not return to the message loop here, so the line is painted at once.
   if (view != nullptr) view->repaintNow(*this, ControlId::statusLabel);
@@ -26,12 +28,14 @@ void TForm1::updateStatusBar(const std::string& text, bool step) {
 }
 
 void TForm1::initInstallerProgressBarInfo() {
+  LogOperation trace("initInstallerProgressBarInfo", "");
   setVisible(statusLabel, true);
   setCaption(statusLabel, "Copying...");
   setVisible(labStatus, false);
 }
 
 void TForm1::setFinalInstallerProgressBarInfo(TResult code) {
+  LogOperation trace("setFinalInstallerProgressBarInfo", std::to_string(code));
   if (code == 0) {
     setCaption(statusLabel, "Installation Successful.");
     // The "Movie installed as: " caption was prepared at start-up.
@@ -44,20 +48,26 @@ void TForm1::setFinalInstallerProgressBarInfo(TResult code) {
   setProgressPosition(0);
 }
 
-void TForm1::butDoneClick(void*) { Close(); }
+void TForm1::butDoneClick(void*) {
+  LogOperation trace("butDoneClick", "");
+  Close();
+}
 
 void TForm1::madeWithLabelClick(void*) {
+  LogOperation trace("madeWithLabelClick", kProductPageUrl);
   // Default verb; nothing is reported when no browser opens.
   pq::os().shellExecute("", kProductPageUrl, pq::kShowNormal);
 }
 
 void TForm1::madeWithLabelMouseEnter(void*) {
+  LogOperation trace("madeWithLabelMouseEnter", "");
   savedLinkCursor = pq::os().appCursor();
   pq::os().setAppCursor(pq::AppCursor::HandPoint);
   setLinkColor(pq::SystemColor::Highlight);
 }
 
 void TForm1::madeWithLabelMouseLeave(void*) {
+  LogOperation trace("madeWithLabelMouseLeave", "");
   setLinkColor(pq::SystemColor::WindowText);
   pq::os().setAppCursor(savedLinkCursor);
 }
@@ -65,8 +75,12 @@ void TForm1::madeWithLabelMouseLeave(void*) {
 // The link keeps its own saved cursor, so hovering it during an action cannot disturb the
 // restore of the cursor saved here.
 void setCursorToWaitCursor() {
+  LogOperation trace("setCursorToWaitCursor", "");
   savedCursor = pq::os().appCursor();
   pq::os().setAppCursor(pq::AppCursor::Wait);
 }
 
-void resetCursor() { pq::os().setAppCursor(savedCursor); }
+void resetCursor() {
+  LogOperation trace("resetCursor", "");
+  pq::os().setAppCursor(savedCursor);
+}

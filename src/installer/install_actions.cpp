@@ -23,6 +23,7 @@ TResult checkQuickTimeRequirement(const std::string& dataFilePath) {
 } // namespace
 
 void TForm1::butInstallClick(void*) {
+  LogOperation trace("butInstallClick", "");
   // A disabled button takes no clicks; the archive behind it is unusable.
   if (isBusy != 0 || !butInstall.enabled) return;
   isBusy = 1;
@@ -39,7 +40,7 @@ void TForm1::butInstallClick(void*) {
 
 TResult TForm1::doInstallSaver() {
   TResult result = 0;
-  LogOperation trace("doInstallSaver", "", &result);
+  LogOperation trace("doInstallSaver", "", &result, "installSaverFromBuilder");
   const std::string pathSaverDatafile = pathWindows + entryNameAt(3);
   const std::string pathSaver = saverPathFromDirectory();
   const std::string screenSaverName = screenSaverNameFromDirectory();
@@ -60,7 +61,6 @@ TResult TForm1::doInstallSaver() {
   } else {
     doQuietUninstall(pathSaver);
   }
-  logLine("installSaverFromBuilder " + std::to_string(result));
   return result;
 }
 
@@ -75,6 +75,7 @@ TResult TForm1::installMovieFromInstaller() {
 }
 
 void TForm1::showCompletionPrompt(uint8_t kind) {
+  LogOperation trace("showCompletionPrompt", std::to_string(kind));
   pq::Os& os = pq::os();
   // The window shows its final state behind the prompt.
   os.processMessages();

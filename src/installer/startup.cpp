@@ -67,6 +67,7 @@ TResult readDirectoryTable(const std::string& installerPath) {
 } // namespace
 
 void initInstallerPaths(std::string& installerPath) {
+  LogOperation trace("initInstallerPaths", installerPath);
   pq::Os& os = pq::os();
   installerPath = os.executablePath();
   pathInstallerDir = pq::extractFilePath(installerPath);
@@ -148,7 +149,11 @@ void TForm1::FormCreate(void*) {
 }
 
 void TForm1::FormClose(void*, TCloseAction&) {
-  // One attempt: a locked copy is reported and the window closes anyway.
-  myDeleteFile(pathTempFile, ShowError::Yes);
+  {
+    LogOperation trace("FormClose", pathTempFile);
+    // One attempt: a locked copy is reported and the window closes anyway.
+    myDeleteFile(pathTempFile, ShowError::Yes);
+  }
+  // The log stays beside where the copy was, for support to read.
   logClose();
 }

@@ -1,5 +1,6 @@
 // The Un-Install button: releases and unregisters the saver, then removes the installed
 // files except the shared libraries. It reports nothing and always ends complete.
+#include "errors/logFile.h"
 #include "installer/fInstall.h"
 #include "installer/saver_names.h"
 #include "platform/win_path.h"
@@ -24,6 +25,7 @@ bool entryIsRemovedOnUninstall(const std::string& name) {
 } // namespace
 
 void TForm1::butUnInstallClick(void*) {
+  LogOperation trace("butUnInstallClick", "");
   // A disabled button takes no clicks; the archive behind it is unusable.
   if (isBusy != 0 || !Remove.enabled) return;
   setCursorToWaitCursor();
@@ -55,6 +57,7 @@ void TForm1::butUnInstallClick(void*) {
 }
 
 void TForm1::pauseBriefly() {
+  LogOperation trace("pauseBriefly", "");
   // volatile keeps the optimiser from folding the loop away.
   volatile int32_t counter = 0;
   while (counter < kPauseIterations) counter = counter + 1;
