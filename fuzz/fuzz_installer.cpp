@@ -3,12 +3,14 @@
 // Install (answering No to the prompt), Un-Install and Close. Whatever the bytes say:
 // - nothing outside the Windows directory and the installer's folder is created, changed or
 //   deleted, and the registry changes only below the uninstall root;
-// - no destination is left holding a file whose size differs from what its entry promises
-//   (a truncated or corrupt file under a real name), after the install or after the uninstall;
+// - no destination is left holding anything but an entry's file: a stored entry's bytes
+//   exactly, or an expanded file of the size its entry promises (never a truncated or corrupt
+//   file under a real name), after the install and after the uninstall;
 // - the temporary copy is gone once the window has closed.
 // A broken rule aborts with a line that says which, so libFuzzer keeps the input.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -133,46 +135,69 @@ std::string destinationOf(int index) {
   }
 }
 
-// Entry destinations, lower-cased, with the sizes the entries landing there promise.
-std::map<std::string, std::set<int64_t>> promisedSizes() {
-  std::map<std::string, std::set<int64_t>> promised;
+// What may stand at each destination (lower-cased) once an entry has landed there: a stored
+// entry's file is its stored bytes exactly, which the installer never compares with
+// `unzippedSize`; an expanded file must have the size `unzippedSize` promises.
+struct Promise {
+  std::vector<std::string> storedFiles;
+  std::set<int64_t> expandedSizes;
+};
+
+std::map<std::string, Promise> promises(const std::string& image) {
+  std::map<std::string, Promise> promised;
   for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
     const std::string destination = destinationOf(index);
-    if (!destination.empty()) promised[lower(destination)].insert(installerDirectory.entries[index].unzippedSize);
+    if (destination.empty()) continue;
+    const TInstallFileInfo& entry = installerDirectory.entries[index];
+    Promise& promise = promised[lower(destination)];
+    if (entry.isZipped != 0) {
+      promise.expandedSizes.insert(entry.unzippedSize);
+    } else if (entry.startOffset >= 0 && storedSize(entry) > 0 &&
+               static_cast<uint64_t>(entry.startOffset) + static_cast<uint64_t>(storedSize(entry)) <= image.size()) {
+      promise.storedFiles.push_back(image.substr(static_cast<size_t>(entry.startOffset),
+                                                 static_cast<size_t>(storedSize(entry))));
+    }
   }
   return promised;
 }
 
 // What each destination holds now (nullopt: no file).
-std::map<std::string, std::optional<std::string>> destinationContents(const pq::SimOs& sim) {
+std::map<std::string, std::optional<std::string>> destinationContents(const pq::SimOs& sim, const std::string& image) {
   std::map<std::string, std::optional<std::string>> contents;
-  for (const auto& [destination, sizes] : promisedSizes()) {
-    (void)sizes;
+  for (const auto& [destination, promise] : promises(image)) {
+    (void)promise;
     contents[destination] = sim.fileExistsAt(destination) ? sim.fileContents(destination) : std::nullopt;
   }
   return contents;
 }
 
-// A destination the run has written must hold a file of the size some entry landing there
-// promises; one the run did not touch (an old busy file) is not the run's doing.
+// A destination the run has written must hold what some entry landing there promises; one
+// the run did not touch (an old busy file) is not the run's doing.
 void checkDestinations(const std::map<std::string, std::optional<std::string>>& beforeInstall,
-                       const pq::SimOs& sim, const char* when) {
-  for (const auto& [destination, sizes] : promisedSizes()) {
+                       const pq::SimOs& sim, const std::string& image, const char* when) {
+  for (const auto& [destination, promise] : promises(image)) {
     if (!sim.fileExistsAt(destination)) continue;
     const std::optional<std::string> now = sim.fileContents(destination);
     if (!now) continue;
     const auto old = beforeInstall.find(destination);
     if (old != beforeInstall.end() && old->second == now) continue;
-    if (sizes.count(static_cast<int64_t>(now->size())) == 0)
-      fail(std::string("destination of the wrong size ") + when,
+    const bool storedWhole =
+        std::find(promise.storedFiles.begin(), promise.storedFiles.end(), *now) != promise.storedFiles.end();
+    if (!storedWhole && promise.expandedSizes.count(static_cast<int64_t>(now->size())) == 0)
+      fail(std::string("destination holding no entry's file ") + when,
            destination + " holds " + std::to_string(now->size()) + " bytes");
   }
 }
 
-void arrangeMachine(pq::SimOs& sim, const uint8_t* data, size_t size) {
+// The installer file: a padded program, then the input.
+std::string installerImage(const uint8_t* data, size_t size) {
   std::string image(DIRECTORY_OFFSET, '\0');
   image.replace(0, 2, "MZ");
   image.append(reinterpret_cast<const char*>(data), size);
+  return image;
+}
+
+void arrangeMachine(pq::SimOs& sim, const std::string& image) {
   sim.putFile(kInstallerPath, image);
   sim.putFile("C:\\Setup\\readme.txt", "beside the installer");
   sim.putFile("C:\\WINDOWS\\system.ini", "[boot]\r\nSCRNSAVE.EXE=C:\\WINDOWS\\OTHER.SCR\r\n");
@@ -194,7 +219,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   resetRunState();
   resetCompressionState();
   sim.setExecutablePath(kInstallerPath);
-  arrangeMachine(sim, data, size);
+  const std::string image = installerImage(data, size);
+  arrangeMachine(sim, image);
 
   const std::map<std::string, std::string> atStart = sim.snapshot();
   std::set<std::string> keysAtStart;
@@ -203,11 +229,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     TForm1 form;
     form.FormCreate(nullptr);
-    const auto beforeInstall = destinationContents(sim);
+    const auto beforeInstall = destinationContents(sim, image);
     form.butInstallClick(nullptr); // the completion prompt, if any, is answered No
-    checkDestinations(beforeInstall, sim, "after the install");
+    checkDestinations(beforeInstall, sim, image, "after the install");
     form.butUnInstallClick(nullptr);
-    checkDestinations(beforeInstall, sim, "after the uninstall");
+    checkDestinations(beforeInstall, sim, image, "after the uninstall");
     const std::string copy = pathTempFile;
     form.Close();
     if (!copy.empty() && sim.fileExistsAt(copy)) fail("temporary copy left after close", copy);
