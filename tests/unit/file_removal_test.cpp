@@ -7,31 +7,14 @@
 
 #include "errors/messages.h"
 #include "platform/sim/sim_os.h"
+#include "support/sim_test.h"
 #include "system/file_removal.h"
 
 namespace {
 
-class FileRemoval : public ::testing::Test {
+class FileRemoval : public pqtest::SimTest<> {
 protected:
-  FileRemoval()
-      : root(std::filesystem::temp_directory_path() /
-             ("pq_file_removal_" + std::to_string(::getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        sim(root), scope(sim) {}
-  ~FileRemoval() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
-
-  // How many seam calls named `call` were made.
-  long calls(const std::string& call) const {
-    return std::count_if(sim.callLog.begin(), sim.callLog.end(),
-                         [&](const std::string& line) { return line.rfind(call + " ", 0) == 0 || line == call; });
-  }
-
-  std::filesystem::path root;
-  pq::SimOs sim;
-  pq::ScopedSimOs scope;
+  FileRemoval() : SimTest("file_removal") {}
 };
 
 TEST_F(FileRemoval, FileExistsSeesFilesButNotDirectories) {

@@ -8,6 +8,7 @@
 
 #include "errors/messages.h"
 #include "platform/sim/sim_os.h"
+#include "support/sim_test.h"
 
 namespace {
 
@@ -27,30 +28,17 @@ public:
   }
 };
 
-class Messages : public ::testing::Test {
+class Messages : public pqtest::SimTest<ScriptedMessagesOs> {
 protected:
-  Messages()
-      : root(std::filesystem::temp_directory_path() /
-             ("pq_messages_" + std::to_string(::getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        sim(root), scope(sim) {
+  Messages() : SimTest("messages") {
     sim.table[2] = "The system cannot find the file specified.\r\n";
     sim.table[5] = "Access is denied.\r\n";
   }
-  ~Messages() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
-
   // The one dialog shown since the test began.
   std::string onlyDialog() const {
     EXPECT_EQ(sim.errorDialogs.size(), 1u);
     return sim.errorDialogs.empty() ? std::string() : sim.errorDialogs.back();
   }
-
-  std::filesystem::path root;
-  ScriptedMessagesOs sim;
-  pq::ScopedSimOs scope;
 };
 
 TEST_F(Messages, SystemTextLosesTrailingFullStopsBlanksAndControlCharacters) {

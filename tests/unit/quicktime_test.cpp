@@ -9,6 +9,7 @@
 
 #include "errors/messages.h"
 #include "platform/sim/sim_os.h"
+#include "support/sim_test.h"
 #include "system/quicktime.h"
 
 namespace {
@@ -36,27 +37,15 @@ std::string header(const uint8_t levelBytes[4], std::size_t size = 64) {
   return bytes;
 }
 
-class QuickTime : public ::testing::Test {
+class QuickTime : public pqtest::SimTest<OpenRecordingOs> {
 protected:
-  QuickTime()
-      : root(std::filesystem::temp_directory_path() /
-             ("pq_quicktime_" + std::to_string(::getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        sim(root), scope(sim) {}
-  ~QuickTime() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
+  QuickTime() : SimTest("quicktime") {}
 
   int32_t levelFromBytes(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
     const uint8_t bytes[4] = {b0, b1, b2, b3};
     sim.putFile(kDataFile, header(bytes));
     return readRequiredQuickTimeLevel(kDataFile);
   }
-
-  std::filesystem::path root;
-  OpenRecordingOs sim;
-  pq::ScopedSimOs scope;
 };
 
 TEST_F(QuickTime, LevelIsTheSignedLittleEndianIntegerAtOffsetEight) {

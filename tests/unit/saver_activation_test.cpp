@@ -7,24 +7,16 @@
 #include <unistd.h>
 
 #include "platform/sim/sim_os.h"
+#include "support/sim_test.h"
 #include "system/saver_activation.h"
 
 namespace {
 
 const char* const kLongSaver = "C:\\WINDOWS\\Long Saver Name.scr";
 
-class SaverActivation : public ::testing::Test {
+class SaverActivation : public pqtest::SimTest<> {
 protected:
-  SaverActivation()
-      : root(std::filesystem::temp_directory_path() /
-             ("pq_saver_activation_" + std::to_string(::getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        sim(root), scope(sim) {}
-  ~SaverActivation() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
-
+  SaverActivation() : SimTest("saver_activation") {}
   std::optional<std::string> currentSaver() const { return sim.profileValue("system.ini", "boot", "SCRNSAVE.EXE"); }
   void setCurrentSaver(const std::string& value) {
     sim.writePrivateProfileString("boot", "SCRNSAVE.EXE", value, "system.ini");
@@ -36,10 +28,6 @@ protected:
     }
     return false;
   }
-
-  std::filesystem::path root;
-  pq::SimOs sim;
-  pq::ScopedSimOs scope;
 };
 
 TEST_F(SaverActivation, ProfileNamesAreTheSystemOnes) {

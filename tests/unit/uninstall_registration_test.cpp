@@ -6,27 +6,19 @@
 #include <vector>
 
 #include "platform/sim/sim_os.h"
+#include "support/sim_test.h"
 #include "system/uninstall_registration.h"
 
 namespace {
 
 const std::string kRoot = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-class UninstallRegistration : public ::testing::Test {
+class UninstallRegistration : public pqtest::SimTest<> {
 protected:
-  UninstallRegistration()
-      : root(std::filesystem::temp_directory_path() /
-             ("pq_uninstall_registration_" + std::to_string(::getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        sim(root), scope(sim) {
+  UninstallRegistration() : SimTest("uninstall_registration") {
     // Another program's entry, which nothing here may touch.
     sim.putRegistryValue(kRoot + "Other", "DisplayName", "Other Program");
   }
-  ~UninstallRegistration() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
-
   void expectOtherProgramUntouched() const {
     EXPECT_EQ(sim.registryValue(kRoot + "Other", "DisplayName"), "Other Program");
   }
@@ -38,10 +30,6 @@ protected:
     }
     return lines;
   }
-
-  std::filesystem::path root;
-  pq::SimOs sim;
-  pq::ScopedSimOs scope;
 };
 
 TEST_F(UninstallRegistration, RootIsTheSystemsListOfInstalledSoftware) {

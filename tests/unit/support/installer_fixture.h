@@ -21,6 +21,7 @@
 #include "errors/messages.h"
 #include "installer/fInstall.h"
 #include "platform/sim/sim_os.h"
+#include "sim_test.h"
 
 namespace pqtest {
 
@@ -130,23 +131,14 @@ public:
 inline const char* const kInstallerPath = "C:\\Setup\\Setup.exe";
 inline const char* const kTempCopyPath = "C:\\WINDOWS\\KWRXtemp1.dat";
 
-class InstallerTest : public ::testing::Test {
+class InstallerTest : public SimTest<> {
 protected:
-  InstallerTest()
-      : root(std::filesystem::temp_directory_path() /
-             ("pq_installer_" + std::to_string(::getpid()) + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "_" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        sim(root), scope(sim), form(&view) {
+  InstallerTest() : SimTest("installer"), form(&view) {
     resetRunState();
     resetCompressionState();
   }
 
-  ~InstallerTest() override {
-    resetRunState();
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
+  ~InstallerTest() override { resetRunState(); }
 
   // Puts the installer at kInstallerPath and runs the window's creation handler.
   void start(const std::string& image) {
@@ -162,14 +154,6 @@ protected:
     return contents ? *contents : std::string("<missing>");
   }
 
-  long calls(const std::string& call) const {
-    return std::count_if(sim.callLog.begin(), sim.callLog.end(),
-                         [&](const std::string& line) { return line.rfind(call + " ", 0) == 0 || line == call; });
-  }
-
-  std::filesystem::path root;
-  pq::SimOs sim;
-  pq::ScopedSimOs scope;
   RecordingView view;
   TForm1 form;
 };
