@@ -29,7 +29,7 @@ bool readWholeFile(const std::filesystem::path& path, uint64_t maximumSize, std:
     *problem = "cannot read " + quoted(path) + ": it is a directory";
     return false;
   }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.string().c_str(), "rb");
   if (file == nullptr) {
     *problem = "cannot read " + quoted(path) + ": " + systemReason();
     return false;
@@ -88,7 +88,12 @@ bool AtomicOutput::open(std::string* problem) {
   }
   // A leftover of an interrupted run (or a link planted there) must not be written through.
   std::filesystem::remove(temporary, error);
+#ifdef _WIN32
+  // The Windows C runtime has no exclusive-create mode; the removal above has to do.
+  file = std::fopen(temporary.string().c_str(), "wb");
+#else
   file = std::fopen(temporary.c_str(), "wbx");
+#endif
   if (file == nullptr) {
     *problem = "cannot write " + quoted(destination) + ": " + systemReason();
     return false;

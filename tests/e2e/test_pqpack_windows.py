@@ -1,0 +1,46 @@
+#!/usr/bin/env python3
+"""pqpack.exe, the builder for Windows authors, runs under Wine and builds the same installer,
+byte for byte, as the Linux pqpack from the same inputs."""
+
+import os
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_lib import TestFailed, main, run_wine  # noqa: E402
+
+
+def windows_path(path):
+    """A host path as Wine's Z: drive shows it."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def test(state, driver, checks):
+    exe = os.environ["PQ_PQPACK_EXE"]
+    samples = os.environ["PQ_SAMPLES_DIR"]
+    inputs = ["--stub", os.environ["PQ_SETUP_EXE"], "--library", os.environ["PQ_LIBRARY_DLL"],
+              os.path.join(samples, "Sunset.scr"), os.path.join(samples, "Sunset.ssd")]
+
+    version = run_wine(state, [exe, "--version"], timeout=60)
+    checks.equal(version.stdout.decode("latin-1").strip().startswith("pqpack "), True, "pqpack.exe --version")
+
+    with tempfile.TemporaryDirectory() as folder:
+        on_windows = os.path.join(folder, "windows.exe")
+        built = run_wine(state, [exe, "build", "-o", windows_path(on_windows)] +
+                         [windows_path(p) if os.path.isabs(p) else p for p in inputs], timeout=300)
+        if built.returncode != 0:
+            raise TestFailed("pqpack.exe build failed (%d): %s" % (built.returncode,
+                                                                  built.stderr.decode("latin-1").strip()))
+        on_linux = os.path.join(folder, "linux.exe")
+        subprocess.run([os.environ["PQ_PQPACK"], "build", "-o", on_linux] + inputs, check=True,
+                       capture_output=True, timeout=300)
+        with open(on_windows, "rb") as a, open(on_linux, "rb") as b:
+            checks.true(a.read() == b.read(), "pqpack.exe and the Linux pqpack built different installers")
+        verified = subprocess.run([os.environ["PQ_PQPACK"], "verify", on_windows], capture_output=True, timeout=300)
+        checks.equal(verified.returncode, 0, "verify of the installer pqpack.exe built: %s" %
+                     verified.stdout.decode("latin-1").strip())
+
+
+if __name__ == "__main__":
+    sys.exit(main(test))
