@@ -16,19 +16,6 @@ DESKTOP_KEY = "HKCU\\Control Panel\\Desktop"
 DESIGN_DPI = 96
 HIGH_DPI = 144
 
-# id: (parent id, left, top, width, height) at 96 DPI, as the window is designed.
-LAYOUT = {
-    ids.PANEL1: (0, 0, 0, 355, 160),
-    ids.PANEL2: (ids.PANEL1, 0, 0, 355, 113),
-    ids.LAB_STATUS: (ids.PANEL2, 5, 55, 347, 50),
-    ids.BEVEL1: (ids.PANEL2, 3, 108, 349, 3),
-    ids.BUT_INSTALL: (ids.PANEL2, 41, 17, 125, 29),
-    ids.REMOVE: (ids.PANEL2, 218, 18, 100, 29),
-    ids.STATUS_LABEL: (ids.PANEL1, 3, 117, 270, 17),
-    ids.PROGRESS_BAR: (ids.PANEL1, 3, 133, 270, 15),
-    ids.DONE: (ids.PANEL1, 281, 120, 70, 29),
-}
-
 
 def mul_div(number, numerator, denominator):
     """Windows' MulDiv for positive denominators: rounded half away from zero."""
@@ -53,7 +40,7 @@ def window_at(state, driver, checks, dpi):
         screenshot(state, window, "window-%ddpi" % dpi)
         checks.equal((window["client_width"], window["client_height"]),
                      (mul_div(355, dpi, DESIGN_DPI), mul_div(160, dpi, DESIGN_DPI)), "client area at %d DPI" % dpi)
-        for control_id, (parent, left, top, width, height) in LAYOUT.items():
+        for control_id, (parent, left, top, width, height) in ids.LAYOUT.items():
             control = control_with_id(controls, control_id)
             origin = (0, 0) if parent == 0 else (control_with_id(controls, parent)["x"],
                                                  control_with_id(controls, parent)["y"])

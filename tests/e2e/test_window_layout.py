@@ -23,19 +23,6 @@ WS_MAXIMIZEBOX = 0x00010000
 WS_EX_TOPMOST = 0x00000008
 WS_TABSTOP = 0x00010000
 
-# id: (parent id, left, top, width, height); 0 is the window's client area.
-LAYOUT = {
-    ids.PANEL1: (0, 0, 0, 355, 160),
-    ids.PANEL2: (ids.PANEL1, 0, 0, 355, 113),
-    ids.LAB_STATUS: (ids.PANEL2, 5, 55, 347, 50),
-    ids.BEVEL1: (ids.PANEL2, 3, 108, 349, 3),
-    ids.BUT_INSTALL: (ids.PANEL2, 41, 17, 125, 29),
-    ids.REMOVE: (ids.PANEL2, 218, 18, 100, 29),
-    ids.STATUS_LABEL: (ids.PANEL1, 3, 117, 270, 17),
-    ids.PROGRESS_BAR: (ids.PANEL1, 3, 133, 270, 15),
-    ids.DONE: (ids.PANEL1, 281, 120, 70, 29),
-}
-
 
 def check_frame(window, checks):
     checks.equal((window["client_width"], window["client_height"]), (355, 160), "client area")
@@ -50,7 +37,7 @@ def check_frame(window, checks):
 
 
 def check_controls(controls, checks):
-    for control_id, (parent, left, top, width, height) in LAYOUT.items():
+    for control_id, (parent, left, top, width, height) in ids.LAYOUT.items():
         control = control_with_id(controls, control_id)
         checks.equal(control["parent"], parent, "parent of control %d" % control_id)
         checks.equal((control["x"], control["y"], control["width"], control["height"]),
