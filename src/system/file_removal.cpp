@@ -72,18 +72,19 @@ TResult myDeleteFile_WaitUntilNotBusy(const std::string& path, ShowError show, i
   return result;
 }
 
-TResult myDeleteFile(const std::string& path, ShowError show) {
+namespace {
+
+// The single-attempt removal behind both names; only the name in the trace differs.
+TResult singleRemoval(const char* operation, const std::string& path, ShowError show) {
   TResult result = kErr_None;
-  LogOperation trace("myDeleteFile", path, &result);
+  LogOperation trace(operation, path, &result);
   result = removalAttempt(path, BusyCode::General);
   showIfAsked(result, path, show);
   return result;
 }
 
-TResult deleteQuietly(const std::string& path, ShowError show) {
-  TResult result = kErr_None;
-  LogOperation trace("deleteQuietly", path, &result);
-  result = removalAttempt(path, BusyCode::General);
-  showIfAsked(result, path, show);
-  return result;
-}
+} // namespace
+
+TResult myDeleteFile(const std::string& path, ShowError show) { return singleRemoval("myDeleteFile", path, show); }
+
+TResult deleteQuietly(const std::string& path, ShowError show) { return singleRemoval("deleteQuietly", path, show); }
