@@ -2,10 +2,14 @@
 // TForm1 on screen, and the message loop until that window closes.
 #include "installer/fInstall.h"
 #include "platform/win32/form_window.h"
+#include "platform/win32/system_dll_search.h"
 #include "platform/win32/win32_os.h"
 #include "platform/win32/windows_api.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // Before the first call into a delay-imported DLL: none may come from the installer's folder.
+  pq::win32::restrictDllSearchToSystemDirectory();
+
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;

@@ -3,6 +3,8 @@
 // Esc or a click closes it. GDI only.
 #include <windows.h>
 
+#include "platform/win32/system_dll_search.h"
+
 namespace {
 
 const char kWindowClass[] = "PanoquillSlideShow";
@@ -114,6 +116,7 @@ LRESULT CALLBACK showProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showMode) {
+  pq::win32::restrictDllSearchToSystemDirectory();
   WNDCLASSA windowClass = {};
   windowClass.lpfnWndProc = showProc;
   windowClass.hInstance = instance;

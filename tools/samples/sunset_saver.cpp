@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/win32/system_dll_search.h"
+
 namespace {
 
 const char kWindowClass[] = "PanoquillSunsetSaver";
@@ -231,6 +233,7 @@ char modeOf(const char* commandLine) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  pq::win32::restrictDllSearchToSystemDirectory();
   switch (modeOf(commandLine)) {
     case 's':
       return runFullScreen(instance);
