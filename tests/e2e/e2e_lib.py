@@ -309,10 +309,12 @@ def padded_installer(names):
 
 
 class Installer:
-    """An installer file placed at C:\\pqtest\\NAME in the prefix and run under Wine.
-    Leaving the `with` block ends the program if it still runs."""
+    """An installer file placed at C:\\pqtest\\NAME in the prefix and run under Wine, with
+    the files `beside` ({name: bytes}) in the same folder. `env` adds to the programs'
+    environment and `log` receives Wine's own output. Leaving the `with` block ends every
+    program started from the folder that still runs."""
 
-    def __init__(self, state, contents, name="pqsetup.exe"):
+    def __init__(self, state, contents, name="pqsetup.exe", beside=None, env=None, log=None):
         self.state = state
         self.folder = os.path.join(prefix_dir(), "drive_c", "pqtest")
         self.path = os.path.join(self.folder, name)
@@ -320,13 +322,28 @@ class Installer:
         if os.path.isdir(self.folder):
             shutil.rmtree(self.folder)
         os.makedirs(self.folder)
-        with open(self.path, "wb") as out:
-            out.write(contents)
+        files = dict(beside or {})
+        files[name] = contents
+        for file_name, file_contents in files.items():
+            with open(os.path.join(self.folder, file_name), "wb") as out:
+                out.write(file_contents)
+        self.env = dict(wine_env(state), **(env or {}))
+        self.log = log
         self.process = None
+        self.started = []
+
+    def start(self, name, *arguments):
+        """Runs a program of the folder, the installer or one placed beside it; returns its process."""
+        output = open(self.log, "ab") if self.log else subprocess.DEVNULL
+        process = subprocess.Popen(["wine", "C:\\pqtest\\" + name] + list(arguments), env=self.env,
+                                   stdin=subprocess.DEVNULL, stdout=output, stderr=output)
+        if self.log:
+            output.close()
+        self.started.append(process)
+        return process
 
     def __enter__(self):
-        self.process = subprocess.Popen(["wine", self.windows_path], env=wine_env(self.state),
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = self.start(os.path.basename(self.path))
         return self
 
     def wait_exit(self, seconds=15):
@@ -336,9 +353,10 @@ class Installer:
             raise TestFailed("timed out after %d s waiting for %s to end" % (seconds, self.windows_path))
 
     def __exit__(self, *exc):
-        if self.process is not None and self.process.poll() is None:
-            self.process.kill()
-            self.process.wait(timeout=10)
+        for process in self.started:
+            if process.poll() is None:
+                process.kill()
+                process.wait(timeout=10)
         return False
 
 
