@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pq {
 
@@ -29,6 +30,8 @@ constexpr uint32_t kWinErrorSharingViolation = 32;
 constexpr uint32_t kWinErrorHandleEof = 38;
 constexpr uint32_t kWinErrorDiskFull = 112;
 constexpr uint32_t kWinErrorModNotFound = 126;
+constexpr uint32_t kWinErrorAlreadyExists = 183;
+constexpr uint32_t kWinErrorNotOwner = 288;
 constexpr uint32_t kWinErrorProcNotFound = 127;
 constexpr uint32_t kWinErrorBadExeFormat = 193;
 
@@ -99,6 +102,26 @@ public:
   virtual int32_t close() = 0;
 };
 
+// How WaitForSingleObject ended.
+enum class WaitResult {
+  Signaled,  // WAIT_OBJECT_0: a mutex is now owned by this thread
+  Abandoned, // WAIT_ABANDONED: owned now, after its last owner ended without releasing it
+  Timeout,   // WAIT_TIMEOUT: still owned elsewhere
+  Failed     // WAIT_FAILED (see lastError())
+};
+
+// A named mutex (CreateMutexA), shared by every process that opens the same name. Destroying
+// it closes the handle; a mutex this thread still owns then stays owned until the thread ends,
+// so an owner releases it first.
+class OsMutex {
+public:
+  virtual ~OsMutex() = default;
+  // WaitForSingleObject(mutex, milliseconds). An owner may wait again; it then owns it twice.
+  virtual WaitResult wait(uint32_t milliseconds) = 0;
+  // ReleaseMutex, one ownership; false (288, not the owner) when this thread owns none.
+  virtual bool release() = 0;
+};
+
 // The application-wide cursor (Screen->Cursor in the GUI toolkit's terms).
 enum class AppCursor { Default, Wait, HandPoint };
 
@@ -124,6 +147,11 @@ public:
   // FindFirstFileA + FindClose on a plain path: true and *found filled when an entry of any
   // kind (file or directory) exists there. The caller decides whether a directory counts.
   virtual bool findFirstFile(const std::string& path, FoundFile* found) = 0;
+  // FindFirstFileA, FindNextFileA and FindClose over a pattern whose last component holds the
+  // wildcards '*' and '?': every entry found, files and directories, matched case-blind (Windows
+  // also matches 8.3 aliases, so callers check the names they get). False when nothing matches
+  // (error 2) or the folder cannot be searched.
+  virtual bool findFiles(const std::string& pattern, std::vector<FoundFile>* found) = 0;
   virtual bool copyFile(const std::string& existing, const std::string& newFile, bool failIfExists) = 0;
   virtual bool deleteFile(const std::string& path) = 0;
   virtual bool setFileAttributes(const std::string& path, uint32_t attributes) = 0;
@@ -165,6 +193,12 @@ public:
   virtual uint32_t winExec(const std::string& commandLine, int showMode) = 0;
   // ShellExecuteA(nullptr, verb or nullptr when empty, file, nullptr, nullptr, showMode).
   virtual uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) = 0;
+
+  // --- Synchronisation between processes ----------------------------------------------
+  // CreateMutexA(nullptr, FALSE, name): opens the mutex of that name, or creates it unowned.
+  // Null on failure (see lastError()), for instance when the name belongs to another kind of
+  // object.
+  virtual std::unique_ptr<OsMutex> createMutex(const std::string& name) = 0;
 
   // --- Libraries ------------------------------------------------------------------------
   // LoadLibraryA; null on failure (see lastError()).

@@ -2,6 +2,7 @@
 // own files below the scratch folder so that one failing group cannot mislead the next.
 #include "os_contract.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace pq {
@@ -111,6 +112,44 @@ void checkFindAndDelete(Checks& checks, const std::string& scratch) {
   checks.expect(!os.deleteFile(folder), "deleteFile refuses a directory");
   checks.expectError(kWinErrorAccessDenied, "deleteFile of a directory");
   checks.expect(os.findFirstFile(folder, &found), "a directory survives deleteFile");
+}
+
+void checkFindFiles(Checks& checks, const std::string& scratch) {
+  Os& os = checks.os;
+  std::vector<FoundFile> found;
+  checks.expect(!os.findFiles(scratch + "Pattern*.dat", &found) && found.empty(), "findFiles without a match fails");
+  checks.expectError(kWinErrorFileNotFound, "findFiles without a match");
+  checks.expect(!os.findFiles(scratch + "NoFolder\\*.dat", &found), "findFiles in a missing folder fails");
+  checks.expectError(kWinErrorPathNotFound, "findFiles in a missing folder");
+  for (const char* name : {"Pattern1.dat", "PATTERN22.DAT", "Pattern3.datx", "Other4.dat"}) {
+    checks.expect(writeWholeFile(os, scratch + name, name), std::string("a file for findFiles: ") + name);
+  }
+  checks.expect(os.findFiles(scratch + "pattern*.dat", &found), "findFiles with '*'");
+  std::vector<std::string> names;
+  for (const FoundFile& file : found) names.push_back(file.name);
+  std::sort(names.begin(), names.end());
+  checks.expect(names == std::vector<std::string>{"PATTERN22.DAT", "Pattern1.dat"},
+                "findFiles matches case-blind, with the stored names and nothing else");
+  checks.expect(os.findFiles(scratch + "Pattern?.dat", &found) && found.size() == 1 && found[0].name == "Pattern1.dat" &&
+                    found[0].size == 12,
+                "findFiles with '?' stands for one character and reports the size");
+}
+
+void checkMutex(Checks& checks) {
+  Os& os = checks.os;
+  const std::string name = "PanoquillContractMutex";
+  std::unique_ptr<OsMutex> first = os.createMutex(name);
+  checks.expect(first != nullptr, "createMutex creates a mutex");
+  std::unique_ptr<OsMutex> second = os.createMutex(name);
+  checks.expect(second != nullptr, "createMutex opens an existing mutex");
+  if (!first || !second) return;
+  checks.expect(!first->release(), "release of a mutex nobody owns fails");
+  checks.expectError(kWinErrorNotOwner, "release of a mutex nobody owns");
+  checks.expect(first->wait(0) == WaitResult::Signaled, "wait takes a free mutex");
+  checks.expect(second->wait(0) == WaitResult::Signaled, "its owner takes it again, through another handle");
+  checks.expect(first->release() && second->release(), "each ownership is released once");
+  checks.expect(!second->release(), "a third release fails");
+  checks.expectError(kWinErrorNotOwner, "a third release");
 }
 
 void checkReadOnly(Checks& checks, const std::string& scratch) {
@@ -297,12 +336,14 @@ std::vector<std::string> runOsContract(Os& os, const std::string& scratchDir) {
   Checks checks(os);
   checkDirectories(checks);
   checkFindAndDelete(checks, scratchDir);
+  checkFindFiles(checks, scratchDir);
   checkReadOnly(checks, scratchDir);
   checkCopy(checks, scratchDir);
   checkOpenReadWrite(checks, scratchDir);
   checkShortNames(checks, scratchDir);
   checkProfile(checks, scratchDir);
   checkRegistry(checks);
+  checkMutex(checks);
   checkWindowsLibrariesAndMessages(checks, scratchDir);
   return checks.failures;
 }

@@ -1,5 +1,6 @@
 // Finding, copying, deleting files and changing their attributes, with the errors Windows
 // gives for missing paths, folders, read-only files and files held open elsewhere.
+#include <algorithm>
 #include <system_error>
 
 #include "platform/sim/sim_state.h"
@@ -11,6 +12,17 @@ namespace {
 bool isDirectory(const std::filesystem::path& host) {
   std::error_code error;
   return std::filesystem::is_directory(host, error);
+}
+
+// What FindFirstFile reports for an existing entry.
+FoundFile describe(const SimOs::State& state, const std::filesystem::path& host, const std::string& storedName) {
+  FoundFile found;
+  found.name = storedName;
+  found.attributes = state.attributesOf(host);
+  std::error_code error;
+  found.size = isDirectory(host) ? 0 : std::filesystem::file_size(host, error);
+  if ((found.attributes & ~kFileAttributeNormal) == 0) found.attributes = kFileAttributeNormal;
+  return found;
 }
 
 } // namespace
@@ -25,11 +37,33 @@ bool SimOs::findFirstFile(const std::string& path, FoundFile* found) {
                                                         : kWinErrorPathNotFound);
     return false;
   }
-  found->name = resolved.storedNames.back();
-  found->attributes = internal->attributesOf(resolved.host);
+  *found = describe(*internal, resolved.host, resolved.storedNames.back());
+  return true;
+}
+
+bool SimOs::findFiles(const std::string& pattern, std::vector<FoundFile>* found) {
+  found->clear();
+  if (enterCall("findFiles", pattern)) return false;
+  const size_t separator = pattern.find_last_of("\\/");
+  const std::string folderPath = separator == std::string::npos ? std::string() : pattern.substr(0, separator + 1);
+  const std::string namePattern = pattern.substr(separator == std::string::npos ? 0 : separator + 1);
+  const sim::ResolvedPath folder = internal->resolve(folderPath);
+  if (!folder.exists() || !isDirectory(folder.host)) {
+    setLastError(kWinErrorPathNotFound);
+    return false;
+  }
+  std::vector<std::string> names;
   std::error_code error;
-  found->size = isDirectory(resolved.host) ? 0 : std::filesystem::file_size(resolved.host, error);
-  if ((found->attributes & ~kFileAttributeNormal) == 0) found->attributes = kFileAttributeNormal;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.host, error)) {
+    const std::string name = entry.path().filename().string();
+    if (sim::matchesPattern(name, namePattern)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) found->push_back(describe(*internal, folder.host / name, name));
+  if (found->empty()) {
+    setLastError(kWinErrorFileNotFound);
+    return false;
+  }
   return true;
 }
 
@@ -132,6 +166,19 @@ bool SimOs::copyFile(const std::string& existing, const std::string& newFile, bo
   internal->attributes[State::key(target.host)] = internal->attributesOf(source.host);
   internal->assignAliases(target.host.parent_path());
   return true;
+}
+
+bool sim::matchesPattern(const std::string& name, const std::string& pattern) {
+  if (pattern.empty()) return name.empty();
+  if (pattern[0] == '*') {
+    for (size_t skipped = 0; skipped <= name.size(); ++skipped) {
+      if (matchesPattern(name.substr(skipped), pattern.substr(1))) return true;
+    }
+    return false;
+  }
+  if (name.empty()) return false;
+  const bool same = pattern[0] == '?' || asciiLowerText(name.substr(0, 1)) == asciiLowerText(pattern.substr(0, 1));
+  return same && matchesPattern(name.substr(1), pattern.substr(1));
 }
 
 // ---- Arranging locks and attributes -----------------------------------------------------

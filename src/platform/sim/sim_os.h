@@ -6,7 +6,8 @@
 // with. On top of the files it keeps what a test needs to arrange or observe: locked and
 // read-only files, 8.3 short names, profile files, the registry, the screen-saver switch,
 // other programs' top-level windows, started commands, dialogs with scripted answers, the
-// application cursor, and failure injection for every call of the seam.
+// application cursor, named mutexes that other programs may hold, and failure injection for
+// every call of the seam.
 #pragma once
 
 #include <cstdint>
@@ -87,6 +88,15 @@ public:
   // Called after WinExec is recorded, e.g. to open a "Display Properties" window.
   std::function<void(const std::string& commandLine)> onWinExec;
 
+  // ---- Named mutexes -----------------------------------------------------------------------
+  // Another program owns the mutex of that name (created if needed) until it lets go; a wait
+  // on it times out meanwhile.
+  void holdMutexElsewhere(const std::string& name, bool held = true);
+  // Its other owner ended without releasing it: the next wait gets it, as abandoned.
+  void abandonMutexElsewhere(const std::string& name);
+  // How many times this program owns the mutex now (0 when not at all).
+  int mutexOwnedHere(const std::string& name) const;
+
   // ---- Libraries -----------------------------------------------------------------------------
   // loadLibrary of an existing file resolves to the in-process codec (_implode, _explode,
   // _crc32). These make every later load fail with `error`, or lack one export.
@@ -127,6 +137,7 @@ public:
   std::string systemDirectory(uint32_t bufferChars) override;
   std::string executablePath() override;
   bool findFirstFile(const std::string& path, FoundFile* found) override;
+  bool findFiles(const std::string& pattern, std::vector<FoundFile>* found) override;
   bool copyFile(const std::string& existing, const std::string& newFile, bool failIfExists) override;
   bool deleteFile(const std::string& path) override;
   bool setFileAttributes(const std::string& path, uint32_t attributes) override;
@@ -147,6 +158,7 @@ public:
   void clickDialogItem(WindowHandle window, int itemId) override;
   uint32_t winExec(const std::string& commandLine, int showMode) override;
   uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) override;
+  std::unique_ptr<OsMutex> createMutex(const std::string& name) override;
   std::unique_ptr<OsLibrary> loadLibrary(const std::string& path) override;
   std::string systemMessage(uint32_t code, uint32_t bufferChars) override;
   void showErrorDialog(const std::string& text) override;

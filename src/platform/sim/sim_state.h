@@ -65,6 +65,12 @@ struct RegistryNode {
   std::map<std::string, std::pair<std::string, std::string>> values;      // lower -> (name, data)
 };
 
+struct MutexState {
+  int ownedHere = 0;         // this program's ownership count
+  bool heldElsewhere = false; // another program owns it
+  bool abandoned = false;    // its other owner ended while owning it
+};
+
 struct TopLevelWindow {
   std::string title;
   bool closesOnCancel = true;
@@ -83,6 +89,7 @@ struct SimOs::State {
   std::vector<sim::FailureRule> failures;
   sim::RegistryNode registryRoot;
   std::map<WindowHandle, sim::TopLevelWindow> windows;
+  std::map<std::string, sim::MutexState> mutexes; // by name, case-sensitive as Windows has it
   WindowHandle nextWindow = 0x1000;
 
   static std::string key(const std::filesystem::path& host) { return sim::asciiLowerText(host.string()); }
@@ -111,6 +118,8 @@ bool isValidShortName(const std::string& name);
 std::string generatedAlias(const std::string& longName, int number);
 // Win32 rejects these characters in a file name (ERROR_INVALID_NAME).
 bool isCreatableName(const std::string& name);
+// FindFirstFile's pattern match, case-blind: '*' stands for any run of characters, '?' for one.
+bool matchesPattern(const std::string& name, const std::string& pattern);
 std::optional<std::string> readHostFile(const std::filesystem::path& host);
 bool writeHostFile(const std::filesystem::path& host, const std::string& bytes);
 } // namespace sim

@@ -125,6 +125,18 @@ std::string Win32Os::executablePath() {
   return {};
 }
 
+namespace {
+
+FoundFile foundFrom(const WIN32_FIND_DATAA& data) {
+  FoundFile found;
+  found.name = data.cFileName;
+  found.attributes = data.dwFileAttributes;
+  found.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return found;
+}
+
+} // namespace
+
 bool Win32Os::findFirstFile(const std::string& path, FoundFile* found) {
   WIN32_FIND_DATAA data{};
   FindHandle search(FindFirstFileA(path.c_str(), &data));
@@ -132,9 +144,21 @@ bool Win32Os::findFirstFile(const std::string& path, FoundFile* found) {
     takeLastError();
     return false;
   }
-  found->name = data.cFileName;
-  found->attributes = data.dwFileAttributes;
-  found->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  *found = foundFrom(data);
+  return true;
+}
+
+bool Win32Os::findFiles(const std::string& pattern, std::vector<FoundFile>* found) {
+  found->clear();
+  WIN32_FIND_DATAA data{};
+  FindHandle search(FindFirstFileA(pattern.c_str(), &data));
+  if (!search) {
+    takeLastError();
+    return false;
+  }
+  do {
+    found->push_back(foundFrom(data));
+  } while (FindNextFileA(search.get(), &data));
   return true;
 }
 

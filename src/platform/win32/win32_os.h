@@ -22,6 +22,7 @@ public:
   std::string executablePath() override;
 
   bool findFirstFile(const std::string& path, FoundFile* found) override;
+  bool findFiles(const std::string& pattern, std::vector<FoundFile>* found) override;
   bool copyFile(const std::string& existing, const std::string& newFile, bool failIfExists) override;
   bool deleteFile(const std::string& path) override;
   bool setFileAttributes(const std::string& path, uint32_t attributes) override;
@@ -46,6 +47,8 @@ public:
   void clickDialogItem(WindowHandle window, int itemId) override;
   uint32_t winExec(const std::string& commandLine, int showMode) override;
   uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) override;
+
+  std::unique_ptr<OsMutex> createMutex(const std::string& name) override;
 
   std::unique_ptr<OsLibrary> loadLibrary(const std::string& path) override;
 
