@@ -5,12 +5,14 @@
 //   /s          run full screen until a key, a click or a real mouse movement
 //   /c[:hwnd]   settings (none: a message box says so); also what no argument means
 //   /p hwnd     preview in the Display control panel: this saver shows none
+//   /u          remove the saver (saver_uninstall.cpp), as its uninstall entry asks
 #include <windows.h>
 
 #include <cmath>
 #include <cstdlib>
 
 #include "platform/win32/system_dll_search.h"
+#include "saver_uninstall.h"
 
 namespace {
 
@@ -239,6 +241,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
       return runFullScreen(instance);
     case 'p':
       return 0;
+    case 'u':
+      return runUninstallSwitch(commandLine);
     default:
       MessageBoxA(nullptr, "Sunset screen saver\n\nA sun sets into the sea and rises again.\nThere is nothing to set.",
                   "Sunset", MB_OK | MB_ICONINFORMATION);
