@@ -18,8 +18,9 @@ int click(const Arguments& arguments);       // TITLE BUTTON-TEXT [timeout-ms]
 int answer(const Arguments& arguments);      // TITLE BUTTON-TEXT [timeout-ms]
 int closeWindow(const Arguments& arguments); // TITLE [timeout-ms]
 int pointAt(const Arguments& arguments);     // TITLE CONTROL-TEXT [timeout-ms]
-int makeWindow(const Arguments& arguments);  // TITLE [record-file] [lifetime-ms]
+int makeWindow(const Arguments& arguments);  // TITLE [record-file] [lifetime-ms] [hang]
 int screenSaverActive(const Arguments& arguments); // (no arguments)
 int holdFile(const Arguments& arguments);    // PATH HOLD-MS
+int runCommand(const Arguments& arguments);  // COMMAND-LINE [timeout-ms]
 
 } // namespace pqdriver

@@ -23,9 +23,10 @@ const Command kCommands[] = {
     {"answer", "TITLE BUTTON-TEXT [timeout-ms]", pqdriver::answer},
     {"close", "TITLE [timeout-ms]", pqdriver::closeWindow},
     {"point-at", "TITLE CONTROL-TEXT [timeout-ms]", pqdriver::pointAt},
-    {"make-window", "TITLE [record-file] [lifetime-ms]", pqdriver::makeWindow},
+    {"make-window", "TITLE [record-file] [lifetime-ms] [hang]", pqdriver::makeWindow},
     {"screen-saver-active", "", pqdriver::screenSaverActive},
     {"hold-file", "PATH HOLD-MS", pqdriver::holdFile},
+    {"run", "COMMAND-LINE [timeout-ms]", pqdriver::runCommand},
 };
 
 int usage() {

@@ -1,5 +1,7 @@
 // A stand-in for another program's window: a top-level window with a button of id 2 (the
-// dialog's Cancel) that records every click, for the installer's window lookups.
+// dialog's Cancel) that records every click, for the installer's window lookups. With "hang"
+// it stops responding once Cancel is clicked, so that whoever clicked it synchronously stays
+// inside that call until the stand-in is ended.
 #include <cstdio>
 
 #include "commands.h"
@@ -15,6 +17,8 @@ constexpr UINT_PTR kLifetimeTimer = 1;
 constexpr unsigned kDefaultLifetimeMs = 60000;
 
 const char* g_recordFile = nullptr;
+bool g_hang = false;
+unsigned g_lifetimeMs = kDefaultLifetimeMs;
 
 void recordClick() {
   std::printf("clicked %d\n", kRecordedButtonId);
@@ -32,6 +36,7 @@ LRESULT CALLBACK standInProcedure(HWND window, UINT message, WPARAM wParam, LPAR
     // A real dialog's Cancel closes it.
     if (LOWORD(wParam) == kRecordedButtonId && HIWORD(wParam) == BN_CLICKED) {
       recordClick();
+      if (g_hang) Sleep(g_lifetimeMs);
       DestroyWindow(window);
       return 0;
     }
@@ -60,6 +65,9 @@ int makeWindow(const Arguments& arguments) {
   if (arguments.size() > 1 && !arguments[1].empty()) g_recordFile = arguments[1].c_str();
   unsigned lifetimeMs = kDefaultLifetimeMs;
   if (arguments.size() > 2 && !parseTimeout(arguments[2].c_str(), &lifetimeMs)) return kExitUsage;
+  if (arguments.size() > 3 && arguments[3] != "hang") return kExitUsage;
+  g_hang = arguments.size() > 3;
+  g_lifetimeMs = lifetimeMs;
 
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = standInProcedure;

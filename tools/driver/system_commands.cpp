@@ -20,13 +20,42 @@ int screenSaverActive(const Arguments&) {
   return kExitOk;
 }
 
-// Opens PATH with no sharing, prints "held", and keeps it open for HOLD-MS milliseconds, so
-// that nobody else can delete or replace it meanwhile.
+// Runs a command line as the system runs a registered command (CreateProcess with the whole
+// line), waits for it to end and exits with its exit code.
+int runCommand(const Arguments& arguments) {
+  unsigned timeoutMs = 0;
+  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
+  std::string commandLine = arguments[0];
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    std::fprintf(stderr, "pqdriver: cannot run %s (error %lu)\n", arguments[0].c_str(),
+                 static_cast<unsigned long>(GetLastError()));
+    return kExitFailure;
+  }
+  CloseHandle(process.hThread);
+  const DWORD waited = WaitForSingleObject(process.hProcess, timeoutMs);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hProcess);
+  if (waited != WAIT_OBJECT_0) {
+    std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for %s to end\n", timeoutMs, arguments[0].c_str());
+    return kExitTimeout;
+  }
+  std::printf("exit %lu\n", static_cast<unsigned long>(exitCode));
+  std::fflush(stdout);
+  return kExitOk;
+}
+
+// Opens PATH for reading, sharing only reading, prints "held", and keeps it open for HOLD-MS
+// milliseconds, so that nobody else can delete or replace it meanwhile (as a running program
+// holds its file, and as the installer holds its temporary copy).
 int holdFile(const Arguments& arguments) {
   unsigned holdMs = 0;
   if (arguments.size() != 2 || !parseTimeout(arguments[1].c_str(), &holdMs)) return kExitUsage;
-  HANDLE file = CreateFileA(arguments[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file = CreateFileA(arguments[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     std::fprintf(stderr, "pqdriver: cannot open %s (error %lu)\n", arguments[0].c_str(),
                  static_cast<unsigned long>(GetLastError()));
