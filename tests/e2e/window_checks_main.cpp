@@ -1,8 +1,9 @@
 // pq_window_checks.exe: the real window's behaviour checked from inside the program, where
 // the cursor, the focus and the form's own state can be seen: controls hidden before the
-// window is shown, focus leaving a disabled button, the progress bar in step with the form,
-// the application-wide cursor winning over every control's own, the link's hover, and the
-// close path from Done to the end of the message loop. Prints one line per failure.
+// window is shown, focus leaving a disabled button, Tab and Enter, the progress bar in step
+// with the form, the application-wide cursor winning over every control's own, the link's
+// hover, and the close path from Done to the end of the message loop. Prints one line per
+// failure.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -91,6 +92,16 @@ void checkTabOrder(HWND main) {
   check(pressTab(main) == install, "Tab goes from Done back to Install");
 }
 
+// Enter as the message loop hands it over: it presses the push button that has the focus.
+void checkEnterPressesTheFocusedButton(TForm1& form, HWND main) {
+  const HWND remove = control(main, ControlId::Remove);
+  SetFocus(remove);
+  MSG key{remove, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+  check(IsDialogMessageA(main, &key) != FALSE, "the window takes Enter as a dialog key");
+  check(form.statusLabel.caption == "Un-Installation Complete.", "Enter on Un-Install runs the uninstallation");
+  check(GetFocus() == remove, "the pressed button keeps the focus");
+}
+
 void checkCursors(pq::win32::Win32Os& backend, HWND main) {
   const HCURSOR arrow = LoadCursor(nullptr, IDC_ARROW);
   const HCURSOR wait = LoadCursor(nullptr, IDC_WAIT);
@@ -151,6 +162,7 @@ int main(int argc, char** argv) {
     view.show();
     checkFocusAndProgress(form, main);
     checkTabOrder(main);
+    checkEnterPressesTheFocusedButton(form, main);
     checkCursors(backend, main);
     checkLinkHover(form, backend, main);
     checkDoneCloses(form, view, backend, main);

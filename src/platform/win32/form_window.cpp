@@ -265,6 +265,13 @@ void Win32FormView::buttonClicked(int windowId) {
   }
 }
 
+void Win32FormView::pressFocusedButton() {
+  const HWND focus = GetFocus();
+  for (ControlId id : {ControlId::butInstall, ControlId::Remove, ControlId::Done}) {
+    if (focus != nullptr && focus == windows[index(id)] && IsWindowEnabled(focus)) buttonClicked(controlWindowId(id));
+  }
+}
+
 LRESULT Win32FormView::staticColors(HDC dc, HWND control) {
   if (control == windows[index(ControlId::madeWithLabel)]) {
     // The link lies on Panel1's plain button-face background, so filling it with that
@@ -282,6 +289,13 @@ LRESULT Win32FormView::staticColors(HDC dc, HWND control) {
 bool Win32FormView::handleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   switch (message) {
   case WM_COMMAND:
+    // Enter reaches the window as IDOK from the dialog keys: our window has no default
+    // button, so Enter presses the push button that has the focus.
+    if (wParam == IDOK) {
+      pressFocusedButton();
+      *result = 0;
+      return true;
+    }
     // BN_CLICKED and STN_CLICKED share the value 0.
     if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
       buttonClicked(LOWORD(wParam));

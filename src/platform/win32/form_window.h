@@ -10,7 +10,7 @@
 namespace pq::win32 {
 
 // Child control ids are 100 + the ControlId, clear of IDOK and IDCANCEL, which the dialog
-// keys Enter and Escape send to the window.
+// keys Enter and Escape send to the window (Enter then presses the focused button).
 constexpr int kFirstControlWindowId = 100;
 constexpr int controlWindowId(ControlId id) { return kFirstControlWindowId + static_cast<int>(id); }
 
@@ -45,6 +45,7 @@ private:
   // Messages that the window and both panels handle alike.
   bool handleContainerMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   void buttonClicked(int windowId);
+  void pressFocusedButton();
   LRESULT staticColors(HDC dc, HWND control);
   void windowDestroyed();
 
