@@ -21,7 +21,7 @@ struct EntryOutcome {
 
 // A file-system failure: its error number, shown at once with the destination.
 EntryOutcome fileSystemFailure(const std::string& destination) {
-  const TResult code = static_cast<TResult>(pq::os().lastError());
+  const TResult code = failureCode(pq::os().lastError());
   showInstallError(code, destination);
   return EntryOutcome{code, true};
 }
@@ -119,7 +119,7 @@ TResult TForm1::installFiles(const std::string& path) {
   std::unique_ptr<pq::OsFile> source =
       pq::os().openFile(path, pq::FileAccess::Read, pq::FileShare::Read, pq::FileCreation::OpenExisting);
   if (!source) {
-    result = static_cast<TResult>(pq::os().lastError());
+    result = failureCode(pq::os().lastError());
     showInstallError(result, path);
     logLine("inside installFiles");
     logLine("TFileStream.Create failed.");

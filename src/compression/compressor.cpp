@@ -69,7 +69,7 @@ TCompressor::TCompressor() {
 
   libraryHandle = pq::os().loadLibrary(path);
   if (!libraryHandle) {
-    const TResult code = static_cast<TResult>(pq::os().lastError());
+    const TResult code = failureCode(pq::os().lastError());
     if (showCompressionWarning) {
       showCompressionWarning = false;
       showSystemError(code, kLibraryLoadWarning);
@@ -116,10 +116,9 @@ TResult TCompressor::expandToFile(const std::string& path, const uint8_t* buffer
   std::unique_ptr<pq::OsFile> output =
       pq::os().openFile(path, pq::FileAccess::ReadWrite, pq::FileShare::None, pq::FileCreation::CreateAlways);
   if (!output) {
-    result = static_cast<TResult>(pq::os().lastError());
-    showErrorDialog(kExpandErrorPrefix + systemErrorText(result));
     // A failed create must never read as success, even if the system kept no error number.
-    if (result == kErr_None) result = kErr_Unspecified;
+    result = failureCode(pq::os().lastError());
+    showErrorDialog(kExpandErrorPrefix + systemErrorText(result));
     return result;
   }
 

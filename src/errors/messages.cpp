@@ -30,6 +30,17 @@ std::string systemErrorText(TResult code) {
   return text;
 }
 
+namespace {
+
+// 100 is the run-time library's number for a read past the end of a file, not the system's:
+// the system's text for 100 is about semaphores.
+std::string codeText(TResult code) {
+  if (code == kIoErr_ReadBeyondEnd) return "Read beyond end of file";
+  return systemErrorText(code);
+}
+
+} // namespace
+
 std::string installErrorMessage(TResult code, const std::string& fileName) {
   switch (code) {
   case kErr_SaverBusy:
@@ -45,7 +56,7 @@ std::string installErrorMessage(TResult code, const std::string& fileName) {
   case kErr_Unspecified:
     return "Installation Error: Unspecified error.";
   default:
-    return "Installation Error: Problem using " + fileName + ". " + kParagraphBreak + systemErrorText(code);
+    return "Installation Error: Problem using " + fileName + ". " + kParagraphBreak + codeText(code);
   }
 }
 

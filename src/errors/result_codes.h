@@ -24,3 +24,10 @@ constexpr TResult kErr_QuickTimeRequired = -200;  // installed QuickTime below t
 
 // Run-time I/O number for a block read that runs past the end of a file.
 constexpr TResult kIoErr_ReadBeyondEnd = 100;
+
+// The result code of a failed call from the system's error number. A call can fail without
+// the system keeping a number for it; that failure must still read as one, never as 0.
+inline TResult failureCode(uint32_t systemError, TResult fallback = kErr_Unspecified) {
+  const TResult code = static_cast<TResult>(systemError);
+  return code > 0 ? code : fallback;
+}

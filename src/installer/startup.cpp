@@ -38,7 +38,7 @@ TResult readDirectoryTable(const std::string& installerPath) {
   std::unique_ptr<pq::OsFile> copy =
       os.openFile(pathTempFile, pq::FileAccess::Read, pq::FileShare::Read, pq::FileCreation::OpenExisting);
   if (!copy || !copy->seek(DIRECTORY_OFFSET)) {
-    const TResult code = static_cast<TResult>(os.lastError());
+    const TResult code = failureCode(os.lastError());
     showInstallError(code, installerPath);
     return code;
   }
@@ -47,7 +47,7 @@ TResult readDirectoryTable(const std::string& installerPath) {
   std::vector<uint8_t> table(kDirectoryTableSize, 0);
   uint32_t bytesRead = 0;
   if (!copy->read(table.data(), kDirectoryTableSize, &bytesRead)) {
-    const TResult code = static_cast<TResult>(os.lastError());
+    const TResult code = failureCode(os.lastError());
     showInstallError(code, installerPath);
     return code;
   }
@@ -98,7 +98,7 @@ TResult openInstallerArchive(const std::string& installerPath) {
   if (result != 0) return result;
 
   if (!pq::os().copyFile(installerPath, pathTempFile, false)) {
-    result = static_cast<TResult>(pq::os().lastError());
+    result = failureCode(pq::os().lastError());
     showSystemError(result, "Problem copying " + installerPath + " to " + pathTempFile + ". ");
     return result;
   }

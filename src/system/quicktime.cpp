@@ -39,25 +39,18 @@ int32_t littleEndianInt32(const uint8_t* bytes) {
   return static_cast<int32_t>(value);
 }
 
-// The error number of the call that just failed; a backend that fails without one still
-// gives a number the user can be shown.
-TResult lastErrorOr(TResult fallback) {
-  TResult error = static_cast<TResult>(pq::os().lastError());
-  return error > 0 ? error : fallback;
-}
-
 int32_t readLevel(const std::string& dataFilePath) {
   // Other programs may hold the data file open meanwhile, for reading or for writing.
   std::unique_ptr<pq::OsFile> file =
       pq::os().openFile(dataFilePath, pq::FileAccess::Read, pq::FileShare::ReadWrite, pq::FileCreation::OpenExisting);
   if (!file) {
-    showInstallError(lastErrorOr(pq::kWinErrorFileNotFound), dataFilePath);
+    showInstallError(failureCode(pq::os().lastError(), pq::kWinErrorFileNotFound), dataFilePath);
     return 0;
   }
   uint8_t header[kDataFileHeaderSize] = {};
   uint32_t bytesRead = 0;
   if (!file->read(header, kDataFileHeaderSize, &bytesRead)) {
-    showInstallError(lastErrorOr(kIoErr_ReadBeyondEnd), dataFilePath);
+    showInstallError(failureCode(pq::os().lastError(), kIoErr_ReadBeyondEnd), dataFilePath);
     return 0;
   }
   if (bytesRead < static_cast<uint32_t>(kDataFileHeaderSize)) {

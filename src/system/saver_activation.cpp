@@ -42,8 +42,7 @@ TResult activate(const std::string& saverPath) {
   logLine("sShortName " + sShortName);
   if (!os.writePrivateProfileString(kReg_Boot, kReg_SCRNSAVEEXE, sShortName, kReg_SystemIni)) {
     // Switching savers on now would activate whatever the profile still names.
-    TResult error = static_cast<TResult>(os.lastError());
-    return error > 0 ? error : kProfileWriteFailedFallback;
+    return failureCode(os.lastError(), kProfileWriteFailedFallback);
   }
   if (!os.setScreenSaveActive(true, kSpiFlagsAnnounceOnly)) return kErr_CannotActivate;
   return kErr_None;

@@ -268,7 +268,8 @@ TEST_F(CompressorTest, FailedCreateWithoutAnErrorNumberStillFails) {
   TCompressor compressor;
   EXPECT_EQ(expand(compressor, literalStream("abc")), kErr_Unspecified);
   ASSERT_EQ(sim.errorDialogs.size(), 1u);
-  EXPECT_EQ(sim.errorDialogs[0], kExpandError + systemErrorText(0));
+  // Not the system's text for 0, which says the operation succeeded.
+  EXPECT_EQ(sim.errorDialogs[0], kExpandError);
 }
 
 TEST_F(CompressorTest, LockedDestinationReportsTheSharingViolation) {
