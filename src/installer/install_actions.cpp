@@ -43,7 +43,6 @@ TResult TForm1::doInstallSaver() {
   LogOperation trace("doInstallSaver", "", &result, "installSaverFromBuilder");
   const std::string pathSaverDatafile = pathWindows + entryNameAt(3);
   const std::string pathSaver = saverPathFromDirectory();
-  const std::string screenSaverName = screenSaverNameFromDirectory();
 
   // An open Display Properties window or an active old copy would keep the saver file busy.
   closeDisplayControlPanel();
@@ -57,7 +56,7 @@ TResult TForm1::doInstallSaver() {
   }
   if (result == 0) {
     // Without an uninstall entry the saver still works: the installation counts as done.
-    createUninstallKey(screenSaverName);
+    createUninstallKey(pathSaver);
   } else {
     doQuietUninstall(pathSaver);
   }

@@ -28,6 +28,11 @@ std::string uninstallKeyPath(const std::string& saverName) {
   return kReg_UninstallRoot + saverName;
 }
 
+// The saver's file name without its extension.
+std::string saverNameOf(const std::string& saverPath) {
+  return pq::changeFileExt(pq::extractFileName(saverPath), "");
+}
+
 // Creates the key if needed, sets one string value and closes the key again.
 TResult writeStringValue(const std::string& keyPath, const std::string& name, const std::string& value) {
   std::unique_ptr<pq::OsRegistryKey> key;
@@ -73,14 +78,17 @@ void deleteKeyTree(const std::string& keyPath, int depth) {
 
 } // namespace
 
-TResult createUninstallKey(const std::string& saverName) {
+TResult createUninstallKey(const std::string& saverPath) {
   TResult result = kErr_None;
-  LogOperation trace("createUninstallKey", saverName, &result);
+  LogOperation trace("createUninstallKey", saverPath, &result);
+  const std::string saverName = saverNameOf(saverPath);
   // Without a name the values would land in the list's own root key.
   if (saverName.empty()) return result = kErrorInvalidName;
   const std::string keyPath = uninstallKeyPath(saverName);
   result = writeStringValue(keyPath, kValue_DisplayName, saverName + " Screen Saver");
-  if (result == kErr_None) result = writeStringValue(keyPath, kValue_UninstallString, saverName + " /u");
+  // The system runs the command as it stands: the saver's bare name is no program on the
+  // path, and ".scr" is not an extension it tries. The quotes keep a path with blanks whole.
+  if (result == kErr_None) result = writeStringValue(keyPath, kValue_UninstallString, "\"" + saverPath + "\" /u");
   return result;
 }
 
@@ -103,7 +111,7 @@ void deleteUninstallKey(const std::string& saverName) {
 void doQuietUninstall(const std::string& saverPath) {
   LogOperation trace("doQuietUninstall", saverPath);
   const std::string pathWithoutExtension = pq::changeFileExt(saverPath, "");
-  const std::string screenSaverName = pq::changeFileExt(pq::extractFileName(saverPath), "");
+  const std::string screenSaverName = saverNameOf(saverPath);
   const std::string pathSaverDir = pathWithoutExtension + " dir";
   const std::string pathSaverDatafile = pq::changeFileExt(saverPath, ".ssd");
 

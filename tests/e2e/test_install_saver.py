@@ -2,13 +2,16 @@
 """A screen-saver installer from end to end: an open "Display Properties" window is
 cancelled first; the files land in the Windows directory, the saver becomes the current one
 and is switched on, the uninstall entry is written; the prompt is declined; Un-Install then
-takes the saver, its data file and the entry away again and keeps the libraries."""
+takes the saver, its data file and the entry away again and keeps the libraries. Installed
+once more, the saver is removed by the command its uninstall entry registers, run as the
+system's list of programs runs it: the saver's data file and entry go, and the saver's own
+file once it has exited; nothing else."""
 
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, build_installer, control_with_id, main, profile_value,  # noqa: E402
+from e2e_lib import (Installer, TestFailed, build_installer, control_with_id, main, profile_value,  # noqa: E402
                      read_file, registry_key_exists, registry_value, remove_temp_copies, sample_entries,
                      screenshot, state_dir, temp_copies, wait_for, windows_dir, windows_path_of)
 import window_ids as ids  # noqa: E402
@@ -66,7 +69,8 @@ def test(state, driver, checks):
                     "system.ini names the saver's short path (%r)" % current)
         checks.true(driver.screen_saver_active(), "screen saving is switched on")
         checks.equal(registry_value(state, UNINSTALL_KEY, "DisplayName"), "Sunset Screen Saver", "DisplayName")
-        checks.equal(registry_value(state, UNINSTALL_KEY, "UninstallString"), "Sunset /u", "UninstallString")
+        checks.equal(registry_value(state, UNINSTALL_KEY, "UninstallString"), '"C:\\windows\\Sunset.scr" /u',
+                     "UninstallString")
 
         driver.answer(PROMPT_TITLE, "&No")
         window, controls = driver.texts(CAPTION)
@@ -91,10 +95,28 @@ def test(state, driver, checks):
         checks.equal(control_with_id(controls, ids.PROGRESS_BAR)["progress"]["position"], 0, "bar after Un-Install")
         screenshot(state, window, "window-saver-uninstalled")
 
+        driver.click(CAPTION, "Install Screen Saver")
+        driver.answer(PROMPT_TITLE, "&No", ACTION_MS)
         driver.click(CAPTION, "Done")
         installer.wait_exit(20)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
+    check_registered_command(state, driver, checks)
     forget_earlier_runs()
+
+
+def check_registered_command(state, driver, checks):
+    command = registry_value(state, UNINSTALL_KEY, "UninstallString")
+    if command is None:
+        raise TestFailed("the reinstallation wrote no uninstall entry")
+    checks.true(driver.screen_saver_active(), "screen saving is on before the registered command runs")
+    before = set(os.listdir(windows_dir()))
+    result = driver.run(["run", command, str(ACTION_MS)], ACTION_MS)
+    checks.equal(result.stdout.decode("latin-1").strip(), "exit 0", "the registered command's exit code")
+    wait_for(lambda: not os.path.exists(installed_path("Sunset.scr")), 30, "Sunset.scr to be removed once it has ended")
+    checks.equal(before - set(os.listdir(windows_dir())), {"Sunset.scr", "Sunset.ssd"},
+                 "the registered command removes the saver and its data file and nothing else")
+    checks.true(not registry_key_exists(state, UNINSTALL_KEY), "the registered command removes the uninstall key")
+    checks.true(not driver.screen_saver_active(), "the registered command switches screen saving off")
 
 
 if __name__ == "__main__":

@@ -114,7 +114,7 @@ TEST_F(TraceLog, ASuccessfulSaverInstallationTracesEachOperationInTheOrderItRuns
                  "< updateStatusBar",
                  "> makeActiveSaver C:\\WINDOWS\\Sunset.scr",
                  "< makeActiveSaver 0",
-                 "> createUninstallKey Sunset",
+                 "> createUninstallKey C:\\WINDOWS\\Sunset.scr",
                  "< createUninstallKey 0",
                  "< installSaverFromBuilder 0",
                  "> setFinalInstallerProgressBarInfo 0",

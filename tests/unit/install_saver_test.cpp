@@ -50,7 +50,8 @@ TEST_F(InstallSaver, ASuccessfulInstallationActivatesAndRegistersTheSaver) {
   EXPECT_TRUE(sim.spiCalls.back().active);
   EXPECT_EQ(sim.spiCalls.back().flags, 2u);
   EXPECT_EQ(sim.registryValue(kUninstallKey, "DisplayName"), std::optional<std::string>("Sunset Screen Saver"));
-  EXPECT_EQ(sim.registryValue(kUninstallKey, "UninstallString"), std::optional<std::string>("Sunset /u"));
+  EXPECT_EQ(sim.registryValue(kUninstallKey, "UninstallString"),
+            std::optional<std::string>("\"C:\\WINDOWS\\Sunset.scr\" /u"));
 
   EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
   EXPECT_FALSE(form.labStatus.visible);

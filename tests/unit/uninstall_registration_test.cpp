@@ -12,6 +12,7 @@
 namespace {
 
 const std::string kRoot = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kSaverX = "C:\\WINDOWS\\x.scr";
 
 class UninstallRegistration : public pqtest::SimTest<> {
 protected:
@@ -36,35 +37,39 @@ TEST_F(UninstallRegistration, RootIsTheSystemsListOfInstalledSoftware) {
   EXPECT_EQ(std::string(kReg_UninstallRoot), kRoot);
 }
 
-TEST_F(UninstallRegistration, CreateWritesDisplayNameAndUninstallString) {
-  EXPECT_EQ(createUninstallKey("x"), 0);
+// The command must run as the system runs it: the saver's full path, quoted for blanks.
+TEST_F(UninstallRegistration, CreateWritesDisplayNameAndTheSaversQuotedPathWithSlashU) {
+  EXPECT_EQ(createUninstallKey(kSaverX), 0);
   EXPECT_EQ(sim.registryValue(kRoot + "x", "DisplayName"), "x Screen Saver");
-  EXPECT_EQ(sim.registryValue(kRoot + "x", "UninstallString"), "x /u");
+  EXPECT_EQ(sim.registryValue(kRoot + "x", "UninstallString"), "\"C:\\WINDOWS\\x.scr\" /u");
+  EXPECT_EQ(createUninstallKey("C:\\Program Files\\Sun Set.scr"), 0);
+  EXPECT_EQ(sim.registryValue(kRoot + "Sun Set", "DisplayName"), "Sun Set Screen Saver");
+  EXPECT_EQ(sim.registryValue(kRoot + "Sun Set", "UninstallString"), "\"C:\\Program Files\\Sun Set.scr\" /u");
   expectOtherProgramUntouched();
 }
 
 TEST_F(UninstallRegistration, CreateOverwritesEarlierValues) {
   sim.putRegistryValue(kRoot + "x", "DisplayName", "stale");
-  EXPECT_EQ(createUninstallKey("x"), 0);
+  EXPECT_EQ(createUninstallKey(kSaverX), 0);
   EXPECT_EQ(sim.registryValue(kRoot + "x", "DisplayName"), "x Screen Saver");
 }
 
 TEST_F(UninstallRegistration, CreateReportsAKeyThatCannotBeCreated) {
   sim.failCall("regCreateKey", pq::kWinErrorAccessDenied);
-  EXPECT_EQ(createUninstallKey("x"), static_cast<TResult>(pq::kWinErrorAccessDenied));
+  EXPECT_EQ(createUninstallKey(kSaverX), static_cast<TResult>(pq::kWinErrorAccessDenied));
   EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
 TEST_F(UninstallRegistration, CreateStopsAtTheFirstValueThatCannotBeSet) {
   sim.failCall("setString", pq::kWinErrorAccessDenied, "", 1, 1);
-  EXPECT_EQ(createUninstallKey("x"), static_cast<TResult>(pq::kWinErrorAccessDenied));
+  EXPECT_EQ(createUninstallKey(kSaverX), static_cast<TResult>(pq::kWinErrorAccessDenied));
   EXPECT_EQ(sim.registryValue(kRoot + "x", "DisplayName"), "x Screen Saver");
   EXPECT_EQ(sim.registryValue(kRoot + "x", "UninstallString"), std::nullopt);
 }
 
 TEST_F(UninstallRegistration, DeleteRemovesTheKeyWithAddedValuesAndSubkeys) {
-  ASSERT_EQ(createUninstallKey("x"), 0);
+  ASSERT_EQ(createUninstallKey(kSaverX), 0);
   sim.putRegistryValue(kRoot + "x", "InstallLocation", "C:\\WINDOWS");
   sim.putRegistryValue(kRoot + "x\\A", "v", "1");
   sim.putRegistryValue(kRoot + "x\\B\\Deep", "v", "2");
@@ -93,7 +98,7 @@ TEST_F(UninstallRegistration, DeleteOfAMissingKeyDoesNothing) {
 // A saver file named ".scr" has an empty name; the key path would be the whole list.
 TEST_F(UninstallRegistration, AnEmptyNameNeverReachesTheListItself) {
   const std::string list = kRoot.substr(0, kRoot.size() - 1);
-  EXPECT_NE(createUninstallKey(""), 0);
+  EXPECT_NE(createUninstallKey("C:\\WINDOWS\\.scr"), 0);
   EXPECT_EQ(sim.registryValue(list, "DisplayName"), std::nullopt);
   deleteUninstallKey("");
   doQuietUninstall("C:\\WINDOWS\\.scr");
@@ -102,8 +107,8 @@ TEST_F(UninstallRegistration, AnEmptyNameNeverReachesTheListItself) {
 }
 
 TEST_F(UninstallRegistration, ADottedSaverNameKeepsAllButItsLastExtension) {
-  ASSERT_EQ(createUninstallKey("a"), 0);
-  ASSERT_EQ(createUninstallKey("a.b"), 0);
+  ASSERT_EQ(createUninstallKey("C:\\WINDOWS\\a.scr"), 0);
+  ASSERT_EQ(createUninstallKey("C:\\WINDOWS\\a.b.scr"), 0);
   doQuietUninstall("C:\\WINDOWS\\a.b.scr");
   EXPECT_FALSE(sim.registryKeyExists(kRoot + "a.b"));
   EXPECT_TRUE(sim.registryKeyExists(kRoot + "a"));
@@ -115,7 +120,7 @@ TEST_F(UninstallRegistration, RollbackRemovesTheSaverItsDirPathItsDataFileAndIts
   sim.putFile("C:\\WINDOWS\\x.ssd", "data");
   sim.putFile("C:\\WINDOWS\\impborl.dll", "library");
   sim.putFile("C:\\WINDOWS\\x.dat", "support library");
-  ASSERT_EQ(createUninstallKey("x"), 0);
+  ASSERT_EQ(createUninstallKey(kSaverX), 0);
   doQuietUninstall("C:\\WINDOWS\\x.scr");
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.scr"));
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x dir"));
@@ -134,7 +139,7 @@ TEST_F(UninstallRegistration, RollbackLeavesADirectoryAtTheDirPathAlone) {
 }
 
 TEST_F(UninstallRegistration, RollbackWithNothingInPlaceStillRemovesTheKey) {
-  ASSERT_EQ(createUninstallKey("x"), 0);
+  ASSERT_EQ(createUninstallKey(kSaverX), 0);
   const auto before = sim.snapshot();
   doQuietUninstall("C:\\WINDOWS\\x.scr");
   EXPECT_EQ(sim.snapshot(), before);
@@ -146,7 +151,7 @@ TEST_F(UninstallRegistration, RollbackPassesOverABusySaverSilently) {
   sim.putFile("C:\\WINDOWS\\x.scr", "saver");
   sim.putFile("C:\\WINDOWS\\x.ssd", "data");
   sim.lockFile("C:\\WINDOWS\\x.scr");
-  ASSERT_EQ(createUninstallKey("x"), 0);
+  ASSERT_EQ(createUninstallKey(kSaverX), 0);
   doQuietUninstall("C:\\WINDOWS\\x.scr");
   EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x.scr"));
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.ssd"));
