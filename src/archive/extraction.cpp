@@ -115,6 +115,7 @@ EntryOutcome transferEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo,
 TResult TForm1::installFiles(const std::string& path) {
   TResult result = 0;
   LogOperation trace("installFiles", path, &result);
+  claimedDestinations.clear();
 
   std::unique_ptr<pq::OsFile> source =
       pq::os().openFile(path, pq::FileAccess::Read, pq::FileShare::Read, pq::FileCreation::OpenExisting);
@@ -173,6 +174,8 @@ TResult TForm1::extractFile(pq::OsFile& source, int index) {
   }
   if (outcome.code == 0) {
     logLine(destination + " deleted");
+    // From here on whatever stands at the destination is this installation's.
+    claimedDestinations.push_back(destination);
     outcome = transferEntry(source, fileInfo, destination, &destinationCreated);
   }
 

@@ -46,6 +46,9 @@ std::string installErrorMessage(TResult code, const std::string& fileName) {
   case kErr_SaverBusy:
     return "Setup Error: Screen Saver file is busy.\r\n\r\n"
            "Please close the screen saver control panel and try again.";
+  case kErr_ActionRunning:
+    return "Setup Error: Another installation or un-installation is running on this computer.\r\n\r\n"
+           "Please wait until it has finished and try again.";
   case kErr_InstallerCorrupted:
     return "Installation Error: \r\n\r\nFile " + fileName +
            " may be corrupted. Please get a new copy and try installation again.";

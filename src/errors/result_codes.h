@@ -20,6 +20,7 @@ constexpr TResult kErr_FileBusy = -32;            // a file stays in place after
 constexpr TResult kErr_InstallerCorrupted = -34;  // message code: the installer may be damaged
 constexpr TResult kErr_NoCompressor = -35;        // no compression binding object
 constexpr TResult kErr_SaverBusy = -38;           // as -32, for a ".scr" file
+constexpr TResult kErr_ActionRunning = -40;       // another install or uninstall runs on the machine
 constexpr TResult kErr_QuickTimeRequired = -200;  // installed QuickTime below the required level
 
 // Run-time I/O number for a block read that runs past the end of a file.

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "archive/directory.h"
 #include "errors/result_codes.h"
@@ -32,6 +33,9 @@ extern uint8_t& completionKind; // installerDirectory.completionKind
 extern uint8_t isBusy;
 extern pq::AppCursor savedCursor;
 extern pq::AppCursor savedLinkCursor;
+// The destinations the current install action cleared for its own files: whatever stands at
+// one of them now is this action's doing, so only these may go again in its rollback.
+extern std::vector<std::string> claimedDestinations;
 
 // Empties the run state as it is before start-up (for tests; the program starts empty).
 void resetRunState();

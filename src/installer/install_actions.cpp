@@ -1,6 +1,7 @@
 // The install button: the screen-saver and movie installations and the prompt that follows
 // a successful one.
 #include "errors/logFile.h"
+#include "installer/action_lock.h"
 #include "installer/fInstall.h"
 #include "installer/saver_names.h"
 #include "system/quicktime.h"
@@ -26,12 +27,18 @@ void TForm1::butInstallClick(void*) {
   LogOperation trace("butInstallClick", "");
   // A disabled button takes no clicks; the archive behind it is unusable.
   if (isBusy != 0 || !butInstall.enabled) return;
-  isBusy = 1;
-  setCursorToWaitCursor();
-  initInstallerProgressBarInfo();
-  const TResult result = isScreenSaver == 1 ? doInstallSaver() : installMovieFromInstaller();
-  setFinalInstallerProgressBarInfo(result);
-  resetCursor();
+  TResult result = 0;
+  {
+    // Held for every change to the machine; the prompt after it only asks.
+    ActionLock lock;
+    if (lock.acquire() != 0) return;
+    isBusy = 1;
+    setCursorToWaitCursor();
+    initInstallerProgressBarInfo();
+    result = isScreenSaver == 1 ? doInstallSaver() : installMovieFromInstaller();
+    setFinalInstallerProgressBarInfo(result);
+    resetCursor();
+  }
   // The prompt comes with the final texts in place and the normal cursor, while isBusy
   // still keeps both action buttons quiet.
   if (result == 0) showCompletionPrompt(completionKind);
@@ -58,7 +65,7 @@ TResult TForm1::doInstallSaver() {
     // Without an uninstall entry the saver still works: the installation counts as done.
     createUninstallKey(pathSaver);
   } else {
-    doQuietUninstall(pathSaver);
+    doQuietUninstall(pathSaver, claimedDestinations);
   }
   return result;
 }

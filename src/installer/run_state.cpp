@@ -20,6 +20,7 @@ uint8_t& completionKind = installerDirectory.completionKind;
 uint8_t isBusy = 0;
 pq::AppCursor savedCursor = pq::AppCursor::Default;
 pq::AppCursor savedLinkCursor = pq::AppCursor::Default;
+std::vector<std::string> claimedDestinations;
 
 void resetRunState() {
   pathInstaller.clear();
@@ -32,6 +33,7 @@ void resetRunState() {
   isBusy = 0;
   savedCursor = pq::AppCursor::Default;
   savedLinkCursor = pq::AppCursor::Default;
+  claimedDestinations.clear();
 }
 
 std::string entryNameAt(int index) {

@@ -1,6 +1,7 @@
 // The Un-Install button: releases and unregisters the saver, then removes the installed
 // files except the shared libraries. It reports nothing and always ends complete.
 #include "errors/logFile.h"
+#include "installer/action_lock.h"
 #include "installer/fInstall.h"
 #include "installer/saver_names.h"
 #include "platform/win_path.h"
@@ -28,6 +29,8 @@ void TForm1::butUnInstallClick(void*) {
   LogOperation trace("butUnInstallClick", "");
   // A disabled button takes no clicks; the archive behind it is unusable.
   if (isBusy != 0 || !Remove.enabled) return;
+  ActionLock lock;
+  if (lock.acquire() != 0) return;
   setCursorToWaitCursor();
   isBusy = 1;
   setVisible(labStatus, false);

@@ -33,6 +33,13 @@ std::string saverNameOf(const std::string& saverPath) {
   return pq::changeFileExt(pq::extractFileName(saverPath), "");
 }
 
+bool isClaimed(const std::vector<std::string>& claimed, const std::string& path) {
+  for (const std::string& entry : claimed) {
+    if (pq::pathsEqual(entry, path)) return true;
+  }
+  return false;
+}
+
 // Creates the key if needed, sets one string value and closes the key again.
 TResult writeStringValue(const std::string& keyPath, const std::string& name, const std::string& value) {
   std::unique_ptr<pq::OsRegistryKey> key;
@@ -108,17 +115,23 @@ void deleteUninstallKey(const std::string& saverName) {
   deleteKeyTree(keyPath, 0);
 }
 
-void doQuietUninstall(const std::string& saverPath) {
+void doQuietUninstall(const std::string& saverPath, const std::vector<std::string>& claimed) {
   LogOperation trace("doQuietUninstall", saverPath);
   const std::string pathWithoutExtension = pq::changeFileExt(saverPath, "");
   const std::string screenSaverName = saverNameOf(saverPath);
   const std::string pathSaverDir = pathWithoutExtension + " dir";
   const std::string pathSaverDatafile = pq::changeFileExt(saverPath, ".ssd");
 
-  // Nothing in the installer creates anything at the " dir" path; a file there goes, but a
-  // directory found there is someone else's and stays, since removal never touches one.
-  deleteQuietly(saverPath, ShowError::No);
-  deleteQuietly(pathSaverDir, ShowError::No);
-  deleteQuietly(pathSaverDatafile, ShowError::No);
-  deleteUninstallKey(screenSaverName);
+  // A saver the failed installation never reached (busy, or after the failing entry) is
+  // another installation's, still working: it keeps its " dir" file and its entry. Once the
+  // failed installation has replaced the saver, the entry would only name a removed file.
+  const bool ownSaver = isClaimed(claimed, saverPath);
+  if (ownSaver) {
+    deleteQuietly(saverPath, ShowError::No);
+    // Nothing in the installer creates anything at the " dir" path; a file there goes, but a
+    // directory found there is someone else's and stays, since removal never touches one.
+    deleteQuietly(pathSaverDir, ShowError::No);
+  }
+  if (isClaimed(claimed, pathSaverDatafile)) deleteQuietly(pathSaverDatafile, ShowError::No);
+  if (ownSaver) deleteUninstallKey(screenSaverName);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "errors/result_codes.h"
 
@@ -13,5 +14,8 @@ extern const char* const kReg_UninstallRoot; // "SOFTWARE\Microsoft\Windows\Curr
 TResult createUninstallKey(const std::string& saverPath);
 // Removes the saver's key with its values and subkeys; silent.
 void deleteUninstallKey(const std::string& saverName);
-// Removes the saver, its " dir" path, its ".ssd" file and its key; silent.
-void doQuietUninstall(const std::string& saverPath);
+// The silent rollback of a failed installation: removes the saver, its " dir" path, its ".ssd"
+// file and its key, but only what the failed installation itself put in place. `claimed`
+// lists the paths it cleared for its own files; the " dir" path and the key go with a saver
+// of its own. Another installation's files and entry stay.
+void doQuietUninstall(const std::string& saverPath, const std::vector<std::string>& claimed);

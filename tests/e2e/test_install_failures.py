@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """Failed screen-saver installations roll back: a QuickTime level the machine lacks, and a
-saver file that another program holds open."""
+saver file that another program holds open, whose earlier installation (its data file and
+its uninstall entry) the failed one leaves alone."""
 
 import os
 import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, build_installer, control_with_id, main, read_file,  # noqa: E402
-                     registry_key_exists, remove_temp_copies, sample_entries, screenshot,
-                     temp_copies, wait_for, windows_dir, windows_path_of)
+from e2e_lib import (Installer, TestFailed, build_installer, control_with_id, main, read_file,  # noqa: E402
+                     registry_key_exists, registry_value, remove_temp_copies, run_wine, sample_entries,
+                     screenshot, temp_copies, wait_for, windows_dir, windows_path_of)
 import window_ids as ids  # noqa: E402
 
 CAPTION = "Screen Saver Installation: Sunset"
@@ -81,6 +82,11 @@ def check_saver_busy(state, driver, checks):
     forget_earlier_runs()
     with open(windows_file("Sunset.scr"), "wb") as out:
         out.write(b"an older saver, still running")
+    with open(windows_file("Sunset.ssd"), "wb") as out:
+        out.write(b"the older saver's data")
+    if run_wine(state, ["reg", "add", UNINSTALL_KEY, "/v", "DisplayName", "/d", "Sunset Screen Saver", "/f"], 60,
+                "reg add").returncode != 0:
+        raise TestFailed("could not register the older saver")
     entries = sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
                              os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd"))
     installer_bytes = build_installer(state, entries)
@@ -98,11 +104,14 @@ def check_saver_busy(state, driver, checks):
         checks.equal((shown, detail), (1, "File may be corrupted."), "the busy saver's detail text")
         checks.equal(read_file(windows_file("Sunset.scr")), b"an older saver, still running",
                      "the held saver is left as it was")
-        checks.true(not os.path.exists(windows_file("Sunset.ssd")), "busy saver: no data file")
-        checks.true(not registry_key_exists(state, UNINSTALL_KEY), "busy saver: no uninstall key")
+        checks.equal(read_file(windows_file("Sunset.ssd")), b"the older saver's data",
+                     "busy saver: the older saver keeps its data file")
+        checks.equal(registry_value(state, UNINSTALL_KEY, "DisplayName"), "Sunset Screen Saver",
+                     "busy saver: the older saver keeps its uninstall entry")
         driver.click(CAPTION, "Done")
         installer.wait_exit(20)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
+    run_wine(state, ["reg", "delete", UNINSTALL_KEY, "/f"], 60, "reg delete")
     forget_earlier_runs()
 
 

@@ -112,7 +112,7 @@ std::vector<uint32_t> errorsFor(const std::string& call, const std::string& argu
       call == "getPrivateProfileString" || call == "loadLibrary" || call.rfind("reg", 0) == 0 ||
       call == "setString" || call == "deleteValue" || call == "subkeyCount" || call == "enumerateSubkey")
     return {notFound, denied};
-  return {denied}; // symbol, setScreenSaveActive, the window calls
+  return {denied}; // symbol, setScreenSaveActive, the mutex and window calls
 }
 
 // The result code a failure with this error number is reported with.
@@ -263,6 +263,24 @@ protected:
     ASSERT_GT(seen.callLog.size(), failure.recordedIndex);
     for (size_t index = 0; index <= failure.recordedIndex; ++index) {
       ASSERT_EQ(seen.callLog[index], recording.callLog[index]) << "the run left the recording at call " << index;
+    }
+
+    // The action lock that cannot be had counts as held by another installer: the action
+    // says so once and changes nothing.
+    if (failure.call == "createMutex" || failure.call == "wait") {
+      EXPECT_EQ(seen.dialogs, std::vector<std::string>{installErrorMessage(kErr_ActionRunning, "")});
+      if (failure.recordedIndex < recording.installEnd) {
+        EXPECT_EQ(seen.status, "");
+        EXPECT_EQ(seen.prompts, 0u);
+        for (const auto& [path, contents] : seen.destinationsAfterInstall) EXPECT_FALSE(contents.has_value()) << path;
+        EXPECT_FALSE(seen.keyAfterInstall);
+        EXPECT_FALSE(seen.currentSaver.has_value());
+      } else {
+        EXPECT_EQ(seen.statusAfterUninstall, "Installation Successful.");
+        EXPECT_EQ(seen.destinationsAtEnd, seen.destinationsAfterInstall);
+      }
+      EXPECT_FALSE(seen.copyLeft);
+      return;
     }
 
     // A start-up that could not copy itself or read its table never goes on as if it had,

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "installer/action_lock.h"
 #include "support/installer_fixture.h"
 #include "system/uninstall_registration.h"
 
@@ -23,19 +24,24 @@ protected:
     start(buildInstallerImage(entries));
   }
 
-  // What a failed screen-saver installation must leave: no saver, no data file, no key, but
-  // the libraries, and no prompt.
-  void expectRolledBack(const std::string& detail) {
+  // The window after a failed installation: its texts, no prompt, the buttons usable again.
+  void expectFailedWindow(const std::string& detail) {
     EXPECT_EQ(form.statusLabel.caption, "Installation Failed.");
     EXPECT_EQ(form.labStatus.caption, detail);
     EXPECT_TRUE(form.labStatus.visible);
     EXPECT_EQ(form.progressBar.position, 0);
-    EXPECT_FALSE(sim.fileExistsAt(kData));
-    EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
-    EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
     EXPECT_TRUE(sim.messageBoxes.empty());
     EXPECT_TRUE(form.butInstall.enabled && form.Remove.enabled);
     EXPECT_EQ(isBusy, 0);
+  }
+
+  // What a failed screen-saver installation that got as far as its data file must leave: no
+  // saver, no data file, no key, but the libraries.
+  void expectRolledBack(const std::string& detail) {
+    expectFailedWindow(detail);
+    EXPECT_FALSE(sim.fileExistsAt(kData));
+    EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
+    EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
   }
 };
 
@@ -175,7 +181,9 @@ TEST_F(InstallSaver, AnUnreadableDataFileIsReportedAndTheInstallationGoesOn) {
   EXPECT_EQ(sim.messageBoxes.size(), 1u);
 }
 
-TEST_F(InstallSaver, ABusySaverFailsTheInstallationAndRollsBack) {
+// The saver another installation put in place (and runs) is not this installation's to roll
+// back: it keeps its data file and its entry, and stays the current saver.
+TEST_F(InstallSaver, ABusySaverFailsTheInstallationAndLeavesTheInstalledOneAlone) {
   startScreenSaver();
   sim.putFile(kSaver, "old saver");
   sim.putFile(kData, "old data");
@@ -183,8 +191,10 @@ TEST_F(InstallSaver, ABusySaverFailsTheInstallationAndRollsBack) {
   sim.lockFile(kSaver);
   form.butInstallClick(nullptr);
   EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_SaverBusy, kSaver)});
-  expectRolledBack("File may be corrupted.");
-  EXPECT_EQ(installed(kSaver), "old saver"); // still locked: the rollback could not remove it
+  expectFailedWindow("File may be corrupted.");
+  EXPECT_EQ(installed(kSaver), "old saver");
+  EXPECT_EQ(installed(kData), "old data");
+  EXPECT_TRUE(sim.registryKeyExists(kUninstallKey));
 }
 
 TEST_F(InstallSaver, AnExtractionFailureRollsBackEverythingOfTheSaver) {
@@ -238,6 +248,66 @@ TEST_F(InstallSaver, ClicksAtAMessagePauseOfTheInstallationAreIgnored) {
   EXPECT_EQ(sim.messageBoxes.size(), 1u);
   EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
   EXPECT_TRUE(sim.fileExistsAt(kSaver));
+}
+
+// Another installer's action holds the machine-wide lock: this one says so once and changes
+// nothing, neither on the machine nor in its window; once the other is done it installs.
+TEST_F(InstallSaver, AnotherInstallersActionMakesTheInstallationChangeNothing) {
+  startScreenSaver();
+  sim.holdMutexElsewhere(kActionMutexName);
+  const auto filesBefore = sim.snapshot();
+  view.changes.clear();
+  sim.cursorHistory.clear();
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{
+                                  "Setup Error: Another installation or un-installation is running on this "
+                                  "computer.\r\n\r\nPlease wait until it has finished and try again."});
+  EXPECT_EQ(sim.snapshot(), filesBefore);
+  EXPECT_TRUE(sim.registrySubkeys("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall").empty());
+  EXPECT_TRUE(sim.spiCalls.empty());
+  EXPECT_TRUE(view.changes.empty());
+  EXPECT_TRUE(sim.cursorHistory.empty());
+  EXPECT_EQ(isBusy, 0);
+
+  sim.holdMutexElsewhere(kActionMutexName, false);
+  form.butInstallClick(nullptr);
+  EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
+  EXPECT_EQ(sim.errorDialogs.size(), 1u);
+}
+
+// The lock covers every change of the action, a failed one too, and is free again for the
+// prompt, which may wait on the user for long. A lock whose last owner was killed half way is
+// taken over.
+TEST_F(InstallSaver, TheActionLockIsHeldFromStartToRollbackAndFreeAtThePrompt) {
+  for (const bool fail : {false, true}) {
+    SCOPED_TRACE(fail ? "failed installation" : "successful installation");
+    resetRunState();
+    sim.messageBoxes.clear();
+    sim.refuseScreenSaveActive(fail);
+    sim.abandonMutexElsewhere(kActionMutexName);
+    TForm1 fresh(nullptr);
+    sim.putFile(kInstallerPath, buildInstallerImage(screenSaverEntries()));
+    fresh.FormCreate(nullptr);
+    std::vector<int> owned;
+    sim.onProcessMessages = [&] { owned.push_back(sim.mutexOwnedHere(kActionMutexName)); };
+    sim.callLog.clear();
+    fresh.butInstallClick(nullptr);
+    sim.onProcessMessages = nullptr;
+    // One pause per entry, and the prompt's after a success.
+    const std::vector<int> expected = fail ? std::vector<int>{1, 1, 1, 1, 1} : std::vector<int>{1, 1, 1, 1, 1, 0};
+    EXPECT_EQ(owned, expected);
+    EXPECT_EQ(sim.mutexOwnedHere(kActionMutexName), 0);
+    // Released only after the rollback's last step.
+    const auto release = std::find(sim.callLog.begin(), sim.callLog.end(), std::string("release ") + kActionMutexName);
+    const auto lastRegistryCall = std::find_if(sim.callLog.rbegin(), sim.callLog.rend(), [](const std::string& line) {
+      return line.rfind("reg", 0) == 0;
+    });
+    ASSERT_NE(release, sim.callLog.end());
+    EXPECT_LT(lastRegistryCall.base() - sim.callLog.begin(), release - sim.callLog.begin());
+    EXPECT_EQ(fresh.statusLabel.caption, fail ? "Installation Failed." : "Installation Successful.");
+    fresh.Close();
+  }
+  EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
 TEST_F(InstallSaver, TheInstallationCanRunAgainInTheSameRun) {

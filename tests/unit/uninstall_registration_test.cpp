@@ -13,6 +13,8 @@ namespace {
 
 const std::string kRoot = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kSaverX = "C:\\WINDOWS\\x.scr";
+// What a failed installation of x.scr claims once it has reached its data file.
+const std::vector<std::string> kAllOfX = {kSaverX, "C:\\WINDOWS\\x.ssd"};
 
 class UninstallRegistration : public pqtest::SimTest<> {
 protected:
@@ -101,7 +103,7 @@ TEST_F(UninstallRegistration, AnEmptyNameNeverReachesTheListItself) {
   EXPECT_NE(createUninstallKey("C:\\WINDOWS\\.scr"), 0);
   EXPECT_EQ(sim.registryValue(list, "DisplayName"), std::nullopt);
   deleteUninstallKey("");
-  doQuietUninstall("C:\\WINDOWS\\.scr");
+  doQuietUninstall("C:\\WINDOWS\\.scr", {"C:\\WINDOWS\\.scr"});
   EXPECT_TRUE(sim.registryKeyExists(list));
   expectOtherProgramUntouched();
 }
@@ -109,7 +111,7 @@ TEST_F(UninstallRegistration, AnEmptyNameNeverReachesTheListItself) {
 TEST_F(UninstallRegistration, ADottedSaverNameKeepsAllButItsLastExtension) {
   ASSERT_EQ(createUninstallKey("C:\\WINDOWS\\a.scr"), 0);
   ASSERT_EQ(createUninstallKey("C:\\WINDOWS\\a.b.scr"), 0);
-  doQuietUninstall("C:\\WINDOWS\\a.b.scr");
+  doQuietUninstall("C:\\WINDOWS\\a.b.scr", {"C:\\WINDOWS\\a.b.scr"});
   EXPECT_FALSE(sim.registryKeyExists(kRoot + "a.b"));
   EXPECT_TRUE(sim.registryKeyExists(kRoot + "a"));
 }
@@ -121,7 +123,7 @@ TEST_F(UninstallRegistration, RollbackRemovesTheSaverItsDirPathItsDataFileAndIts
   sim.putFile("C:\\WINDOWS\\impborl.dll", "library");
   sim.putFile("C:\\WINDOWS\\x.dat", "support library");
   ASSERT_EQ(createUninstallKey(kSaverX), 0);
-  doQuietUninstall("C:\\WINDOWS\\x.scr");
+  doQuietUninstall(kSaverX, kAllOfX);
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.scr"));
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x dir"));
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.ssd"));
@@ -132,16 +134,46 @@ TEST_F(UninstallRegistration, RollbackRemovesTheSaverItsDirPathItsDataFileAndIts
   expectOtherProgramUntouched();
 }
 
+// Another installation's saver, data file and entry outlive a failed installation that never
+// replaced them (the saver was busy, or the failure came first).
+TEST_F(UninstallRegistration, RollbackRemovesOnlyWhatTheFailedInstallationClaimed) {
+  const struct {
+    const char* name;
+    std::vector<std::string> claimed;
+    bool saverGoes, dataGoes;
+  } cases[] = {
+      {"nothing claimed", {}, false, false},
+      {"only the data file", {"C:\\WINDOWS\\x.ssd"}, false, true},
+      {"only the saver, named in another case", {"c:\\windows\\X.SCR"}, true, false},
+      {"a library", {"C:\\WINDOWS\\impborl.dll"}, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim.putFile(kSaverX, "saver");
+    sim.putFile("C:\\WINDOWS\\x dir", "stray file");
+    sim.putFile("C:\\WINDOWS\\x.ssd", "data");
+    sim.putFile("C:\\WINDOWS\\impborl.dll", "library");
+    ASSERT_EQ(createUninstallKey(kSaverX), 0);
+    doQuietUninstall(kSaverX, c.claimed);
+    EXPECT_EQ(sim.fileExistsAt(kSaverX), !c.saverGoes);
+    EXPECT_EQ(sim.fileExistsAt("C:\\WINDOWS\\x dir"), !c.saverGoes);
+    EXPECT_EQ(sim.registryKeyExists(kRoot + "x"), !c.saverGoes);
+    EXPECT_EQ(sim.fileExistsAt("C:\\WINDOWS\\x.ssd"), !c.dataGoes);
+    EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
+  }
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
 TEST_F(UninstallRegistration, RollbackLeavesADirectoryAtTheDirPathAlone) {
   sim.putFile("C:\\WINDOWS\\x dir\\notes.txt", "someone else's");
-  doQuietUninstall("C:\\WINDOWS\\x.scr");
+  doQuietUninstall(kSaverX, kAllOfX);
   EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x dir\\notes.txt"));
 }
 
 TEST_F(UninstallRegistration, RollbackWithNothingInPlaceStillRemovesTheKey) {
   ASSERT_EQ(createUninstallKey(kSaverX), 0);
   const auto before = sim.snapshot();
-  doQuietUninstall("C:\\WINDOWS\\x.scr");
+  doQuietUninstall(kSaverX, kAllOfX);
   EXPECT_EQ(sim.snapshot(), before);
   EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));
   EXPECT_TRUE(sim.errorDialogs.empty());
@@ -152,7 +184,7 @@ TEST_F(UninstallRegistration, RollbackPassesOverABusySaverSilently) {
   sim.putFile("C:\\WINDOWS\\x.ssd", "data");
   sim.lockFile("C:\\WINDOWS\\x.scr");
   ASSERT_EQ(createUninstallKey(kSaverX), 0);
-  doQuietUninstall("C:\\WINDOWS\\x.scr");
+  doQuietUninstall(kSaverX, kAllOfX);
   EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x.scr"));
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.ssd"));
   EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "installer/action_lock.h"
 #include "support/installer_fixture.h"
 
 namespace pqtest {
@@ -115,6 +116,19 @@ TEST_F(Uninstall, ASecondClickAtAMessagePauseDoesNothing) {
   EXPECT_EQ(pauses, 5);
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
   expectFinalState();
+}
+
+TEST_F(Uninstall, AnotherInstallersActionMakesTheUninstallationChangeNothing) {
+  startScreenSaver();
+  form.butInstallClick(nullptr);
+  sim.holdMutexElsewhere(kActionMutexName);
+  const auto filesBefore = sim.snapshot();
+  form.butUnInstallClick(nullptr);
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_ActionRunning, "")});
+  EXPECT_EQ(sim.snapshot(), filesBefore);
+  EXPECT_TRUE(sim.registryKeyExists(kUninstallKey));
+  EXPECT_TRUE(sim.screenSaveActive());
+  EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
 }
 
 TEST_F(Uninstall, TheButtonOfAnUnusableArchiveDoesNothing) {
