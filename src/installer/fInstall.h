@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,13 @@ std::string entryNameAt(int index);
 
 // Start-up: the installer's paths (pathInstaller through `installerPath`, pathInstallerDir,
 // pathWindows, pathTempFile, pathSYS), then the temporary copy and its directory table.
-// openInstallerArchive returns 0, -31 when the table cannot be read whole (or names an entry
-// unsafely), a removal code, or a system error number; it has shown the failure.
+// initInstallerPaths first removes the copies that earlier runs left behind and that no
+// running installer holds. openInstallerArchive returns 0, -31 when the table cannot be read
+// whole (or names an entry unsafely), a removal code, or a system error number; it has shown
+// the failure. On success `heldCopy` (when given) keeps the copy open for the rest of the run,
+// so that no other installer's start-up takes it for a left-over.
 void initInstallerPaths(std::string& installerPath);
-TResult openInstallerArchive(const std::string& installerPath);
+TResult openInstallerArchive(const std::string& installerPath, std::unique_ptr<pq::OsFile>* heldCopy = nullptr);
 
 // ---- Window controls ----------------------------------------------------------------------
 enum class ControlId {
@@ -120,6 +124,7 @@ public:
   void pauseBriefly();
 
   // Closes the window as Done and the close box do: runs FormClose, then the view closes.
+  // Asked during an action, the close waits for the action's end.
   void Close();
   bool closed() const { return isClosed; }
 
@@ -137,8 +142,14 @@ public:
 private:
   void changed(const TControl& control);
 
+  // The end of an action: a close asked for meanwhile happens now.
+  void closeIfAsked();
+
   FormView* view;
   bool isClosed = false;
+  bool closeRequested = false;
+  // The temporary copy, open from start-up to close.
+  std::unique_ptr<pq::OsFile> heldCopy;
 };
 
 // The wait-cursor helpers shared by the actions.

@@ -76,8 +76,18 @@ void TForm1::setLinkColor(pq::SystemColor color) {
 
 void TForm1::Close() {
   if (isClosed) return;
+  // Done and the close box stay live during an action, at its message pauses. Closing then
+  // would leave a saver half installed and the copy, which the action still reads, behind.
+  if (isBusy != 0) {
+    closeRequested = true;
+    return;
+  }
   TCloseAction action = TCloseAction::Free;
   FormClose(this, action);
   isClosed = true;
   if (view != nullptr) view->closeWindow(*this);
+}
+
+void TForm1::closeIfAsked() {
+  if (closeRequested) Close();
 }

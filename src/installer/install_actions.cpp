@@ -43,6 +43,7 @@ void TForm1::butInstallClick(void*) {
   // still keeps both action buttons quiet.
   if (result == 0) showCompletionPrompt(completionKind);
   isBusy = 0;
+  closeIfAsked();
 }
 
 TResult TForm1::doInstallSaver() {
@@ -85,6 +86,8 @@ void TForm1::showCompletionPrompt(uint8_t kind) {
   pq::Os& os = pq::os();
   // The window shows its final state behind the prompt.
   os.processMessages();
+  // A close asked for during the action (or just now) ends the run without the question.
+  if (closeRequested) return;
   if (kind == kCompletion_ScreenSaver) {
     const bool yes = os.messageBoxYesNo(
         "The screen saver installation was successful.\r\n\r\nWould you like to open the screen saver control panel now?",

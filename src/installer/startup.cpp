@@ -33,7 +33,7 @@ bool entryNamesAreSafe() {
   return true;
 }
 
-TResult readDirectoryTable(const std::string& installerPath) {
+TResult readDirectoryTable(const std::string& installerPath, std::unique_ptr<pq::OsFile>* heldCopy) {
   pq::Os& os = pq::os();
   std::unique_ptr<pq::OsFile> copy =
       os.openFile(pathTempFile, pq::FileAccess::Read, pq::FileShare::Read, pq::FileCreation::OpenExisting);
@@ -61,7 +61,33 @@ TResult readDirectoryTable(const std::string& installerPath) {
     showInstallError(kErr_InstallerCorrupted, installerPath);
     return kErr_DirectoryShort;
   }
+  if (heldCopy != nullptr) *heldCopy = std::move(copy);
   return 0;
+}
+
+// "KWRXtemp" + a decimal number from 1 up + ".dat", in any case: the names start-up gives its
+// copies, and nothing else.
+bool isTemporaryCopyName(const std::string& name) {
+  const std::string lower = pq::asciiLower(name);
+  const std::string prefix = "kwrxtemp";
+  const std::string suffix = ".dat";
+  if (lower.size() <= prefix.size() + suffix.size()) return false;
+  if (lower.compare(0, prefix.size(), prefix) != 0) return false;
+  if (lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
+  const std::string number = lower.substr(prefix.size(), lower.size() - prefix.size() - suffix.size());
+  if (number[0] == '0') return false;
+  return number.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// A run that was killed or crashed leaves its copy (the whole installer) in the Windows
+// directory. A running installer holds its copy open, so its deletion fails and it stays.
+void removeAbandonedCopies() {
+  std::vector<pq::FoundFile> found;
+  if (!pq::os().findFiles(pathWindows + "KWRXtemp*.dat", &found)) return;
+  for (const pq::FoundFile& file : found) {
+    if ((file.attributes & pq::kFileAttributeDirectory) != 0 || !isTemporaryCopyName(file.name)) continue;
+    myDeleteFile(pathWindows + file.name, ShowError::No);
+  }
 }
 
 } // namespace
@@ -74,7 +100,9 @@ void initInstallerPaths(std::string& installerPath) {
   pathWindows = withTrailingBackslash(os.windowsDirectory(kDirectoryBufferChars));
   pathInstallerDir = withTrailingBackslash(pathInstallerDir);
 
-  // The first free name from KWRXtemp1.dat upwards; copies left by earlier runs stay.
+  // The first free name from KWRXtemp1.dat upwards, once the left-overs are gone: only the
+  // copies of installers still running keep their numbers.
+  removeAbandonedCopies();
   int number = 1;
   pathTempFile = pathWindows + "KWRXtemp" + std::to_string(number) + ".dat";
   while (fileExists(pathTempFile)) {
@@ -89,7 +117,7 @@ void initInstallerPaths(std::string& installerPath) {
   logLine("pathTempFile " + pathTempFile);
 }
 
-TResult openInstallerArchive(const std::string& installerPath) {
+TResult openInstallerArchive(const std::string& installerPath, std::unique_ptr<pq::OsFile>* heldCopy) {
   TResult result = 0;
   LogOperation trace("openInstallerArchive", installerPath, &result);
   logLine("pathInstaller: " + installerPath);
@@ -103,7 +131,7 @@ TResult openInstallerArchive(const std::string& installerPath) {
     return result;
   }
 
-  result = readDirectoryTable(installerPath);
+  result = readDirectoryTable(installerPath, heldCopy);
   return result;
 }
 
@@ -113,7 +141,7 @@ void TForm1::FormCreate(void*) {
   initInstallerPaths(pathInstaller);
   logOpen(pq::changeFileExt(pathTempFile, ".log"));
 
-  const TResult result = openInstallerArchive(pathInstaller);
+  const TResult result = openInstallerArchive(pathInstaller, &heldCopy);
   if (result != 0) {
     // Only Done is left; the window keeps its laid-out captions and the mode bytes stay 0.
     setEnabled(butInstall, false);
@@ -151,7 +179,9 @@ void TForm1::FormCreate(void*) {
 void TForm1::FormClose(void*, TCloseAction&) {
   {
     LogOperation trace("FormClose", pathTempFile);
-    // One attempt: a locked copy is reported and the window closes anyway.
+    // Our own hold goes first; one attempt then: a copy someone else locks is reported and the
+    // window closes anyway.
+    heldCopy.reset();
     myDeleteFile(pathTempFile, ShowError::Yes);
   }
   // The log stays beside where the copy was, for support to read.

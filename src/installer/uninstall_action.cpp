@@ -57,6 +57,7 @@ void TForm1::butUnInstallClick(void*) {
   isBusy = 0;
   setCaption(statusLabel, "Un-Installation Complete.");
   setProgressPosition(0);
+  closeIfAsked();
 }
 
 void TForm1::pauseBriefly() {

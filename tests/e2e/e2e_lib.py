@@ -309,16 +309,17 @@ def padded_installer(names):
 
 
 class Installer:
-    """An installer file placed at C:\\pqtest\\NAME in the prefix and run under Wine, with
-    the files `beside` ({name: bytes}) in the same folder. `env` adds to the programs'
-    environment and `log` receives Wine's own output. Leaving the `with` block ends every
-    program started from the folder that still runs."""
+    """An installer file placed at C:\\FOLDER\\NAME in the prefix (C:\\pqtest by default, made
+    afresh) and run under Wine, with the files `beside` ({name: bytes}) in the same folder.
+    `env` adds to the programs' environment and `log` receives Wine's own output. Leaving the
+    `with` block ends every program started from the folder that still runs."""
 
-    def __init__(self, state, contents, name="pqsetup.exe", beside=None, env=None, log=None):
+    def __init__(self, state, contents, name="pqsetup.exe", beside=None, env=None, log=None, folder="pqtest"):
         self.state = state
-        self.folder = os.path.join(prefix_dir(), "drive_c", "pqtest")
+        self.folder = os.path.join(prefix_dir(), "drive_c", folder)
         self.path = os.path.join(self.folder, name)
-        self.windows_path = "C:\\pqtest\\" + name
+        self.windows_folder = "C:\\%s\\" % folder
+        self.windows_path = self.windows_folder + name
         if os.path.isdir(self.folder):
             shutil.rmtree(self.folder)
         os.makedirs(self.folder)
@@ -335,7 +336,7 @@ class Installer:
     def start(self, name, *arguments):
         """Runs a program of the folder, the installer or one placed beside it; returns its process."""
         output = open(self.log, "ab") if self.log else subprocess.DEVNULL
-        process = subprocess.Popen(["wine", "C:\\pqtest\\" + name] + list(arguments), env=self.env,
+        process = subprocess.Popen(["wine", self.windows_folder + name] + list(arguments), env=self.env,
                                    stdin=subprocess.DEVNULL, stdout=output, stderr=output)
         if self.log:
             output.close()

@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
-"""An earlier run's KWRXtemp1.dat in the Windows directory: the copy becomes KWRXtemp2.dat,
-holds the installer byte for byte, and only it is removed at close."""
+"""Copies in the Windows directory from earlier runs: one that nobody holds (left by a run that
+was killed) is removed at start-up and its name taken again; one that another running
+installer holds stays, and its number is skipped. The new copy holds the installer byte for
+byte, and only it is removed at close. A copy that someone else holds at close is reported
+once and the program still ends."""
 
 import os
 import sys
@@ -15,21 +18,24 @@ LEFT_OVER = b"left by an earlier run"
 
 def check_next_free_name(state, driver, checks):
     remove_temp_copies()
-    left_over = os.path.join(windows_dir(), "KWRXtemp1.dat")
-    with open(left_over, "wb") as out:
-        out.write(LEFT_OVER)
+    for name in ("KWRXtemp1.dat", "KWRXtemp2.dat", "KWRXtemp5.dat"):
+        with open(os.path.join(windows_dir(), name), "wb") as out:
+            out.write(LEFT_OVER)
+    held = os.path.join(windows_dir(), "KWRXtemp2.dat")
     contents = padded_installer(entry_names("Sunset.SCR", "Sunset.ssd"))
     try:
-        with Installer(state, contents) as installer:
-            driver.wait_window(CAPTION, 30000)
-            checks.equal(temp_copies(), ["KWRXtemp1.dat", "KWRXtemp2.dat"], "temporary copies while running")
-            with open(os.path.join(windows_dir(), "KWRXtemp2.dat"), "rb") as copy:
-                checks.true(copy.read() == contents, "KWRXtemp2.dat is a byte-for-byte copy of the installer")
-            driver.click(CAPTION, "Done")
-            installer.wait_exit(20)
-        checks.equal(temp_copies(), ["KWRXtemp1.dat"], "temporary copies after Done")
-        with open(left_over, "rb") as kept:
-            checks.equal(kept.read(), LEFT_OVER, "the earlier run's copy is untouched")
+        with driver.background(["hold-file", windows_path_of(held), "60000"]) as holder:
+            holder.wait_output("held")  # before the installer starts and looks for left-overs
+            with Installer(state, contents) as installer:
+                driver.wait_window(CAPTION, 30000)
+                checks.equal(temp_copies(), ["KWRXtemp1.dat", "KWRXtemp2.dat"], "temporary copies while running")
+                with open(os.path.join(windows_dir(), "KWRXtemp1.dat"), "rb") as copy:
+                    checks.true(copy.read() == contents, "KWRXtemp1.dat is a byte-for-byte copy of the installer")
+                driver.click(CAPTION, "Done")
+                installer.wait_exit(20)
+        checks.equal(temp_copies(), ["KWRXtemp2.dat"], "temporary copies after Done")
+        with open(held, "rb") as kept:
+            checks.equal(kept.read(), LEFT_OVER, "the copy another installer holds is untouched")
     finally:
         remove_temp_copies()
 

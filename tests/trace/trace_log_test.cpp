@@ -211,7 +211,8 @@ TEST_F(TraceLog, AnExpandedSizeThatDiffersFromTheDirectoryIsTracedWithBothSizes)
 
 TEST_F(TraceLog, AMissingTemporaryCopyIsTracedInsideInstallFiles) {
   startScreenSaver();
-  sim.deleteFile(kTempCopyPath);
+  // The running installer holds its copy: only the system can lose it.
+  sim.failCall("openFile", pq::kWinErrorFileNotFound, "KWRXtemp1.dat");
   form.butInstallClick(nullptr);
   const std::vector<std::string> lines = closeAndReadLog();
 

@@ -310,6 +310,41 @@ TEST_F(InstallSaver, TheActionLockIsHeldFromStartToRollbackAndFreeAtThePrompt) {
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
+// Done or the close box during the installation: the saver is installed whole, the question
+// is not asked, and the window then closes as usual, removing its copy without a word.
+TEST_F(InstallSaver, ACloseDuringTheInstallationWaitsForItsEnd) {
+  for (const bool inADialog : {false, true}) {
+    SCOPED_TRACE(inADialog ? "closed while an error dialog of the action was open" : "closed at a message pause");
+    resetRunState();
+    sim.messageBoxes.clear();
+    sim.errorDialogs.clear();
+    RecordingView freshView;
+    TForm1 fresh(&freshView);
+    std::vector<ImageEntry> entries = screenSaverEntries();
+    if (inADialog) entries[2].contents = dataFileWithLevel(0).substr(0, 40); // reported, then installed
+    sim.putFile(kInstallerPath, buildInstallerImage(entries));
+    fresh.FormCreate(nullptr);
+    if (inADialog) {
+      sim.onErrorDialog = [&](const std::string&) { fresh.Close(); };
+    } else {
+      sim.onProcessMessages = [&] { fresh.butDoneClick(nullptr); };
+    }
+    fresh.butInstallClick(nullptr);
+    sim.onProcessMessages = nullptr;
+    sim.onErrorDialog = nullptr;
+    EXPECT_TRUE(fresh.closed());
+    EXPECT_EQ(freshView.closeCount, 1);
+    EXPECT_TRUE(sim.messageBoxes.empty());
+    EXPECT_EQ(installed(kSaver), entries[1].contents);
+    EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\lib2.dll"));
+    EXPECT_TRUE(sim.registryKeyExists(kUninstallKey));
+    EXPECT_TRUE(sim.screenSaveActive());
+    EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
+    EXPECT_EQ(sim.errorDialogs.size(), inADialog ? 1u : 0u);
+    EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+  }
+}
+
 TEST_F(InstallSaver, TheInstallationCanRunAgainInTheSameRun) {
   startScreenSaver();
   form.butInstallClick(nullptr);

@@ -54,15 +54,52 @@ TEST_F(Startup, ADirectoryReportedWithItsBackslashKeepsExactlyOne) {
   EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp1.dat");
 }
 
-TEST_F(Startup, TheCopyTakesTheFirstFreeNumber) {
-  sim.putFile("C:\\WINDOWS\\KWRXtemp1.dat", "left by an earlier run");
-  sim.putFile("C:\\WINDOWS\\KWRXtemp2.dat", "left by an earlier run");
-  sim.putFile("C:\\WINDOWS\\KWRXtemp4.dat", "irrelevant");
+// Copies of installers still running are held open; the first number they leave free is ours.
+TEST_F(Startup, TheCopyTakesTheFirstNumberThatRunningInstallersLeaveFree) {
+  sim.putFile("C:\\WINDOWS\\KWRXtemp1.dat", "another installer, running");
+  sim.putFile("C:\\WINDOWS\\KWRXtemp2.dat", "another installer, running");
+  sim.putFile("C:\\WINDOWS\\KWRXtemp4.dat", "held by nobody");
+  sim.lockFile("C:\\WINDOWS\\KWRXtemp1.dat");
+  sim.lockFile("C:\\WINDOWS\\KWRXtemp2.dat");
   startScreenSaver();
   EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp3.dat");
   EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\KWRXtemp3.dat"));
-  EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp1.dat"), "left by an earlier run");
-  EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp4.dat"), "irrelevant");
+  EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp1.dat"), "another installer, running");
+  EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp2.dat"), "another installer, running");
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\KWRXtemp4.dat"));
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+// A run that was killed leaves a whole installer behind; the next start-up removes such
+// copies, and nothing else.
+TEST_F(Startup, CopiesLeftByEarlierRunsGoAndNothingElse) {
+  const std::vector<std::string> leftOvers = {"KWRXtemp1.dat", "kwrxtemp5.DAT", "KWRXtemp12.dat"};
+  const std::vector<std::string> others = {"KWRXtemp.dat",  "KWRXtemp01.dat", "KWRXtempX.dat", "KWRXtemp2.dat.bak",
+                                           "KWRXtemp3.log", "KWRXtemp4.dat\\inside.txt"};
+  for (const std::string& name : leftOvers) sim.putFile("C:\\WINDOWS\\" + name, "left over");
+  for (const std::string& name : others) sim.putFile("C:\\WINDOWS\\" + name, "not a copy");
+  sim.setReadOnly("C:\\WINDOWS\\KWRXtemp12.dat", true);
+  startScreenSaver();
+  EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp1.dat");
+  EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp1.dat"), buildInstallerImage(screenSaverEntries()));
+  for (const std::string& name : {"kwrxtemp5.DAT", "KWRXtemp12.dat"}) {
+    EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\" + std::string(name))) << name;
+  }
+  for (const std::string& name : others) EXPECT_EQ(installed("C:\\WINDOWS\\" + name), "not a copy") << name;
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
+// Another installer's start-up must find our copy in use for as long as we run.
+TEST_F(Startup, TheRunningInstallerHoldsItsCopyUntilItCloses) {
+  startScreenSaver();
+  EXPECT_FALSE(sim.deleteFile(kTempCopyPath));
+  EXPECT_EQ(sim.lastError(), pq::kWinErrorSharingViolation);
+  form.butInstallClick(nullptr);
+  form.butUnInstallClick(nullptr);
+  EXPECT_FALSE(sim.deleteFile(kTempCopyPath));
+  form.butDoneClick(nullptr);
+  EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
+  EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
 TEST_F(Startup, AnUpperCaseScrSelectsScreenSaverMode) {

@@ -131,6 +131,27 @@ TEST_F(Uninstall, AnotherInstallersActionMakesTheUninstallationChangeNothing) {
   EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
 }
 
+// Done during the uninstallation: every entry is still handled, then the window closes.
+TEST_F(Uninstall, ACloseDuringTheUninstallationWaitsForItsEnd) {
+  startScreenSaver();
+  form.butInstallClick(nullptr);
+  int pausesAfterTheWindowClosed = 0;
+  sim.onProcessMessages = [&] {
+    if (form.closed()) ++pausesAfterTheWindowClosed;
+    form.Close();
+  };
+  form.butUnInstallClick(nullptr);
+  EXPECT_EQ(pausesAfterTheWindowClosed, 0);
+  EXPECT_TRUE(form.closed());
+  EXPECT_EQ(view.closeCount, 1);
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.scr"));
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.ssd"));
+  EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
+  EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
+  EXPECT_EQ(sim.mutexOwnedHere(kActionMutexName), 0);
+  EXPECT_TRUE(sim.errorDialogs.empty());
+}
+
 TEST_F(Uninstall, TheButtonOfAnUnusableArchiveDoesNothing) {
   std::string stub(DIRECTORY_OFFSET, '\0');
   start(stub);

@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""Two installers at once, as users meet them when they start a download twice: both start,
+each with its own temporary copy, which the other's start-up leaves alone. While the saver
+installer's installation runs (held inside it by a "Display Properties" window that stops
+answering), the movie installer's Install and Un-Install change nothing and say so in one
+dialog each. The saver installer, closed during its installation, finishes it, asks nothing
+and ends, removing its copy without a busy message; then the movie installer installs."""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from e2e_lib import (Installer, build_installer, control_with_id, main, prefix_dir, read_file,  # noqa: E402
+                     registry_key_exists, remove_temp_copies, run_wine, sample_entries, screenshot,
+                     temp_copies, wait_for, windows_dir)
+import window_ids as ids  # noqa: E402
+
+SAVER_CAPTION = "Screen Saver Installation: Sunset"
+MOVIE_CAPTION = "Movie Installation: Show"
+UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
+ANOTHER_ACTION = ("Setup Error: Another installation or un-installation is running on this computer.\r\n\r\n"
+                  "Please wait until it has finished and try again.")
+ACTION_MS = 60000
+
+
+def remove_installed(state):
+    for name in ("Sunset.scr", "Sunset.ssd", "impborl.dll", "pqlib1.dll", "pqlib2.dll"):
+        path = os.path.join(windows_dir(), name)
+        if os.path.exists(path):
+            os.remove(path)
+    remove_temp_copies()
+    run_wine(state, ["reg", "delete", UNINSTALL_KEY, "/f"], 60, "reg delete")
+
+
+def refused(state, driver, checks, button, what, shot=None):
+    """Presses the movie installer's button while the other action runs: one dialog, and the
+    window as it was."""
+    _, before = driver.texts(MOVIE_CAPTION)
+    driver.click(MOVIE_CAPTION, button)
+    checks.equal(driver.dialog_text("Error", 30000), ANOTHER_ACTION, what + ": the dialog")
+    if shot:
+        window, _ = driver.texts("Error")
+        screenshot(state, window, shot)
+    driver.answer("Error", "&Abort")
+    _, after = driver.texts(MOVIE_CAPTION)
+    for control_id in (ids.STATUS_LABEL, ids.LAB_STATUS, ids.PROGRESS_BAR):
+        checks.equal(control_with_id(after, control_id), control_with_id(before, control_id),
+                     "%s: control %d unchanged" % (what, control_id))
+
+
+def one_action_at_a_time(state, driver, checks, first, movie_folder):
+    with driver.background(["make-window", "Display Properties", "", str(ACTION_MS), "hang"]) as stand_in:
+        stand_in.wait_output("ready")
+        driver.click(SAVER_CAPTION, "Install Screen Saver")
+        stand_in.wait_output("clicked 2")  # the saver installation now waits inside its action
+        refused(state, driver, checks, "Install Movie", "Install during the other installation",
+                "dialog-another-action")
+        refused(state, driver, checks, "Un-Install", "Un-Install during the other installation")
+        window, _ = driver.texts(MOVIE_CAPTION)
+        screenshot(state, window, "window-another-action-refused")
+        checks.true(not os.path.exists(os.path.join(movie_folder, "Show.exe")), "the refused install wrote nothing")
+        driver.close(SAVER_CAPTION)  # handled at the installation's next message pause
+    # The stand-in has ended: the saver installation goes on, to its end.
+    first.wait_exit(ACTION_MS / 1000)
+    saver = os.path.join(windows_dir(), "Sunset.scr")
+    checks.true(os.path.exists(saver) and read_file(saver) == read_file(os.environ["PQ_SUNSET_SAVER_FILE"]),
+                "the installation closed half way is complete")
+    checks.true(registry_key_exists(state, UNINSTALL_KEY), "the installation closed half way registered the saver")
+    checks.equal(temp_copies(), ["KWRXtemp2.dat"], "the closed installer removed its own copy, and only it")
+
+    driver.click(MOVIE_CAPTION, "Install Movie")
+    driver.answer("Movie Installation Complete.", "&No", ACTION_MS)
+    checks.true(os.path.exists(os.path.join(movie_folder, "Show.exe")), "the movie installs once the other is done")
+
+
+def test(state, driver, checks):
+    remove_installed(state)
+    samples = os.environ["PQ_SAMPLES_DIR"]
+    saver = build_installer(state, sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
+                                                  os.path.join(samples, "Sunset.ssd")))
+    movie = build_installer(state, sample_entries("Show.exe", os.environ["PQ_SLIDE_SHOW_FILE"], "Show.ssd",
+                                                  os.path.join(samples, "Show.ssd")))
+    movie_folder = os.path.join(prefix_dir(), "drive_c", "pqtest2")
+
+    # The saver installer first, so that its copy is KWRXtemp1.dat.
+    with Installer(state, saver, "SunsetSetup.exe") as first:
+        driver.wait_window(SAVER_CAPTION, 30000)
+        with Installer(state, movie, "ShowSetup.exe", folder="pqtest2") as second:
+            driver.wait_window(MOVIE_CAPTION, 30000)
+            checks.equal(temp_copies(), ["KWRXtemp1.dat", "KWRXtemp2.dat"], "each running installer keeps its copy")
+            one_action_at_a_time(state, driver, checks, first, movie_folder)
+            driver.click(MOVIE_CAPTION, "Done")
+            second.wait_exit(20)
+    wait_for(lambda: temp_copies() == [], 10, "the temporary copies to be removed")
+    remove_installed(state)
+
+
+if __name__ == "__main__":
+    sys.exit(main(test))
