@@ -34,6 +34,8 @@ extern uint8_t& completionKind; // installerDirectory.completionKind
 extern uint8_t isBusy;
 extern pq::AppCursor savedCursor;
 extern pq::AppCursor savedLinkCursor;
+// 1 while the pointer is over the link (between its enter and its leave).
+extern uint8_t isOverLink;
 // The destinations the current install action cleared for its own files: whatever stands at
 // one of them now is this action's doing, so only these may go again in its rollback.
 extern std::vector<std::string> claimedDestinations;
@@ -155,3 +157,6 @@ private:
 // The wait-cursor helpers shared by the actions.
 void setCursorToWaitCursor();
 void resetCursor();
+
+// The detail text of a successful movie installation: where the movie now is.
+std::string movieInstalledText();

@@ -38,8 +38,11 @@ void TForm1::setFinalInstallerProgressBarInfo(TResult code) {
   LogOperation trace("setFinalInstallerProgressBarInfo", std::to_string(code));
   if (code == 0) {
     setCaption(statusLabel, "Installation Successful.");
-    // The "Movie installed as: " caption was prepared at start-up.
-    if (isScreenSaver == 0) setVisible(labStatus, true);
+    // An earlier failure of this run may have put its detail text there.
+    if (isScreenSaver == 0) {
+      setCaption(labStatus, movieInstalledText());
+      setVisible(labStatus, true);
+    }
   } else {
     setCaption(statusLabel, "Installation Failed.");
     setCaption(labStatus, detailTextFor(code));
@@ -59,8 +62,11 @@ void TForm1::madeWithLabelClick(void*) {
   pq::os().shellExecute("", kProductPageUrl, pq::kShowNormal);
 }
 
+std::string movieInstalledText() { return "Movie installed as: \r\n\t" + pathUninstall + entryNameAt(2); }
+
 void TForm1::madeWithLabelMouseEnter(void*) {
   LogOperation trace("madeWithLabelMouseEnter", "");
+  isOverLink = 1;
   savedLinkCursor = pq::os().appCursor();
   pq::os().setAppCursor(pq::AppCursor::HandPoint);
   setLinkColor(pq::SystemColor::Highlight);
@@ -68,19 +74,33 @@ void TForm1::madeWithLabelMouseEnter(void*) {
 
 void TForm1::madeWithLabelMouseLeave(void*) {
   LogOperation trace("madeWithLabelMouseLeave", "");
+  isOverLink = 0;
   setLinkColor(pq::SystemColor::WindowText);
   pq::os().setAppCursor(savedLinkCursor);
 }
 
 // The link keeps its own saved cursor, so hovering it during an action cannot disturb the
-// restore of the cursor saved here.
+// restore of the cursor saved here. An action that starts or ends while the pointer rests on
+// the link hands the two over: the hand is the link's, never the cursor to come back to, and
+// leaving the link restores the cursor of the moment, the hourglass only while an action runs.
 void setCursorToWaitCursor() {
   LogOperation trace("setCursorToWaitCursor", "");
-  savedCursor = pq::os().appCursor();
-  pq::os().setAppCursor(pq::AppCursor::Wait);
+  pq::Os& os = pq::os();
+  if (isOverLink != 0) {
+    savedCursor = savedLinkCursor;
+    savedLinkCursor = pq::AppCursor::Wait;
+  } else {
+    savedCursor = os.appCursor();
+  }
+  os.setAppCursor(pq::AppCursor::Wait);
 }
 
 void resetCursor() {
   LogOperation trace("resetCursor", "");
+  if (isOverLink != 0) {
+    savedLinkCursor = savedCursor;
+    pq::os().setAppCursor(pq::AppCursor::HandPoint);
+    return;
+  }
   pq::os().setAppCursor(savedCursor);
 }

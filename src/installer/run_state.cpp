@@ -20,6 +20,7 @@ uint8_t& completionKind = installerDirectory.completionKind;
 uint8_t isBusy = 0;
 pq::AppCursor savedCursor = pq::AppCursor::Default;
 pq::AppCursor savedLinkCursor = pq::AppCursor::Default;
+uint8_t isOverLink = 0;
 std::vector<std::string> claimedDestinations;
 
 void resetRunState() {
@@ -33,6 +34,7 @@ void resetRunState() {
   isBusy = 0;
   savedCursor = pq::AppCursor::Default;
   savedLinkCursor = pq::AppCursor::Default;
+  isOverLink = 0;
   claimedDestinations.clear();
 }
 

@@ -167,7 +167,7 @@ void TForm1::FormCreate(void*) {
     } else {
       setCaption(butInstall, "Install Movie");
       pathUninstall = pq::extractFilePath(pathInstaller);
-      setCaption(labStatus, "Movie installed as: \r\n\t" + pathUninstall + mainFileName);
+      setCaption(labStatus, movieInstalledText());
       setCaption(form, "Movie Installation: " + withoutLastFourCharacters(mainFileName));
     }
   }

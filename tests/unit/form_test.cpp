@@ -67,18 +67,21 @@ TEST_F(Form, InstallationStartShowsCopyingAndHidesTheDetail) {
 }
 
 TEST_F(Form, SuccessShowsTheDetailOnlyInMovieMode) {
-  isScreenSaver = 1;
-  form.setVisible(form.labStatus, false);
-  form.setProgressMax(5);
+  startScreenSaver();
   form.setProgressPosition(5);
   form.setFinalInstallerProgressBarInfo(0);
   EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
   EXPECT_FALSE(form.labStatus.visible);
   EXPECT_EQ(form.progressBar.position, 0);
+}
 
-  isScreenSaver = 0;
-  form.setCaption(form.labStatus, "Movie installed as: \r\n\tC:\\Setup\\Show.exe");
+// The detail label is shared with failures: a success after a failure must not show the
+// failure's text.
+TEST_F(Form, AMovieSuccessAfterAFailureShowsWhereTheMovieIs) {
+  startMovie();
+  form.setFinalInstallerProgressBarInfo(kErr_QuickTimeRequired);
   form.setFinalInstallerProgressBarInfo(0);
+  EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
   EXPECT_TRUE(form.labStatus.visible);
   EXPECT_EQ(form.labStatus.caption, "Movie installed as: \r\n\tC:\\Setup\\Show.exe");
 }
@@ -132,6 +135,35 @@ TEST_F(Form, HoveringTheLinkDuringAnActionKeepsTheWaitCursorsRestore) {
   EXPECT_EQ(form.madeWithLabelFont.color, pq::SystemColor::WindowText);
 
   resetCursor();
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+}
+
+// An action that starts or ends while the pointer rests on the link: the hand belongs to the
+// link and the hourglass to the action, so neither outlives its cause.
+TEST_F(Form, TheLinksHandAndTheActionsHourglassNeverOutliveTheirCause) {
+  // Entered during the action, left after it.
+  setCursorToWaitCursor();
+  form.madeWithLabelMouseEnter(nullptr);
+  resetCursor();
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::HandPoint);
+  form.madeWithLabelMouseLeave(nullptr);
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+
+  // Entered before the action, left during it.
+  form.madeWithLabelMouseEnter(nullptr);
+  setCursorToWaitCursor();
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Wait);
+  form.madeWithLabelMouseLeave(nullptr);
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Wait);
+  resetCursor();
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+
+  // Entered before the action, left after it.
+  form.madeWithLabelMouseEnter(nullptr);
+  setCursorToWaitCursor();
+  resetCursor();
+  EXPECT_EQ(sim.appCursor(), pq::AppCursor::HandPoint);
+  form.madeWithLabelMouseLeave(nullptr);
   EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
 }
 
