@@ -59,3 +59,15 @@ void encodeEntry(const TInstallFileInfo& entry, uint8_t* bytes) {
   writeLe32(bytes + 272, entry.zippedSize);
   writeLe32(bytes + 276, entry.unzippedSize);
 }
+
+void decodeDirectoryTable(const uint8_t* bytes, TInstallFileInfo entries[kDirectoryEntryCount]) {
+  for (int index = 0; index < kDirectoryEntryCount; ++index) {
+    decodeEntry(bytes + index * sizeof(TInstallFileInfo), &entries[index]);
+  }
+}
+
+void encodeDirectoryTable(const TInstallFileInfo entries[kDirectoryEntryCount], uint8_t* bytes) {
+  for (int index = 0; index < kDirectoryEntryCount; ++index) {
+    encodeEntry(entries[index], bytes + index * sizeof(TInstallFileInfo));
+  }
+}

@@ -87,3 +87,8 @@ int32_t storedSize(const TInstallFileInfo& entry);
 // Little-endian (de)serialisation of one record, independent of the host's byte order.
 void decodeEntry(const uint8_t* bytes280, TInstallFileInfo* entry);
 void encodeEntry(const TInstallFileInfo& entry, uint8_t* bytes280);
+
+// The whole table, entry i at bytes 280 * i: the installer's start-up, the builder and the
+// inspector all read and write it through these two.
+void decodeDirectoryTable(const uint8_t* bytes1680, TInstallFileInfo entries[kDirectoryEntryCount]);
+void encodeDirectoryTable(const TInstallFileInfo entries[kDirectoryEntryCount], uint8_t* bytes1680);

@@ -52,9 +52,7 @@ TResult readDirectoryTable(const std::string& installerPath, std::unique_ptr<pq:
     return code;
   }
   logLine("bytesRead: " + std::to_string(bytesRead));
-  for (int index = 0; index < kDirectoryEntryCount; ++index) {
-    decodeEntry(table.data() + index * sizeof(TInstallFileInfo), &installerDirectory.entries[index]);
-  }
+  decodeDirectoryTable(table.data(), installerDirectory.entries);
 
   // The user is told the installer may be damaged, while the caller learns the table was short.
   if (bytesRead < static_cast<uint32_t>(kDirectoryTableSize) || !entryNamesAreSafe()) {

@@ -21,9 +21,7 @@ using namespace pqpack_test;
 
 std::array<TInstallFileInfo, kDirectoryEntryCount> directoryOf(const Bytes& image) {
   std::array<TInstallFileInfo, kDirectoryEntryCount> entries{};
-  for (int index = 0; index < kDirectoryEntryCount; ++index) {
-    decodeEntry(image.data() + DIRECTORY_OFFSET + index * sizeof(TInstallFileInfo), &entries[index]);
-  }
+  decodeDirectoryTable(image.data() + DIRECTORY_OFFSET, entries.data());
   return entries;
 }
 

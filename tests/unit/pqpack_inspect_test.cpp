@@ -41,15 +41,11 @@ protected:
 
   static Directory decode(const Bytes& image) {
     Directory entries{};
-    for (int index = 0; index < kDirectoryEntryCount; ++index) {
-      decodeEntry(image.data() + DIRECTORY_OFFSET + index * sizeof(TInstallFileInfo), &entries[index]);
-    }
+    decodeDirectoryTable(image.data() + DIRECTORY_OFFSET, entries.data());
     return entries;
   }
   static void encode(const Directory& entries, Bytes* image) {
-    for (int index = 0; index < kDirectoryEntryCount; ++index) {
-      encodeEntry(entries[index], image->data() + DIRECTORY_OFFSET + index * sizeof(TInstallFileInfo));
-    }
+    encodeDirectoryTable(entries.data(), image->data() + DIRECTORY_OFFSET);
   }
 
   ScratchFolder folder;

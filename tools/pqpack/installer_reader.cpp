@@ -70,9 +70,7 @@ bool readInstallerImage(const std::string& path, InstallerImage* image, std::str
     *problem = "cannot read the directory table of '" + path + "'";
     return false;
   }
-  for (int index = 0; index < kDirectoryEntryCount; ++index) {
-    decodeEntry(table + index * sizeof(TInstallFileInfo), &image->entries[index]);
-  }
+  decodeDirectoryTable(table, image->entries.data());
   return true;
 }
 

@@ -104,9 +104,7 @@ bool writeInstaller(const std::string& path, const std::vector<uint8_t>& program
   if (!layOutDirectory(program.size(), plans, &directory, &fileSize, problem)) return false;
 
   std::vector<uint8_t> table(kDirectoryTableSize);
-  for (int index = 0; index < kDirectoryEntryCount; ++index) {
-    encodeEntry(directory[index], table.data() + index * sizeof(TInstallFileInfo));
-  }
+  encodeDirectoryTable(directory.data(), table.data());
 
   AtomicOutput output(path);
   if (!output.open(problem) || !output.write(program, problem) ||

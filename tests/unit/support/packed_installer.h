@@ -73,11 +73,8 @@ inline PackedInstaller packInstaller(const std::array<pqpack::PayloadEntry, 5>& 
   }
   std::filesystem::remove(file);
   if (packed.bytes.size() >= static_cast<size_t>(DIRECTORY_OFFSET + kDirectoryTableSize)) {
-    for (int index = 0; index < kDirectoryEntryCount; ++index) {
-      decodeEntry(reinterpret_cast<const uint8_t*>(packed.bytes.data()) + DIRECTORY_OFFSET +
-                      index * static_cast<int>(sizeof(TInstallFileInfo)),
-                  &packed.directory[index]);
-    }
+    decodeDirectoryTable(reinterpret_cast<const uint8_t*>(packed.bytes.data()) + DIRECTORY_OFFSET,
+                         packed.directory.data());
   }
   return packed;
 }
