@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   if (std::strcmp(argv[1], "--version") == 0) {
-    std::printf("pqpack %s\n", pqpack::projectVersion());
+    std::printf("pqpack %s (%s build)\n", pqpack::projectVersion(), pqpack::buildType());
     return 0;
   }
   for (const Command& command : kCommands) {

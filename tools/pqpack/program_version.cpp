@@ -17,6 +17,8 @@ constexpr uint32_t kVersionResourceId = 1;
 
 const char* projectVersion() { return PQ_PROJECT_VERSION; }
 
+const char* buildType() { return PQ_BUILD_TYPE; }
+
 bool readProgramVersion(const std::string& path, VersionInfo* info) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;

@@ -10,6 +10,8 @@ namespace pqpack {
 
 // The project version pqpack was built with, e.g. "1.0.0".
 const char* projectVersion();
+// The build type it was built as, e.g. "Release", or "Debug, ASan+UBSan".
+const char* buildType();
 
 // Reads the version information of the Windows program at the start of the file at `path`
 // (only the bytes before DIRECTORY_OFFSET: the payload is no part of the program). False
