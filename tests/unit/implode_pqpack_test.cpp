@@ -6,6 +6,10 @@
 
 using namespace pqpack_test;
 
+namespace {
+int runCommandLineOf(const Args& arguments) { return pqpack::runCommandLine(arguments); }
+} // namespace
+
 TEST(PqpackCodecCommands, ImplodeThenExplodeGivesTheFileBack) {
   ScratchFolder folder;
   const Bytes input = compressibleBytes(50000, 3);
@@ -82,23 +86,53 @@ TEST(PqpackCodecCommands, BadArgumentsAndUnreadableInputAreRefusedWithAMessage) 
                                 {folder / "in"}};
   for (const Args& args : implodeFaults) {
     const CommandRun result = run(commandImplode, args);
-    EXPECT_EQ(result.status, 64);
-    EXPECT_NE(result.err.find("pqpack implode: "), std::string::npos);
+    EXPECT_EQ(result.status, pqpack::kExit_Usage);
+    EXPECT_EQ(result.err.rfind("pqpack implode: ", 0), 0u) << result.err;
+    EXPECT_NE(result.err.find("\nRun 'pqpack implode --help' for more information.\n"), std::string::npos);
   }
-  EXPECT_EQ(run(commandExplode, {folder / "in"}).status, 64);
-  EXPECT_EQ(run(commandExplode, {"-x", folder / "in", folder / "out"}).status, 64);
+  // explode's own errors stay clear of the decoder's results 0 to 4.
+  EXPECT_EQ(run(commandExplode, {folder / "in"}).status, pqpack::kExplodeExit_Usage);
+  EXPECT_EQ(run(commandExplode, {"-x", folder / "in", folder / "out"}).status, pqpack::kExplodeExit_Usage);
 
   const CommandRun missing = run(commandExplode, {folder / "absent", folder / "out"});
-  EXPECT_EQ(missing.status, 66);
+  EXPECT_EQ(missing.status, pqpack::kExplodeExit_NoInput);
   EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
-  EXPECT_EQ(run(commandImplode, {folder / "absent", folder / "out"}).status, 66);
-  EXPECT_EQ(run(commandImplode, {folder / "in", folder / "no such folder/out"}).status, 73);
+  EXPECT_EQ(run(commandExplode, {folder / "in", folder / "no such folder/out"}).status,
+            pqpack::kExplodeExit_CannotWrite);
+  EXPECT_EQ(run(commandImplode, {folder / "absent", folder / "out"}).status, pqpack::kExit_Failure);
+  EXPECT_EQ(run(commandImplode, {folder / "in", folder / "no such folder/out"}).status, pqpack::kExit_Failure);
 }
 
 TEST(PqpackCodecCommands, HelpExplainsTheExitStatuses) {
   const CommandRun help = run(commandExplode, {"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("usage: pqpack explode IN OUT"), std::string::npos);
+  EXPECT_NE(help.out.find("Usage: pqpack explode [OPTIONS] IN OUT"), std::string::npos);
   EXPECT_NE(help.out.find("4 the stream ended before its end code"), std::string::npos);
   EXPECT_EQ(run(commandImplode, {"--help"}).status, 0);
+}
+
+TEST(PqpackCommandLine, EveryCommandSharesTheHelpAndTheUsageErrors) {
+  const CommandRun overview = run(runCommandLineOf, {"--help"});
+  EXPECT_EQ(overview.status, pqpack::kExit_Done);
+  for (const char* command : {"build", "list", "verify", "extract", "ssd", "implode", "explode"}) {
+    SCOPED_TRACE(command);
+    EXPECT_NE(overview.out.find(std::string("\n  ") + command + " "), std::string::npos);
+    const CommandRun help = run(runCommandLineOf, {command, "-h"});
+    EXPECT_EQ(help.status, pqpack::kExit_Done);
+    EXPECT_NE(help.out.find(std::string("Usage: pqpack ") + command + " [OPTIONS]"), std::string::npos) << help.out;
+    const CommandRun wrong = run(runCommandLineOf, {command, "--no-such-option"});
+    EXPECT_EQ(wrong.status, std::string(command) == "explode" ? pqpack::kExplodeExit_Usage : pqpack::kExit_Usage);
+    // One line that names the command, and the hint.
+    const std::string hint = std::string("\nRun 'pqpack ") + command + " --help' for more information.\n";
+    EXPECT_EQ(wrong.err.rfind(std::string("pqpack ") + command + ": ", 0), 0u) << wrong.err;
+    EXPECT_EQ(wrong.err.find('\n'), wrong.err.size() - hint.size()) << wrong.err;
+    EXPECT_EQ(wrong.err.substr(wrong.err.size() - hint.size()), hint);
+  }
+  EXPECT_NE(overview.out.find("Exit status: 0 done, 1 failed"), std::string::npos);
+  const CommandRun none = run(runCommandLineOf, {});
+  EXPECT_EQ(none.status, pqpack::kExit_Usage);
+  EXPECT_EQ(none.err, "pqpack: a command is required\nRun 'pqpack --help' for more information.\n");
+  EXPECT_EQ(run(runCommandLineOf, {"bild"}).err,
+            "pqpack: unknown command 'bild'\nRun 'pqpack --help' for more information.\n");
+  EXPECT_EQ(run(runCommandLineOf, {"--version"}).out.rfind("pqpack ", 0), 0u);
 }

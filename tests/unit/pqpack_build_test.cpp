@@ -222,6 +222,7 @@ struct Refusal {
   std::vector<std::string> files;  // files to create (name -> fixed compressible content)
   std::vector<std::string> args;   // after the shared -o/--stub/--library; "@" prefixes a scratch path
   const char* message;
+  int status = pqpack::kExit_Failure;  // or kExit_Usage for a malformed command line
 };
 
 void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.label; }
@@ -238,8 +239,11 @@ TEST_P(PqpackBuildRefusal, NamesTheProblemExitsNonZeroAndLeavesTheOutputAlone) {
   const auto before = folder.names();
 
   const CommandRun result = run(commandBuild, buildArgs(rest));
-  EXPECT_NE(result.status, 0);
+  EXPECT_EQ(result.status, refusal.status);
   EXPECT_NE(result.err.find(refusal.message), std::string::npos) << result.err;
+  // One line saying what is wrong, and for a usage error one more with the hint.
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), refusal.status == pqpack::kExit_Usage ? 2 : 1)
+      << result.err;
   EXPECT_EQ(readFile(output()), bytesOf("the previous installer"));
   EXPECT_EQ(folder.names(), before);
 }
@@ -261,12 +265,13 @@ const Refusal kRefusals[] = {
     {"DeviceNul", {"nul.ssd"}, {"@Sunset.scr", "@nul.ssd"}, "reserved device name"},
     {"DeviceCom1", {"com1.dll"}, {"@Sunset.scr", "@Sunset.ssd", "@com1.dll"}, "reserved device name"},
     {"ThreeLibraries", {"a.dll", "b.dll", "c.dll"}, {"@Sunset.scr", "@Sunset.ssd", "@a.dll", "@b.dll", "@c.dll"},
-     "at most two support libraries"},
-    {"NoData", {}, {"@Sunset.scr"}, "no DATA file"},
-    {"NoFiles", {}, {}, "no MAIN and DATA"},
-    {"UnknownOption", {}, {"--fast", "@Sunset.scr", "@Sunset.ssd"}, "unknown option '--fast'"},
-    {"BadLevel", {}, {"--level", "max", "@Sunset.scr", "@Sunset.ssd"}, "--level takes fast or best"},
-    {"LevelWithoutValue", {}, {"@Sunset.scr", "@Sunset.ssd", "--level"}, "--level needs a value"},
+     "at most two support libraries", pqpack::kExit_Usage},
+    {"NoData", {}, {"@Sunset.scr"}, "DATA is required", pqpack::kExit_Usage},
+    {"NoFiles", {}, {}, "MAIN is required", pqpack::kExit_Usage},
+    {"UnknownOption", {}, {"--fast", "@Sunset.scr", "@Sunset.ssd"}, "not expected: --fast", pqpack::kExit_Usage},
+    {"BadLevel", {}, {"--level", "max", "@Sunset.scr", "@Sunset.ssd"}, "--level: max not in {fast,best}",
+     pqpack::kExit_Usage},
+    {"LevelWithoutValue", {}, {"@Sunset.scr", "@Sunset.ssd", "--level"}, "--level: 1 required", pqpack::kExit_Usage},
     {"LibraryReplacingTheCompressionLibrary", {"IMPBORL.DLL"}, {"@Sunset.scr", "@Sunset.ssd", "@IMPBORL.DLL"},
      "replacing the compression library"},
     {"MainReplacingTheCompressionLibrary", {}, {"@impborl.dll", "@Sunset.ssd"},

@@ -12,31 +12,6 @@
 
 namespace pqpack {
 
-const char kBuildHelp[] =
-    "usage: pqpack build -o OUT [--stub EXE] [--library DLL] [--level fast|best] [--compress-data]\n"
-    "                    MAIN DATA [LIB [LIB]]\n"
-    "\n"
-    "Writes an installer to OUT: the installer program padded to 478208 bytes, the directory\n"
-    "table, then entries 1 to 5.\n"
-    "\n"
-    "  entry 1  the compression library, stored as impborl.dat (lands as impborl.dll)\n"
-    "  entry 2  MAIN, the screen saver (.scr: a screen-saver installer) or the movie\n"
-    "  entry 3  DATA, the data file (its 64-byte header holds the QuickTime level; see\n"
-    "           pqpack ssd)\n"
-    "  entry 4, 5  the support libraries LIB, stored under .dat names (foo.dll as foo.dat)\n"
-    "\n"
-    "An installer always has five entries. With fewer than two LIBs, each free slot holds the\n"
-    "compression library again: it lands on the same impborl.dll, and un-installing leaves it.\n"
-    "\n"
-    "options:\n"
-    "  -o OUT           the installer to write (replaced whole, or left as it was on failure)\n"
-    "  --stub EXE       the installer program (default: pqsetup.exe beside pqpack or in\n"
-    "                   dist/win32/)\n"
-    "  --library DLL    the compression library (default: impborl.dll, found the same way)\n"
-    "  --level L        fast or best (default best): how hard MAIN and the LIBs are compressed;\n"
-    "                   an entry that does not get smaller is stored\n"
-    "  --compress-data  compress DATA too (stored by default)\n";
-
 namespace {
 
 // Entries this large get a progress line while they are compressed.
@@ -109,67 +84,6 @@ bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* 
 
 } // namespace
 
-bool parseBuildArguments(const Args& args, BuildRequest* request, bool* wantsHelp, std::string* problem) {
-  *wantsHelp = false;
-  std::vector<std::string> positional;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    auto value = [&](std::string* into) {
-      if (i + 1 >= args.size()) {
-        *problem = "option " + arg + " needs a value";
-        return false;
-      }
-      *into = args[++i];
-      return true;
-    };
-    if (arg == "--help" || arg == "-h") {
-      *wantsHelp = true;
-      return true;
-    } else if (arg == "-o" || arg == "--output") {
-      if (!value(&request->output)) return false;
-    } else if (arg == "--stub") {
-      if (!value(&request->stub)) return false;
-    } else if (arg == "--library") {
-      if (!value(&request->library)) return false;
-    } else if (arg == "--level") {
-      std::string level;
-      if (!value(&level)) return false;
-      if (level == "fast") {
-        request->level = pq::ImplodeLevel::Fast;
-      } else if (level == "best") {
-        request->level = pq::ImplodeLevel::Best;
-      } else {
-        *problem = "--level takes fast or best, not '" + level + "'";
-        return false;
-      }
-    } else if (arg == "--compress-data") {
-      request->compressData = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      *problem = "unknown option '" + arg + "'";
-      return false;
-    } else {
-      positional.push_back(arg);
-    }
-  }
-  if (request->output.empty()) {
-    *problem = "no output named: give -o OUT";
-    return false;
-  }
-  if (positional.size() < 2) {
-    *problem = positional.empty() ? "no MAIN and DATA files given" : "no DATA file given";
-    return false;
-  }
-  if (positional.size() > 4) {
-    *problem = "at most two support libraries fit (entries 4 and 5), " + std::to_string(positional.size() - 2) +
-               " given";
-    return false;
-  }
-  request->mainFile = positional[0];
-  request->dataFile = positional[1];
-  request->libraries.assign(positional.begin() + 2, positional.end());
-  return true;
-}
-
 bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::string* problem) {
   std::string stubPath, libraryPath;
   if (!resolveDefault(request.stub, "pqsetup.exe", "--stub", &stubPath, problem) ||
@@ -233,23 +147,14 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
   return writeInstaller(request.output, program, payload, problem);
 }
 
+int runBuild(const BuildRequest& request) {
+  std::string problem;
+  if (!buildInstaller(request, stderr, &problem)) {
+    std::fprintf(stderr, "pqpack build: %s\n", problem.c_str());
+    return kExit_Failure;
+  }
+  return kExit_Done;
+}
+
 } // namespace pqpack
 
-int commandBuild(const Args& args) {
-  pqpack::BuildRequest request;
-  bool wantsHelp = false;
-  std::string problem;
-  if (!pqpack::parseBuildArguments(args, &request, &wantsHelp, &problem)) {
-    std::fprintf(stderr, "pqpack build: %s\n\n%s", problem.c_str(), pqpack::kBuildHelp);
-    return 2;
-  }
-  if (wantsHelp) {
-    std::fputs(pqpack::kBuildHelp, stdout);
-    return 0;
-  }
-  if (!pqpack::buildInstaller(request, stderr, &problem)) {
-    std::fprintf(stderr, "pqpack build: %s\n", problem.c_str());
-    return 1;
-  }
-  return 0;
-}

@@ -22,15 +22,14 @@ struct BuildRequest {
   std::vector<std::string> libraries;  // 0 to 2
 };
 
-// False, with `problem` set, for arguments that do not make a request. `wantsHelp` is set
-// for --help.
-bool parseBuildArguments(const Args& args, BuildRequest* request, bool* wantsHelp, std::string* problem);
+// The most support libraries an installer holds: entries 4 and 5.
+constexpr size_t kMaximumSupportLibraries = 2;
 
-// Builds the installer the request describes; progress lines for large entries go to
-// `progress` (may be null). False, with `problem` set, when it is refused or fails; nothing
-// is left at the output path then.
+// Builds the installer the request describes; warnings and progress lines for large entries
+// go to `progress` (may be null). False, with `problem` set, when it is refused or fails;
+// nothing is left at the output path then.
 bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::string* problem);
 
-extern const char kBuildHelp[];
+int runBuild(const BuildRequest& request);
 
 } // namespace pqpack

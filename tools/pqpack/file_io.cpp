@@ -62,9 +62,37 @@ bool readWholeFile(const std::filesystem::path& path, uint64_t maximumSize, std:
   return ok;
 }
 
-AtomicOutput::AtomicOutput(std::filesystem::path destinationPath) : destination(std::move(destinationPath)) {
+InputFile::InputFile(const std::filesystem::path& path) : file(std::fopen(path.string().c_str(), "rb")) {}
+
+InputFile::~InputFile() {
+  if (file != nullptr) std::fclose(file);
+}
+
+bool InputFile::readAt(uint64_t offset, void* buffer, size_t size) { return readUpTo(offset, buffer, size) == size; }
+
+size_t InputFile::readUpTo(uint64_t offset, void* buffer, size_t size) {
+  if (file == nullptr || fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return 0;
+  return std::fread(buffer, 1, size, file);
+}
+
+bool InputFile::size(uint64_t* size) {
+  if (file == nullptr || fseeko(file, 0, SEEK_END) != 0) return false;
+  const off_t end = ftello(file);
+  if (end < 0) return false;
+  *size = static_cast<uint64_t>(end);
+  return true;
+}
+
+bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+AtomicOutput::AtomicOutput(std::filesystem::path destinationPath, const std::string& stage)
+    : destination(std::move(destinationPath)) {
   std::filesystem::path folder = destination.parent_path();
-  const std::string hiddenName = "." + destination.filename().string() + ".pqpack-" + std::to_string(getpid()) + ".tmp";
+  const std::string hiddenName = "." + destination.filename().string() + ".pqpack-" + std::to_string(getpid()) +
+                                 (stage.empty() ? "" : "-" + stage) + ".tmp";
   temporary = folder.empty() ? std::filesystem::path(hiddenName) : folder / hiddenName;
 }
 
@@ -76,7 +104,7 @@ AtomicOutput::~AtomicOutput() {
   }
 }
 
-bool AtomicOutput::open(std::string* problem) {
+bool AtomicOutput::clearTemporary(std::string* problem) {
   if (destination.filename().empty()) {
     *problem = "cannot write " + quoted(destination) + ": it names a directory";
     return false;
@@ -88,6 +116,11 @@ bool AtomicOutput::open(std::string* problem) {
   }
   // A leftover of an interrupted run (or a link planted there) must not be written through.
   std::filesystem::remove(temporary, error);
+  return true;
+}
+
+bool AtomicOutput::open(std::string* problem) {
+  if (!clearTemporary(problem)) return false;
 #ifdef _WIN32
   // The Windows C runtime has no exclusive-create mode; the removal above has to do.
   file = std::fopen(temporary.string().c_str(), "wb");
@@ -123,11 +156,8 @@ bool AtomicOutput::writeZeros(size_t count, std::string* problem) {
   return true;
 }
 
-bool AtomicOutput::commit(std::string* problem) {
-  if (file == nullptr) {
-    *problem = "cannot write " + quoted(destination) + ": not open";
-    return false;
-  }
+bool AtomicOutput::close(std::string* problem) {
+  if (file == nullptr) return true;
   const bool flushed = std::fflush(file) == 0;
   const bool closed = std::fclose(file) == 0;
   file = nullptr;
@@ -135,6 +165,11 @@ bool AtomicOutput::commit(std::string* problem) {
     *problem = "cannot write " + quoted(destination) + ": " + systemReason();
     return false;
   }
+  return true;
+}
+
+bool AtomicOutput::commit(std::string* problem) {
+  if (!close(problem)) return false;
   std::error_code error;
   std::filesystem::rename(temporary, destination, error);
   if (error) {

@@ -1,4 +1,5 @@
-// Whole-file reading and all-or-nothing writing for the pqpack commands.
+// The one way pqpack reads and writes files: inputs read whole or at chosen offsets, every
+// output written whole to a temporary file beside it and renamed into place.
 #pragma once
 
 #include <cstdint>
@@ -14,13 +15,36 @@ namespace pqpack {
 bool readWholeFile(const std::filesystem::path& path, uint64_t maximumSize, std::vector<uint8_t>* bytes,
                    std::string* problem);
 
+// An input file read at chosen offsets; it closes itself.
+class InputFile {
+public:
+  explicit InputFile(const std::filesystem::path& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool isOpen() const { return file != nullptr; }
+  // Exactly `size` bytes from `offset`; false when the file holds fewer.
+  bool readAt(uint64_t offset, void* buffer, size_t size);
+  // Up to `size` bytes from `offset`: what the file holds there.
+  size_t readUpTo(uint64_t offset, void* buffer, size_t size);
+  bool size(uint64_t* size);
+
+private:
+  std::FILE* file;
+};
+
+// True when both paths lead to one existing file, however they are spelt: through links,
+// "..", another case on Windows, or a second hard link. pqpack never writes over its inputs.
+bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // A file that appears at its path complete or not at all: the bytes go to a temporary file
 // beside the destination, which replaces the destination only on commit(). Dropped without
 // commit (any failure on the way), it removes the temporary file and leaves the destination
-// as it was.
+// as it was. `stage` tells apart two temporaries for one destination.
 class AtomicOutput {
 public:
-  explicit AtomicOutput(std::filesystem::path destination);
+  explicit AtomicOutput(std::filesystem::path destination, const std::string& stage = "");
   ~AtomicOutput();
   AtomicOutput(const AtomicOutput&) = delete;
   AtomicOutput& operator=(const AtomicOutput&) = delete;
@@ -34,7 +58,13 @@ public:
   }
   // Appends `count` zero bytes.
   bool writeZeros(size_t count, std::string* problem);
-  // Flushes, closes and renames the temporary file over the destination.
+  // Flushes and closes the temporary file, which stays for another program to read.
+  bool close(std::string* problem);
+  // The temporary file, for a program that writes it itself: it is removed first, so that
+  // nothing planted there is written through.
+  const std::filesystem::path& temporaryPath() const { return temporary; }
+  bool clearTemporary(std::string* problem);
+  // Closes the temporary file if open and renames it over the destination.
   bool commit(std::string* problem);
 
 private:

@@ -4,50 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decoder_results.h"
+#include "file_io.h"
 #include "installer_image.h"
 
 namespace pqpack {
-
-namespace {
-
-const char* decoderResultMeaning(uint32_t result) {
-  switch (result) {
-    case PQ_CMP_INVALID_DICTSIZE: return "the dictionary-size byte is not 4, 5 or 6";
-    case PQ_CMP_INVALID_MODE: return "the literal-mode byte is not 0 or 1";
-    case PQ_CMP_BAD_DATA: return "4 bytes or fewer";
-    case PQ_CMP_ABORT: return "the stream ends before its end code";
-    default: return "unknown result";
-  }
-}
-
-// An open installer file that closes itself.
-class InputFile {
-public:
-  explicit InputFile(const std::string& path) : file(std::fopen(path.c_str(), "rb")) {}
-  ~InputFile() {
-    if (file != nullptr) std::fclose(file);
-  }
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-
-  bool isOpen() const { return file != nullptr; }
-  bool readAt(uint64_t offset, void* buffer, size_t size) {
-    if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-    return std::fread(buffer, 1, size, file) == size;
-  }
-  bool size(uint64_t* size) {
-    if (fseeko(file, 0, SEEK_END) != 0) return false;
-    const off_t end = ftello(file);
-    if (end < 0) return false;
-    *size = static_cast<uint64_t>(end);
-    return true;
-  }
-
-private:
-  std::FILE* file;
-};
-
-} // namespace
 
 bool readInstallerImage(const std::string& path, InstallerImage* image, std::string* problem) {
   InputFile file(path);
@@ -103,7 +64,7 @@ bool expandStoredBytes(int index, const TInstallFileInfo& entry, std::vector<uin
   const uint32_t result = pq::explodeBuffer(bytes->data(), bytes->size(), &expanded);
   if (result != PQ_CMP_NO_ERROR) {
     *problem = entryLabel(index, entry) + ": the compressed stream does not expand (decoder result " +
-               std::to_string(result) + ": " + decoderResultMeaning(result) + ")";
+               std::to_string(result) + ": " + decoderResultText(result) + ")";
     return false;
   }
   if (expanded.size() != static_cast<uint64_t>(static_cast<uint32_t>(entry.unzippedSize))) {

@@ -1,9 +1,9 @@
 #include "program_version.h"
 
-#include <fstream>
 #include <vector>
 
 #include "archive/directory.h"
+#include "file_io.h"
 #include "pe_resources.h"
 
 namespace pqpack {
@@ -20,11 +20,10 @@ const char* projectVersion() { return PQ_PROJECT_VERSION; }
 const char* buildType() { return PQ_BUILD_TYPE; }
 
 bool readProgramVersion(const std::string& path, VersionInfo* info) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  InputFile in(path);
+  if (!in.isOpen()) return false;
   std::vector<uint8_t> program(static_cast<size_t>(DIRECTORY_OFFSET));
-  in.read(reinterpret_cast<char*>(program.data()), static_cast<std::streamsize>(program.size()));
-  program.resize(static_cast<size_t>(in.gcount()));
+  program.resize(in.readUpTo(0, program.data(), program.size()));
 
   std::vector<PeResource> resources;
   std::string problem;

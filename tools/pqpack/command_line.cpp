@@ -1,0 +1,277 @@
+// The one command-line parser of pqpack (CLI11): every command's options and help, and one
+// line plus a hint for a usage mistake instead of the whole help text.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "build_command.h"
+#include "commands.h"
+#include "data_file.h"
+#include "decoder_results.h"
+#include "program_version.h"
+
+namespace pqpack {
+
+namespace {
+
+const char kProgramDescription[] = "pqpack builds Panoquill installers, inspects them, and runs the implode codec.";
+
+const char kExitStatusHelp[] =
+    "Exit status: 0 done, 1 failed (the message says why), 2 usage error (an unknown option, a\n"
+    "missing or malformed argument). explode exits with the decoder's result instead (see\n"
+    "pqpack explode --help).";
+
+const char kBuildFooter[] =
+    "Writes an installer to OUT: the installer program padded to 478208 bytes, the directory\n"
+    "table, then entries 1 to 5.\n"
+    "  entry 1     the compression library, stored as impborl.dat (lands as impborl.dll)\n"
+    "  entry 2     MAIN, the screen saver (.scr: a screen-saver installer) or the movie\n"
+    "  entry 3     DATA, the data file (its 64-byte header holds the QuickTime level; see\n"
+    "              pqpack ssd)\n"
+    "  entry 4, 5  the support libraries LIB, stored under .dat names (foo.dll as foo.dat)\n"
+    "An installer always has five entries. With fewer than two LIBs, each free slot holds the\n"
+    "compression library again: it lands on the same impborl.dll, and un-installing leaves it.\n"
+    "MAIN and the LIBs are compressed, DATA only with --compress-data; an entry that does not\n"
+    "get smaller is stored. --stub and --library default to pqsetup.exe and impborl.dll beside\n"
+    "pqpack or in dist/win32/. OUT is replaced whole, or left as it was on failure.";
+
+const char kListFooter[] =
+    "Shows the installer's mode (screen saver or movie, from entry 2's extension), the program's\n"
+    "version information when it has any (product name and file version), and its six\n"
+    "directory entries: index, kind, stored or compressed, first and last stored byte, stored\n"
+    "and expanded sizes, and name.";
+
+const char kVerifyFooter[] =
+    "Checks the directory table and every entry: entry 0 as produced, entries 1 to 5 placed one\n"
+    "after the other from the end of the table to the end of the file, each with at least one\n"
+    "byte, a safe name and a known kind, entry 1 the stored compression library, entry 3 the data\n"
+    "file, the sizes, and that each compressed entry starts 00 06 and expands to exactly its\n"
+    "expanded size. Prints one line per problem; the exit status is 0 only when there is none.";
+
+const char kExtractFooter[] =
+    "Writes entries 1 to 5 into DIR (created if missing) under their stored names, expanding\n"
+    "compressed entries; an existing file of the same name is replaced. An entry whose name is\n"
+    "not a safe bare file name, or that cannot be read or expanded whole, is refused and\n"
+    "nothing is written for it. Nothing is ever written outside DIR.";
+
+const char kSsdFooter[] =
+    "Writes OUT: a 64-byte header, then the bytes of CONTENT. The installer reads the signed\n"
+    "32-bit level N at offset 8 and requires that QuickTime level when N is above 0 (2: QTim32.dll,\n"
+    "3: QuickTime.qts). The rest of the header: \"PQSSD\\0\" at 0, version 1 at 6, header size 64\n"
+    "at 12, content length (64-bit) at 16, CRC-32 of the content at 24, zeros to 64; all\n"
+    "integers little-endian.";
+
+const char kImplodeFooter[] =
+    "Compresses IN into OUT as one raw implode stream: a two-byte header, then the bit stream\n"
+    "ending with the end code.";
+
+std::string explodeFooter() {
+  std::string text =
+      "Expands the raw implode stream in IN into OUT. OUT receives everything the decoder\n"
+      "delivered, also when the stream is cut short. The exit status is the decoder's result:\n";
+  for (uint32_t result = 0; result <= kLastDecoderResult; ++result) {
+    text += "  " + std::to_string(result) + " " + decoderResultText(result) + "\n";
+  }
+  text += "and before decoding " + std::to_string(kExplodeExit_Usage) + " for a usage error, " +
+          std::to_string(kExplodeExit_NoInput) + " for an unreadable IN, " + std::to_string(kExplodeExit_CannotWrite) +
+          " when OUT cannot be written.";
+  return text;
+}
+
+pq::ImplodeLevel levelNamed(const std::string& name) {
+  return name == "fast" ? pq::ImplodeLevel::Fast : pq::ImplodeLevel::Best;
+}
+
+// Every command's options, bound to the request it fills, and the status of the one that ran.
+class CommandLine {
+public:
+  CommandLine() : app(kProgramDescription, "pqpack") {
+    auto formatter = std::make_shared<CLI::Formatter>();
+    formatter->column_width(28);
+    formatter->label("SUBCOMMAND", "COMMAND");
+    app.formatter(formatter);
+    app.set_version_flag("--version", std::string("pqpack ") + projectVersion() + " (" + buildType() + " build)");
+    app.require_subcommand(1);
+    // An option given twice counts with its last value, as in most Unix tools.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.footer(std::string("pqpack COMMAND --help shows one command's options.\n\n") + kExitStatusHelp);
+    addBuild();
+    addList();
+    addVerify();
+    addExtract();
+    addSsd();
+    addImplode();
+    addExplode();
+  }
+
+  int run(const Args& arguments) {
+    const std::string command = !arguments.empty() && arguments[0].rfind("-", 0) != 0 ? arguments[0] : "";
+    const int usageStatus = command == "explode" ? kExplodeExit_Usage : kExit_Usage;
+    if (!command.empty() && !isCommand(command)) {
+      return usageError("pqpack", "unknown command '" + command + "'", kExit_Usage);
+    }
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+      app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+      std::fputs(app.help().c_str(), stdout);
+      return kExit_Done;
+    } catch (const CLI::CallForVersion& version) {
+      std::printf("%s\n", version.what());
+      return kExit_Done;
+    } catch (const CLI::ParseError& error) {
+      const std::string where = command.empty() ? "pqpack" : "pqpack " + command;
+      std::string message = error.what();
+      if (message == "A subcommand is required") message = "a command is required";
+      return usageError(where, message, usageStatus);
+    }
+    return status;
+  }
+
+private:
+  bool isCommand(const std::string& name) {
+    const auto commands = app.get_subcommands([&](CLI::App* command) { return command->get_name() == name; });
+    return !commands.empty();
+  }
+
+  static int usageError(const std::string& where, const std::string& message, int usageStatus) {
+    std::fprintf(stderr, "%s: %s\nRun '%s --help' for more information.\n", where.c_str(), message.c_str(),
+                 where.c_str());
+    return usageStatus;
+  }
+
+  CLI::App* addCommand(const char* name, const char* description) {
+    CLI::App* command = app.add_subcommand(name, description);
+    command->group("Commands");
+    return command;
+  }
+
+  // A file named on the command line by its place, shown in the help by its name alone.
+  static CLI::Option* addFile(CLI::App* command, const char* name, std::string* path, const char* description) {
+    return command->add_option(name, *path, description)->required()->type_name("");
+  }
+
+  // fast or best, with no list of choices appended to the type in the help.
+  CLI::Option* addLevel(CLI::App* command, std::string* level, const char* help) {
+    return command->add_option("--level", *level, help)
+        ->check(CLI::IsMember({"fast", "best"}).description(""))
+        ->type_name("fast|best");
+  }
+
+  void addBuild() {
+    CLI::App* command = addCommand("build", "build an installer from a saver or movie and its data file");
+    command->footer(kBuildFooter);
+    command->add_option("-o,--output", build.output, "the installer to write")->required()->type_name("OUT");
+    command->add_option("--stub", build.stub, "the installer program (default: pqsetup.exe, see below)")
+        ->type_name("EXE");
+    command->add_option("--library", build.library, "the compression library (default: impborl.dll)")
+        ->type_name("DLL");
+    addLevel(command, &buildLevel, "how hard MAIN and the LIBs are compressed (default best)");
+    command->add_flag("--compress-data", build.compressData, "compress DATA too (stored by default)");
+    addFile(command, "MAIN", &build.mainFile, "the screen saver (.scr) or the movie");
+    addFile(command, "DATA", &build.dataFile, "the data file (pqpack ssd makes one)");
+    command->add_option("LIB", build.libraries, "up to two support libraries")->type_name("");
+    command->callback([this] {
+      if (build.libraries.size() > kMaximumSupportLibraries) {
+        throw CLI::ValidationError("at most two support libraries fit (entries 4 and 5), " +
+                                   std::to_string(build.libraries.size()) + " given");
+      }
+      build.level = levelNamed(buildLevel);
+      status = runBuild(build);
+    });
+  }
+
+  void addList() {
+    CLI::App* command = addCommand("list", "show an installer's mode, program and directory entries");
+    command->footer(kListFooter);
+    addFile(command, "INSTALLER", &list.installer, "the installer");
+    command->callback([this] { status = runList(list); });
+  }
+
+  void addVerify() {
+    CLI::App* command = addCommand("verify", "check an installer's layout and entries");
+    command->footer(kVerifyFooter);
+    addFile(command, "INSTALLER", &verify.installer, "the installer");
+    command->callback([this] { status = runVerify(verify); });
+  }
+
+  void addExtract() {
+    CLI::App* command = addCommand("extract", "write an installer's entries 1 to 5 into a folder");
+    command->footer(kExtractFooter);
+    addFile(command, "INSTALLER", &extract.installer, "the installer");
+    addFile(command, "DIR", &extract.folder, "the folder to write into");
+    command->callback([this] { status = runExtract(extract); });
+  }
+
+  void addSsd() {
+    CLI::App* command = addCommand("ssd", "write a data file with a QuickTime requirement");
+    command->footer(kSsdFooter);
+    command->add_option("--quicktime-level", quickTimeLevel, "the QuickTime level required (0: none)")
+        ->required()
+        ->type_name("N");
+    addFile(command, "CONTENT", &ssd.content, "the data file's content");
+    addFile(command, "OUT", &ssd.output, "the data file to write");
+    command->callback([this] {
+      if (!parseQuickTimeLevel(quickTimeLevel, &ssd.quickTimeLevel)) {
+        throw CLI::ValidationError("--quicktime-level", "'" + quickTimeLevel + "' is not a 32-bit whole number");
+      }
+      status = runSsd(ssd);
+    });
+  }
+
+  void addImplode() {
+    CLI::App* command = addCommand("implode", "compress a file into one raw implode stream");
+    command->footer(kImplodeFooter);
+    command->add_flag("--ascii", implodeAscii, "code literals with the fixed text code (default: binary literals)");
+    command->add_option("--dict", implode.options.dictionarySize, "dictionary size in bytes (default 4096)")
+        ->check(CLI::IsMember({1024u, 2048u, 4096u}).description(""))
+        ->type_name("1024|2048|4096");
+    addLevel(command, &implodeLevel, "fast (lazy matching, default) or best (optimal parse, smallest output)");
+    addFile(command, "IN", &implode.input, "the file to compress");
+    addFile(command, "OUT", &implode.output, "the stream to write");
+    command->callback([this] {
+      implode.options.literalMode = implodeAscii ? PQ_CMP_ASCII : PQ_CMP_BINARY;
+      implode.options.level = levelNamed(implodeLevel);
+      status = runImplode(implode);
+    });
+  }
+
+  void addExplode() {
+    CLI::App* command = addCommand("explode", "expand a raw implode stream");
+    command->footer(explodeFooter());
+    addFile(command, "IN", &explode.input, "the stream");
+    addFile(command, "OUT", &explode.output, "the file to write");
+    command->callback([this] { status = runExplode(explode); });
+  }
+
+  CLI::App app;
+  int status = kExit_Done;
+  BuildRequest build;
+  std::string buildLevel = "best";
+  ListRequest list;
+  VerifyRequest verify;
+  ExtractRequest extract;
+  SsdRequest ssd;
+  std::string quickTimeLevel;
+  ImplodeRequest implode;
+  bool implodeAscii = false;
+  std::string implodeLevel = "fast";
+  ExplodeRequest explode;
+};
+
+} // namespace
+
+int runCommandLine(const Args& arguments) {
+  CommandLine commandLine;
+  return commandLine.run(arguments);
+}
+
+} // namespace pqpack
+
+int runNamedCommand(const char* name, const Args& args) {
+  Args arguments = {name};
+  arguments.insert(arguments.end(), args.begin(), args.end());
+  return pqpack::runCommandLine(arguments);
+}
