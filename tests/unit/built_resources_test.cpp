@@ -95,7 +95,7 @@ TEST(BuiltResources, ListShowsTheVersionOfTheProgramInFrontOfAnInstaller) {
   pqpack_test::ScratchFolder folder;
   pqpack_test::writeFile(folder / "Sunset.scr", pqpack_test::compressibleBytes(3000, 1));
   pqpack_test::writeFile(folder / "Sunset.ssd", Bytes(100, 0));
-  pqpack_test::writeFile(folder / "impborl.dll", pqpack_test::noiseBytes(2000, 2));
+  pqpack_test::writeFile(folder / "impborl.dll", pqpack_test::fakeLibrary());
   const std::string installer = folder / "Setup.exe";
   const auto built = pqpack_test::run(commandBuild, {"-o", installer, "--stub", stub, "--library",
                                                      folder / "impborl.dll", folder / "Sunset.scr",
@@ -114,7 +114,7 @@ TEST(BuiltResources, ListShowsNoVersionLineForAProgramWithoutOne) {
   pqpack_test::writeFile(folder / "pqsetup.exe", pqpack_test::fakeProgram());
   pqpack_test::writeFile(folder / "Sunset.scr", pqpack_test::compressibleBytes(3000, 1));
   pqpack_test::writeFile(folder / "Sunset.ssd", Bytes(100, 0));
-  pqpack_test::writeFile(folder / "impborl.dll", pqpack_test::noiseBytes(2000, 2));
+  pqpack_test::writeFile(folder / "impborl.dll", pqpack_test::fakeLibrary());
   const std::string installer = folder / "Setup.exe";
   ASSERT_EQ(pqpack_test::run(commandBuild, {"-o", installer, "--stub", folder / "pqsetup.exe", "--library",
                                             folder / "impborl.dll", folder / "Sunset.scr", folder / "Sunset.ssd"})

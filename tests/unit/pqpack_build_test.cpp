@@ -202,11 +202,109 @@ TEST_F(PqpackBuild, LargeEntriesGetAProgressLine) {
   EXPECT_EQ(result.out, "");
 }
 
-TEST_F(PqpackBuild, ShortDataFileIsBuiltWithAWarning) {
-  writeFile(folder / "Short.ssd", Bytes(63, 1));
-  const CommandRun result = run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Short.ssd"}));
-  EXPECT_EQ(result.status, 0);
-  EXPECT_NE(result.err.find("warning: DATA"), std::string::npos);
+TEST_F(PqpackBuild, DataFilesTheInstallerWouldTripOverAreRefusedAndDoubtfulLevelsWarnedOf) {
+  for (const DataFileCase& dataCase : dataFileCases()) {
+    SCOPED_TRACE(dataCase.label);
+    std::filesystem::remove(output());
+    writeFile(folder / "Doubtful.ssd", dataCase.bytes);
+    const CommandRun result = run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Doubtful.ssd"}));
+    EXPECT_EQ(result.status, dataCase.refused ? pqpack::kExit_Failure : pqpack::kExit_Done);
+    const std::string said = std::string(dataCase.refused ? "pqpack build: DATA '" : "pqpack build: warning: DATA '") +
+                             folder / "Doubtful.ssd" + "': ";
+    EXPECT_EQ(result.err.rfind(said, 0), 0u) << result.err;
+    EXPECT_NE(result.err.find(dataCase.message), std::string::npos) << result.err;
+    EXPECT_EQ(std::filesystem::exists(output()), !dataCase.refused);
+  }
+}
+
+TEST_F(PqpackBuild, RefusesToWriteOverAnyOfItsInputsHoweverItIsSpelt) {
+  std::filesystem::create_directories(folder.path / "sub");
+  const Bytes before = readFile(folder / "Sunset.scr");
+  std::filesystem::create_symlink(folder.path / "Sunset.ssd", folder.path / "link.exe");
+  std::filesystem::create_hard_link(folder.path / "qtlib.dll", folder.path / "hard.exe");
+  struct Spelling {
+    std::string output;
+    const char* role;
+  };
+  const Spelling spellings[] = {{folder / "Sunset.scr", "MAIN"},
+                                {folder / "sub/../Sunset.scr", "MAIN"},
+                                {folder / "link.exe", "DATA"},
+                                {folder / "hard.exe", "LIB"},
+                                {folder / "./pqsetup.exe", "--stub"},
+                                {folder / "impborl.dll", "--library"}};
+  for (const Spelling& spelling : spellings) {
+    SCOPED_TRACE(spelling.output);
+    Args args = buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", folder / "qtlib.dll"});
+    args[1] = spelling.output;
+    const CommandRun result = run(commandBuild, args);
+    EXPECT_EQ(result.status, pqpack::kExit_Failure);
+    EXPECT_NE(result.err.find("is the same file as " + std::string(spelling.role)), std::string::npos) << result.err;
+  }
+  EXPECT_EQ(readFile(folder / "Sunset.scr"), before);
+  EXPECT_EQ(readFile(folder / "Sunset.ssd"), data);
+  EXPECT_EQ(readFile(folder / "qtlib.dll"), support);
+  EXPECT_EQ(readFile(folder / "pqsetup.exe"), program);
+  EXPECT_EQ(readFile(folder / "impborl.dll"), library);
+}
+
+// Programs and libraries that would ship today and fail on the user's machine.
+struct WindowsFileRefusal {
+  const char* label;
+  const char* option;
+  Bytes bytes;
+  const char* message;
+};
+
+TEST_F(PqpackBuild, RefusesAProgramOrLibraryTheUsersWindowsCouldNotUse) {
+  const std::vector<std::string> allExports = {"_crc32", "_explode", "_implode"};
+  const WindowsFileRefusal refusals[] = {
+      {"TextAsLibrary", "--library", bytesOf("not a library\n"), "is not a Windows program (no PE header)"},
+      {"ProgramAsLibrary", "--library", peImage({false, 2, allExports}, 10), "is a program, not a DLL"},
+      {"SixtyFourBitLibrary", "--library", peImage({true, 2, allExports, 0x8664, true}, 10),
+       "is not a 32-bit (x86) Windows file"},
+      {"LibraryWithoutCrc", "--library", peImage({true, 2, {"_explode", "_implode"}}, 10), "does not export _crc32"},
+      {"LibraryWithoutExports", "--library", peImage({true, 2, {}}, 10), "does not export _implode, _explode, _crc32"},
+      {"TextAsProgram", "--stub", bytesOf("MZ but nothing more"), "is not a Windows program (no PE header)"},
+      {"LibraryAsProgram", "--stub", fakeLibrary(), "is a DLL, not a program"},
+      {"ConsoleProgram", "--stub", peImage({false, 3, {}}, 10), "is a console program, not a GUI program"},
+      {"SixtyFourBitProgram", "--stub", peImage({false, 2, {}, 0x8664, true}, 10),
+       "is not a 32-bit (x86) Windows program"},
+  };
+  for (const WindowsFileRefusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.label);
+    writeFile(folder / "given", refusal.bytes);
+    const CommandRun result =
+        run(commandBuild, buildArgs({refusal.option, folder / "given", folder / "Sunset.scr", folder / "Sunset.ssd"}));
+    EXPECT_EQ(result.status, pqpack::kExit_Failure);
+    EXPECT_EQ(result.err.rfind(std::string("pqpack build: ") + refusal.option + ": '" + folder / "given" + "' " +
+                                   refusal.message + "; ",
+                               0),
+              0u)
+        << result.err;
+    EXPECT_FALSE(std::filesystem::exists(output()));
+  }
+}
+
+TEST_F(PqpackBuild, NamesAreStoredInWindowsCodePage1252) {
+  writeFile(folder / "\xC3\x89" "cran \xE2\x82\xAC.scr", saver);  // "Écran €.scr" in UTF-8
+  writeFile(folder / "Donn\xC3\xA9" "es.dll", support);          // "Données.dll"
+  ASSERT_EQ(run(commandBuild, buildArgs({folder / "\xC3\x89" "cran \xE2\x82\xAC.scr", folder / "Sunset.ssd",
+                                         folder / "Donn\xC3\xA9" "es.dll"}))
+                .status,
+            0);
+  const auto entries = directoryOf(readFile(output()));
+  EXPECT_EQ(entryName(entries[2]), "\xC9" "cran \x80.scr");
+  EXPECT_EQ(entryName(entries[4]), "Donn\xE9" "es.dat");
+  const CommandRun listed = run(commandList, {output()});
+  EXPECT_NE(listed.out.find("  \xC3\x89" "cran \xE2\x82\xAC.scr\n"), std::string::npos) << listed.out;
+  EXPECT_EQ(run(commandVerify, {output()}).out, output() + ": no problems\n");
+}
+
+TEST_F(PqpackBuild, ANameMayUseAllOfWhatALongWindowsFolderLeaves) {
+  const std::string longest = std::string(190, 'n') + ".scr";  // 194 characters
+  writeFile(folder / longest, saver);
+  ASSERT_EQ(run(commandBuild, buildArgs({folder / longest, folder / "Sunset.ssd"})).status, 0);
+  EXPECT_TRUE(pqpack::findProblems(output()).empty());
 }
 
 TEST_F(PqpackBuild, HelpTellsAboutTheFreeSlots) {
@@ -279,6 +377,14 @@ const Refusal kRefusals[] = {
     {"TwoLibrariesOnOneFile", {"x.dll", "X.ocx"}, {"@Sunset.scr", "@Sunset.ssd", "@x.dll", "@X.ocx"},
      "would both be installed as"},
     {"OutputFolderMissing", {}, {"-o", "@absent/Setup.exe", "@Sunset.scr", "@Sunset.ssd"}, "cannot write"},
+    {"OutputIsMain", {}, {"-o", "@Sunset.scr", "@Sunset.scr", "@Sunset.ssd"}, "is the same file as MAIN"},
+    {"NameOutsideCodePage1252", {"\xE6\x97\xA5\xE6\x9C\xAC.scr"}, {"@\xE6\x97\xA5\xE6\x9C\xAC.scr", "@Sunset.ssd"},
+     "holds '\xE6\x97\xA5', which Windows code page 1252 cannot hold"},
+    {"NameNotUtf8", {"\xC9" "cran.scr"}, {"@\xC9" "cran.scr", "@Sunset.ssd"}, "the name is not UTF-8 text"},
+    {"NameTooLongForAWindowsFolder", {std::string(191, 'n') + ".scr"}, {"@" + std::string(191, 'n') + ".scr", "@Sunset.ssd"},
+     "is 195 characters: in a Windows folder of 64 characters its path would pass Windows' limit of 259"},
+    {"LibraryNameTooLongOnceInstalled", {std::string(191, 'n')}, {"@Sunset.scr", "@Sunset.ssd", "@" + std::string(191, 'n')},
+     "shorten it to 194 characters at most"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Build, PqpackBuildRefusal, testing::ValuesIn(kRefusals),
@@ -293,7 +399,9 @@ TEST_F(PqpackBuild, RefusesAProgramLongerThanTheDirectoryOffset) {
 }
 
 TEST_F(PqpackBuild, AcceptsAProgramOfExactlyTheDirectoryOffset) {
-  writeFile(folder / "pqsetup.exe", Bytes(DIRECTORY_OFFSET, 0x90));
+  Bytes longest = program;
+  longest.resize(DIRECTORY_OFFSET, 0x90);
+  writeFile(folder / "pqsetup.exe", longest);
   ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
   EXPECT_TRUE(pqpack::findProblems(output()).empty());
 }

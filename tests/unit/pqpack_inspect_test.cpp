@@ -12,6 +12,7 @@
 #include "installer_image.h"
 #include "platform/sim/sim_os.h"
 #include "pqpack_test_support.h"
+#include "support/packed_installer.h"
 #include "system/quicktime.h"
 
 namespace {
@@ -68,6 +69,7 @@ struct Breakage {
   const char* label;
   std::function<void(Bytes& image, Directory& entries)> apply;
   const char* finding;
+  bool warning = false;  // found among the warnings, which leave the exit status 0
 };
 
 TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
@@ -114,6 +116,20 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
       {"path in a name", [](Bytes&, Directory& e) { setEntryName(e[2], "..\\evil.scr"); }, "contains '\\'"},
       {"empty name", [](Bytes&, Directory& e) { setEntryName(e[4], ""); }, "entry 4: the name is empty"},
       {"device name", [](Bytes&, Directory& e) { setEntryName(e[3], "aux.ssd"); }, "reserved device name"},
+      {"name too long for a Windows folder", [](Bytes&, Directory& e) { setEntryName(e[2], std::string(191, 'n') + ".scr"); },
+       "entry 2 (nnn"},
+      {"library name too long once installed", [](Bytes&, Directory& e) { setEntryName(e[4], std::string(191, 'n')); },
+       "is 195 characters"},
+      {"name stored as UTF-8", [](Bytes&, Directory& e) { setEntryName(e[2], "\xC3\x89" "cran.scr"); },
+       "the name is stored as UTF-8 text for '\xC3\x89" "cran.scr', but the installer shows and writes it as "
+       "'\xC3\x83\xE2\x80\xB0" "cran.scr'",
+       true},
+      {"program not a Windows program", [](Bytes& image, Directory&) { image[0] = 'X'; },
+       "program: the installer program is not a Windows program (no PE header)"},
+      {"library not a Windows library", [](Bytes& image, Directory& e) { image[e[1].startOffset] = 'X'; },
+       "entry 1 (impborl.dat): the compression library is not a Windows program"},
+      {"data file changed", [](Bytes& image, Directory& e) { image[e[3].startOffset + 70] ^= 1; },
+       "entry 3 (Sunset.ssd): the data file: its content no longer matches the CRC-32"},
   };
   for (const Breakage& breakage : breakages) {
     SCOPED_TRACE(breakage.label);
@@ -122,25 +138,41 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
     breakage.apply(image, entries);
     if (image.size() >= static_cast<size_t>(pqpack::kFirstEntryOffset)) encode(entries, &image);
     writeFile(installer, image);
-    const std::vector<std::string> problems = pqpack::findProblems(installer);
-    const bool found = std::any_of(problems.begin(), problems.end(), [&](const std::string& problem) {
-      return problem.find(breakage.finding) != std::string::npos;
+    const pqpack::Findings findings = pqpack::checkInstaller(installer);
+    const std::vector<std::string>& searched = breakage.warning ? findings.warnings : findings.problems;
+    const bool found = std::any_of(searched.begin(), searched.end(), [&](const std::string& finding) {
+      return finding.find(breakage.finding) != std::string::npos;
     });
     std::string all;
-    for (const std::string& problem : problems) all += problem + "\n";
+    for (const std::string& problem : findings.problems) all += problem + "\n";
+    for (const std::string& warning : findings.warnings) all += "warning: " + warning + "\n";
     EXPECT_TRUE(found) << "found instead:\n" << all;
 
     const CommandRun result = run(commandVerify, {installer});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, all);
+    EXPECT_EQ(result.status, findings.problems.empty() ? pqpack::kExit_Done : pqpack::kExit_Failure);
+    EXPECT_EQ(result.status, breakage.warning ? pqpack::kExit_Done : pqpack::kExit_Failure);
+    if (!breakage.warning) EXPECT_EQ(result.out, all);
   }
 }
 
-TEST_F(PqpackInspect, VerifyFindsADataFileTooShortForItsHeader) {
-  writeFile(folder / "Short.ssd", Bytes(63, 7));
-  const std::vector<std::string> problems = pqpack::findProblems(build("Sunset.scr", "Short.ssd"));
-  ASSERT_EQ(problems.size(), 1u);
-  EXPECT_EQ(problems[0], "entry 3 (Short.ssd): the data file has 63 bytes, fewer than its 64-byte header");
+TEST_F(PqpackInspect, VerifyFindsWhatBuildRefusesOrWarnsOfInTheDataFile) {
+  for (const DataFileCase& dataCase : dataFileCases()) {
+    SCOPED_TRACE(dataCase.label);
+    // Written past build's own checks, as another or an older builder might have.
+    auto payload = pqtest::smallPayload("Sunset.scr");
+    payload[2] = pqpack::makePayloadEntry("Doubtful.ssd", kFileType_Data, dataCase.bytes, pqpack::Compression::Store,
+                                          pq::ImplodeLevel::Fast);
+    payload[0] = pqpack::makePayloadEntry("impborl.dat", kFileType_Library, library, pqpack::Compression::Store,
+                                          pq::ImplodeLevel::Fast);
+    std::string problem;
+    ASSERT_TRUE(pqpack::writeInstaller(folder / "Setup.exe", fakeProgram(), payload, &problem)) << problem;
+    const pqpack::Findings findings = pqpack::checkInstaller(folder / "Setup.exe");
+    const std::vector<std::string>& found = dataCase.refused ? findings.problems : findings.warnings;
+    ASSERT_EQ(found.size(), 1u) << (found.empty() ? "" : found[0]);
+    EXPECT_EQ(found[0].rfind("entry 3 (Doubtful.ssd): the data file: ", 0), 0u) << found[0];
+    EXPECT_NE(found[0].find(dataCase.message), std::string::npos) << found[0];
+    EXPECT_EQ(findings.problems.empty(), !dataCase.refused);
+  }
 }
 
 TEST_F(PqpackInspect, VerifyOfAMissingFileSaysSo) {
@@ -183,11 +215,39 @@ TEST_F(PqpackInspect, ListCallsAnythingButScrAMovie) {
   EXPECT_NE(result.out.find(": movie installer, "), std::string::npos);
 }
 
+TEST_F(PqpackInspect, ListAndExtractSayAFileIsNotAnInstaller) {
+  Bytes program = fakeProgram();
+  program.resize(600000, 0x11);
+  struct NotAnInstaller {
+    const char* name;
+    Bytes bytes;
+    const char* reason;
+  };
+  const NotAnInstaller files[] = {
+      {"noise.bin", noiseBytes(600000, 3), "it does not start with a Windows program"},
+      {"program.exe", program, "there is no installer's directory table at byte 478208"},
+  };
+  for (const NotAnInstaller& file : files) {
+    SCOPED_TRACE(file.name);
+    writeFile(folder / file.name, file.bytes);
+    const CommandRun listed = run(commandList, {folder / file.name});
+    const CommandRun extracted = run(commandExtract, {folder / file.name, folder / "out"});
+    for (const CommandRun* result : {&listed, &extracted}) {
+      EXPECT_EQ(result->status, pqpack::kExit_Failure);
+      EXPECT_EQ(result->out, "");
+      EXPECT_NE(result->err.find("'" + folder / file.name + "' is not an installer: " + file.reason),
+                std::string::npos)
+          << result->err;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.path / "out" / "impborl.dat"));
+}
+
 TEST_F(PqpackInspect, ListRefusesAFileTooShortToBeAnInstaller) {
   writeFile(folder / "tiny.exe", Bytes(5000, 1));
   const CommandRun result = run(commandList, {folder / "tiny.exe"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("5000 bytes, too short for an installer"), std::string::npos);
+  EXPECT_NE(result.err.find("is not an installer: it is 5000 bytes, too short for an installer"), std::string::npos);
 }
 
 // ---- extract -----------------------------------------------------------------------------------
@@ -258,6 +318,39 @@ TEST_F(PqpackInspect, ExtractSkipsAnEntryThatDoesNotExpandWhole) {
       << result.err;
   EXPECT_FALSE(std::filesystem::exists(folder.path / "out" / "Sunset.scr"));
   EXPECT_EQ(readFile(folder / "out/qtlib.dat"), support);
+}
+
+// ---- every command -----------------------------------------------------------------------------
+
+TEST_F(PqpackInspect, NoCommandWritesOverTheFileItReads) {
+  const std::string installer = build();
+  std::filesystem::create_directories(folder.path / "out");
+  std::filesystem::copy_file(installer, folder / "out/Sunset.scr");  // an installer named like its entry 2
+  writeFile(folder / "stream", readFile(folder / "Sunset.scr"));
+  struct Case {
+    int (*command)(const Args&);
+    Args args;
+    std::string kept;  // the input, which must stay as it was
+    int status;
+  };
+  const Case cases[] = {
+      {commandSsd, {"--quicktime-level", "0", folder / "Sunset.scr", folder / "./Sunset.scr"}, folder / "Sunset.scr",
+       pqpack::kExit_Failure},
+      {commandImplode, {folder / "stream", folder / "sub/../stream"}, folder / "stream", pqpack::kExit_Failure},
+      {commandExplode, {folder / "stream", folder / "stream"}, folder / "stream", pqpack::kExplodeExit_CannotWrite},
+      {commandExtract, {folder / "out/Sunset.scr", folder / "out"}, folder / "out/Sunset.scr", pqpack::kExit_Failure},
+  };
+  std::filesystem::create_directories(folder.path / "sub");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const Bytes before = readFile(c.kept);
+    const CommandRun result = run(c.command, c.args);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_NE(result.err.find("is the same file as"), std::string::npos) << result.err;
+    EXPECT_EQ(readFile(c.kept), before);
+  }
+  // extract still writes the entries that do not land on the installer.
+  EXPECT_EQ(readFile(folder / "out/Sunset.ssd"), data);
 }
 
 // ---- ssd ---------------------------------------------------------------------------------------

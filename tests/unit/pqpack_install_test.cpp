@@ -70,6 +70,16 @@ TEST_F(PqpackInstall, ScreenSaverInstallerInstallsEveryFileIntoTheWindowsDirecto
   EXPECT_EQ(sim.fileContents("C:\\WINDOWS\\qtlib.dll"), text(support));
 }
 
+TEST_F(PqpackInstall, AWesternEuropeanNameReachesTheWindowAndTheDiskAsTheAuthorWroteIt) {
+  buildAndPlace("\xC3\x89" "cran.scr");  // "Écran.scr", as a Linux author's file name is spelt
+  TForm1 form;
+  form.FormCreate(nullptr);
+  EXPECT_EQ(form.form.caption, "Screen Saver Installation: \xC9" "cran");  // code page 1252
+  form.butInstallClick(nullptr);
+  EXPECT_TRUE(sim.errorDialogs.empty()) << sim.errorDialogs.front();
+  EXPECT_EQ(sim.fileContents("C:\\WINDOWS\\\xC9" "cran.scr"), text(main));
+}
+
 TEST_F(PqpackInstall, MovieInstallerPutsTheMovieBesideItself) {
   buildAndPlace("Show.exe");
   TForm1 form;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "data_file.h"
 
 namespace pqpack_test {
 
@@ -83,18 +84,102 @@ inline Bytes noiseBytes(size_t size, uint32_t seed) {
   return bytes;
 }
 
-// A stand-in for pqsetup.exe: any bytes shorter than the directory offset will do.
-inline Bytes fakeProgram() {
-  Bytes program = bytesOf("MZ fake installer program");
-  program.resize(1000, 0xCC);
-  return program;
+// The shape of a Windows image as the builder's checks see it.
+struct PeShape {
+  bool dll = false;
+  uint16_t subsystem = 2;  // Windows GUI
+  std::vector<std::string> exports;
+  uint16_t machine = 0x014C;  // x86
+  bool pe32Plus = false;
+};
+
+// A small but well-formed PE image of that shape: headers, one section holding the export
+// table, then `filler` bytes of noise.
+inline Bytes peImage(const PeShape& shape, size_t filler) {
+  constexpr uint32_t kPeOffset = 0x40, kRawOffset = 0x200, kSectionRva = 0x1000;
+  const uint32_t optionalSize = shape.pe32Plus ? 240 : 224;
+  Bytes image(kRawOffset, 0);
+  auto put16 = [&](size_t at, uint32_t value) {
+    image[at] = static_cast<uint8_t>(value);
+    image[at + 1] = static_cast<uint8_t>(value >> 8);
+  };
+  auto put32 = [&](size_t at, uint32_t value) {
+    put16(at, value & 0xFFFF);
+    put16(at + 2, value >> 16);
+  };
+  put16(0, 0x5A4D);
+  put32(0x3C, kPeOffset);
+  put32(kPeOffset, 0x00004550);
+  const size_t fileHeader = kPeOffset + 4, optional = fileHeader + 20;
+  put16(fileHeader, shape.machine);
+  put16(fileHeader + 2, 1);
+  put16(fileHeader + 16, optionalSize);
+  put16(fileHeader + 18, 0x0002 | 0x0100 | (shape.dll ? 0x2000 : 0));
+  put16(optional, shape.pe32Plus ? 0x20B : 0x10B);
+  put16(optional + 68, shape.subsystem);
+  const size_t directories = optional + (shape.pe32Plus ? 112 : 96);
+  put32(directories - 4, 16);
+
+  // The section: the export directory, the name pointers, then the names.
+  Bytes section(40, 0);
+  const uint32_t count = static_cast<uint32_t>(shape.exports.size());
+  const uint32_t pointers = kSectionRva + 40;
+  uint32_t nameRva = pointers + 4 * count;
+  Bytes names;
+  for (uint32_t index = 0; index < count; ++index) {
+    for (int shift = 0; shift < 32; shift += 8) section.push_back(static_cast<uint8_t>(nameRva >> shift));
+    names.insert(names.end(), shape.exports[index].begin(), shape.exports[index].end());
+    names.push_back(0);
+    nameRva = kSectionRva + 40 + 4 * count + static_cast<uint32_t>(names.size());
+  }
+  section.insert(section.end(), names.begin(), names.end());
+  for (int shift = 0; shift < 32; shift += 8) {
+    section[24 + shift / 8] = static_cast<uint8_t>(count >> shift);
+    section[32 + shift / 8] = static_cast<uint8_t>(pointers >> shift);
+  }
+  if (count > 0) {
+    put32(directories, kSectionRva);
+    put32(directories + 4, static_cast<uint32_t>(section.size()));
+  }
+  const size_t sectionHeader = optional + optionalSize;
+  put32(sectionHeader + 8, static_cast<uint32_t>(section.size()));
+  put32(sectionHeader + 12, kSectionRva);
+  put32(sectionHeader + 16, static_cast<uint32_t>(section.size()));
+  put32(sectionHeader + 20, kRawOffset);
+  image.insert(image.end(), section.begin(), section.end());
+  const Bytes noise = noiseBytes(filler, 99);
+  image.insert(image.end(), noise.begin(), noise.end());
+  return image;
 }
 
-inline Bytes fakeLibrary() {
-  Bytes library = bytesOf("MZ fake compression library");
-  Bytes body = noiseBytes(3000, 99);
-  library.insert(library.end(), body.begin(), body.end());
-  return library;
+// Stand-ins for pqsetup.exe and impborl.dll: the builder checks only their headers.
+inline Bytes fakeProgram() { return peImage({}, 400); }
+inline Bytes fakeLibrary() { return peImage({true, 2, {"_crc32", "_explode", "_implode"}}, 3000); }
+
+// Data files the installer would trip over, or whose QuickTime level deserves a word, and what
+// build and verify say of them: the same findings from both.
+struct DataFileCase {
+  const char* label;
+  Bytes bytes;
+  const char* message;
+  bool refused;  // a problem that stops build and fails verify; otherwise a warning
+};
+
+inline std::vector<DataFileCase> dataFileCases() {
+  const Bytes content = compressibleBytes(1000, 21);
+  Bytes changed = pqpack::makeDataFile(0, content);
+  changed[100] ^= 0x20;
+  Bytes cut = pqpack::makeDataFile(0, content);
+  cut.pop_back();
+  return {
+      {"ShorterThanItsHeader", Bytes(63, 7), "63 bytes, fewer than the 64-byte header", true},
+      {"ContentChanged", changed, "content no longer matches the CRC-32 in its header", true},
+      {"ContentCutShort", cut, "header says the content is 1000 bytes, but it holds 999", true},
+      {"LevelBelowZero", pqpack::makeDataFile(-1, content), "level -1, outside 0 to 10", false},
+      {"LevelNeverMet", pqpack::makeDataFile(4, content), "level 4; the installer finds QuickTime up to level 3 only",
+       false},
+      {"LevelAboveTen", pqpack::makeDataFile(11, content), "level 11, outside 0 to 10", false},
+  };
 }
 
 struct CommandRun {

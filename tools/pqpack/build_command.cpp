@@ -1,13 +1,14 @@
 #include "build_command.h"
 
 #include <array>
-#include <filesystem>
 #include <map>
 
+#include "ansi_text.h"
 #include "data_file.h"
 #include "default_inputs.h"
 #include "file_io.h"
 #include "installer_image.h"
+#include "pe_image.h"
 #include "platform/win_path.h"
 
 namespace pqpack {
@@ -17,15 +18,15 @@ namespace {
 // Entries this large get a progress line while they are compressed.
 constexpr size_t kProgressThreshold = 1u << 20;
 
-std::string fileNameOf(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+using Input = NamedInput;
 
-bool readInput(const char* role, const std::string& path, std::vector<uint8_t>* bytes, std::string* problem) {
-  if (!readWholeFile(path, kMaximumInstallerSize, bytes, problem)) {
-    *problem = std::string(role) + ": " + *problem;
+bool readInput(const Input& input, std::vector<uint8_t>* bytes, std::string* problem) {
+  if (!readWholeFile(input.path, kMaximumInstallerSize, bytes, problem)) {
+    *problem = input.role + ": " + *problem;
     return false;
   }
   if (bytes->empty()) {
-    *problem = std::string(role) + ": '" + path + "' is empty; every installed file needs at least one byte";
+    *problem = input.role + ": '" + input.path + "' is empty; every installed file needs at least one byte";
     return false;
   }
   return true;
@@ -45,11 +46,48 @@ bool resolveDefault(const std::string& given, const char* fileName, const char* 
   return true;
 }
 
+// A program or library the user's Windows could not run: today it would ship and fail there.
+bool checkProgramAndLibrary(const Input& stub, const std::vector<uint8_t>& program, const Input& library,
+                            const std::vector<uint8_t>& libraryBytes, std::string* problem) {
+  if (program.size() > static_cast<size_t>(DIRECTORY_OFFSET)) {
+    *problem = stub.role + ": '" + stub.path + "' is " + std::to_string(program.size()) + " bytes, longer than the " +
+               std::to_string(DIRECTORY_OFFSET) + " bytes before the directory table: give pqsetup.exe";
+    return false;
+  }
+  std::string reason = installerProgramProblem(program);
+  if (!reason.empty()) {
+    *problem = stub.role + ": '" + stub.path + "' " + reason +
+               "; the installer must be a 32-bit Windows GUI program: give pqsetup.exe";
+    return false;
+  }
+  reason = compressionLibraryProblem(libraryBytes);
+  if (!reason.empty()) {
+    *problem = library.role + ": '" + library.path + "' " + reason +
+               "; the installer loads it as impborl.dll and calls its _implode, _explode and _crc32, so it must "
+               "be a 32-bit Windows DLL exporting them: give the impborl.dll built with pqpack";
+    return false;
+  }
+  return true;
+}
+
+// The entry name of an input, checked for everything the installer needs of a name.
+bool nameOf(const Input& input, bool isLibrary, std::string* name, std::string* problem) {
+  std::string reason;
+  if (entryNameOfPath(input.path, name, &reason)) {
+    if (isLibrary) *name = libraryEntryName(*name);
+    reason = unsafeNameReason(*name);
+    if (reason.empty()) reason = landingNameLengthProblem(isLibrary ? installedLibraryName(*name) : *name);
+  }
+  if (reason.empty()) return true;
+  *problem = input.role + " '" + input.path + "': " + reason;
+  return false;
+}
+
 PayloadEntry compressedEntry(const std::string& name, int32_t fileType, const std::vector<uint8_t>& bytes,
                              Compression compression, pq::ImplodeLevel level, std::FILE* progress) {
   const bool announce = progress != nullptr && compression != Compression::Store && bytes.size() >= kProgressThreshold;
   if (announce) {
-    std::fprintf(progress, "pqpack: compressing %s (%zu bytes)...", name.c_str(), bytes.size());
+    std::fprintf(progress, "pqpack: compressing %s (%zu bytes)...", displayName(name).c_str(), bytes.size());
     std::fflush(progress);
   }
   PayloadEntry entry = makePayloadEntry(name, fileType, bytes, compression, level);
@@ -74,7 +112,8 @@ bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* 
     const std::string key = pq::asciiLower(landing);
     auto [found, inserted] = landings.emplace(key, entry.name);
     if (!inserted) {
-      *problem = "'" + entry.name + "' and '" + found->second + "' would both be installed as '" + landing + "'" +
+      *problem = "'" + displayName(entry.name) + "' and '" + displayName(found->second) +
+                 "' would both be installed as '" + displayName(landing) + "'" +
                  (key == kLibraryFileName ? ", replacing the compression library" : "");
       return false;
     }
@@ -85,61 +124,57 @@ bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* 
 } // namespace
 
 bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::string* problem) {
-  std::string stubPath, libraryPath;
-  if (!resolveDefault(request.stub, "pqsetup.exe", "--stub", &stubPath, problem) ||
-      !resolveDefault(request.library, "impborl.dll", "--library", &libraryPath, problem)) {
+  Input stub{"--stub", ""};
+  Input library{"--library", ""};
+  if (!resolveDefault(request.stub, "pqsetup.exe", "--stub", &stub.path, problem) ||
+      !resolveDefault(request.library, "impborl.dll", "--library", &library.path, problem)) {
     return false;
+  }
+  const Input main{"MAIN", request.mainFile};
+  const Input data{"DATA", request.dataFile};
+  std::vector<Input> libraries;
+  for (const std::string& path : request.libraries) libraries.push_back({"LIB", path});
+  std::vector<Input> inputs = {stub, library, main, data};
+  inputs.insert(inputs.end(), libraries.begin(), libraries.end());
+  if (!checkOutputIsNoInput(request.output, inputs, problem)) return false;
+
+  std::vector<uint8_t> program, libraryBytes, mainBytes, dataBytes;
+  if (!readInput(stub, &program, problem) || !readInput(library, &libraryBytes, problem) ||
+      !checkProgramAndLibrary(stub, program, library, libraryBytes, problem) || !readInput(main, &mainBytes, problem) ||
+      !readInput(data, &dataBytes, problem)) {
+    return false;
+  }
+  std::vector<std::vector<uint8_t>> supportBytes(libraries.size());
+  for (size_t i = 0; i < libraries.size(); ++i) {
+    if (!readInput(libraries[i], &supportBytes[i], problem)) return false;
   }
 
-  std::vector<uint8_t> program, library, mainBytes, dataBytes;
-  if (!readInput("installer program", stubPath, &program, problem)) return false;
-  if (program.size() > static_cast<size_t>(DIRECTORY_OFFSET)) {
-    *problem = "installer program: '" + stubPath + "' is " + std::to_string(program.size()) +
-               " bytes, longer than the " + std::to_string(DIRECTORY_OFFSET) + " bytes before the directory table";
+  std::string mainName, dataName;
+  std::vector<std::string> libraryNames(libraries.size());
+  if (!nameOf(main, false, &mainName, problem) || !nameOf(data, false, &dataName, problem)) return false;
+  for (size_t i = 0; i < libraries.size(); ++i) {
+    if (!nameOf(libraries[i], true, &libraryNames[i], problem)) return false;
+  }
+  const std::string dataProblem = dataFileProblem(dataBytes);
+  if (!dataProblem.empty()) {
+    *problem = "DATA '" + data.path + "': " + dataProblem;
     return false;
   }
-  if (!readInput("compression library", libraryPath, &library, problem) ||
-      !readInput("MAIN", request.mainFile, &mainBytes, problem) ||
-      !readInput("DATA", request.dataFile, &dataBytes, problem)) {
-    return false;
-  }
-  std::vector<std::vector<uint8_t>> libraryBytes(request.libraries.size());
-  for (size_t i = 0; i < request.libraries.size(); ++i) {
-    if (!readInput("LIB", request.libraries[i], &libraryBytes[i], problem)) return false;
-  }
-
-  const std::string mainName = fileNameOf(request.mainFile);
-  const std::string dataName = fileNameOf(request.dataFile);
-  std::vector<std::string> libraryNames;
-  for (const std::string& path : request.libraries) libraryNames.push_back(libraryEntryName(fileNameOf(path)));
-  auto checkName = [&](const char* role, const std::string& path, const std::string& name) {
-    const std::string reason = unsafeNameReason(name);
-    if (reason.empty()) return true;
-    *problem = std::string(role) + " '" + path + "': " + reason;
-    return false;
-  };
-  if (!checkName("MAIN", request.mainFile, mainName) || !checkName("DATA", request.dataFile, dataName)) return false;
-  for (size_t i = 0; i < libraryNames.size(); ++i) {
-    if (!checkName("LIB", request.libraries[i], libraryNames[i])) return false;
-  }
-
-  if (progress != nullptr && dataBytes.size() < static_cast<size_t>(kDataFileHeaderSize)) {
-    std::fprintf(progress,
-                 "pqpack: warning: DATA '%s' is %zu bytes; the installer reads a %zu-byte header from it and will "
-                 "report an error (pqpack ssd makes a data file)\n",
-                 request.dataFile.c_str(), dataBytes.size(), static_cast<size_t>(kDataFileHeaderSize));
+  const std::string dataWarning = dataFileWarning(dataBytes);
+  if (progress != nullptr && !dataWarning.empty()) {
+    std::fprintf(progress, "pqpack build: warning: DATA '%s': %s\n", data.path.c_str(), dataWarning.c_str());
   }
 
   const Compression implode = Compression::ImplodeWhenSmaller;
   std::array<PayloadEntry, 5> payload;
-  payload[0] = makePayloadEntry(kLibraryEntryName, kFileType_Library, library, Compression::Store, request.level);
+  payload[0] = makePayloadEntry(kLibraryEntryName, kFileType_Library, libraryBytes, Compression::Store, request.level);
   payload[1] = compressedEntry(mainName, kFileType_Main, mainBytes, implode, request.level, progress);
   payload[2] = compressedEntry(dataName, kFileType_Data, dataBytes,
                                request.compressData ? implode : Compression::Store, request.level, progress);
   for (size_t slot = 3; slot < 5; ++slot) {
     const size_t given = slot - 3;
-    payload[slot] = given < libraryBytes.size()
-                        ? compressedEntry(libraryNames[given], kFileType_Library, libraryBytes[given], implode,
+    payload[slot] = given < supportBytes.size()
+                        ? compressedEntry(libraryNames[given], kFileType_Library, supportBytes[given], implode,
                                           request.level, progress)
                         : payload[0];
   }
@@ -157,4 +192,3 @@ int runBuild(const BuildRequest& request) {
 }
 
 } // namespace pqpack
-

@@ -14,6 +14,10 @@ namespace pqpack {
 int runExplode(const ExplodeRequest& request) {
   std::vector<uint8_t> stream;
   std::string problem;
+  if (!checkOutputIsNoInput(request.output, {{"IN", request.input}}, &problem)) {
+    std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
+    return kExplodeExit_CannotWrite;
+  }
   if (!readWholeFile(request.input, kMaximumInstallerSize, &stream, &problem)) {
     std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
     return kExplodeExit_NoInput;
@@ -34,7 +38,8 @@ int runExplode(const ExplodeRequest& request) {
 int runImplode(const ImplodeRequest& request) {
   std::vector<uint8_t> input;
   std::string problem;
-  if (!readWholeFile(request.input, kMaximumInstallerSize, &input, &problem)) {
+  if (!checkOutputIsNoInput(request.output, {{"IN", request.input}}, &problem) ||
+      !readWholeFile(request.input, kMaximumInstallerSize, &input, &problem)) {
     std::fprintf(stderr, "pqpack implode: %s\n", problem.c_str());
     return kExit_Failure;
   }

@@ -1,6 +1,7 @@
 #include "data_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -44,6 +45,50 @@ bool readDataFileHeader(const std::vector<uint8_t>& bytes, DataFileHeader* heade
   header->contentLength = getLe(&bytes[16], 8);
   header->contentCrc = static_cast<uint32_t>(getLe(&bytes[24], 4));
   return true;
+}
+
+std::string dataFileProblem(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() < static_cast<size_t>(kDataFileHeaderSize)) {
+    return "it has " + std::to_string(bytes.size()) + " bytes, fewer than the " + std::to_string(kDataFileHeaderSize) +
+           "-byte header the installer reads its QuickTime level from (the user would get error 100); make a data "
+           "file with pqpack ssd";
+  }
+  DataFileHeader header;
+  if (!readDataFileHeader(bytes, &header) || header.version != kDataFileVersion ||
+      header.headerSize != static_cast<uint32_t>(kDataFileHeaderSize)) {
+    return "";  // not one of ours: only the level at offset 8 is known
+  }
+  const uint64_t held = bytes.size() - kDataFileHeaderSize;
+  if (header.contentLength != held) {
+    return "its header says the content is " + std::to_string(header.contentLength) + " bytes, but it holds " +
+           std::to_string(held) + ": it was cut short or added to since pqpack ssd wrote it; make it again";
+  }
+  const uint32_t crc = pq::crc32Of(bytes.data() + kDataFileHeaderSize, held);
+  if (crc != header.contentCrc) {
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, "%08X, now %08X", header.contentCrc, crc);
+    return std::string("its content no longer matches the CRC-32 in its header (written ") + numbers +
+           "): it changed since pqpack ssd wrote it; make it again";
+  }
+  return "";
+}
+
+std::string dataFileWarning(const std::vector<uint8_t>& bytes) {
+  if (bytes.size() < static_cast<size_t>(kDataFileHeaderSize)) return "";
+  const auto level = static_cast<int32_t>(static_cast<uint32_t>(getLe(&bytes[kDataFileLevelOffset], 4)));
+  const std::string asks = "it asks for QuickTime level " + std::to_string(level);
+  if (level < kLowestQuickTimeLevel) {
+    return asks + ", outside " + std::to_string(kLowestQuickTimeLevel) + " to " +
+           std::to_string(kHighestQuickTimeLevel) + "; the installer takes it as no QuickTime needed (level 0)";
+  }
+  if (level > kHighestInstalledQuickTimeLevel) {
+    return asks + (level > kHighestQuickTimeLevel ? ", outside " + std::to_string(kLowestQuickTimeLevel) + " to " +
+                                                        std::to_string(kHighestQuickTimeLevel)
+                                                  : std::string()) +
+           "; the installer finds QuickTime up to level " + std::to_string(kHighestInstalledQuickTimeLevel) +
+           " only, so every installation would fail for want of QuickTime";
+  }
+  return "";
 }
 
 bool parseQuickTimeLevel(const std::string& text, int32_t* level) {

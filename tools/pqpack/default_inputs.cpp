@@ -3,6 +3,12 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "file_io.h"
+
 namespace pqpack {
 
 namespace {
@@ -12,9 +18,17 @@ namespace {
 constexpr int kFoldersAbove = 4;
 
 std::filesystem::path ownFolder() {
+#ifdef _WIN32
+  std::wstring self(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(nullptr, &self[0], static_cast<DWORD>(self.size()));
+  if (length == 0 || length >= self.size()) return std::filesystem::path();
+  self.resize(length);
+  return std::filesystem::path(self).parent_path();
+#else
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::filesystem::path() : self.parent_path();
+#endif
 }
 
 } // namespace
@@ -23,22 +37,22 @@ std::vector<std::string> defaultInputCandidates(const std::string& fileName) {
   std::vector<std::string> candidates;
   std::filesystem::path folder = ownFolder();
   if (!folder.empty()) {
-    candidates.push_back((folder / fileName).string());
-    candidates.push_back((folder / "win32" / fileName).string());
+    candidates.push_back(textOf(folder / fileName));
+    candidates.push_back(textOf(folder / "win32" / fileName));
     for (int level = 0; level <= kFoldersAbove && !folder.empty(); ++level) {
-      candidates.push_back((folder / "dist" / "win32" / fileName).string());
+      candidates.push_back(textOf(folder / "dist" / "win32" / fileName));
       if (folder == folder.parent_path()) break;
       folder = folder.parent_path();
     }
   }
-  candidates.push_back((std::filesystem::path("dist") / "win32" / fileName).string());
+  candidates.push_back(textOf(std::filesystem::path("dist") / "win32" / fileName));
   return candidates;
 }
 
 std::string findDefaultInput(const std::string& fileName) {
   for (const std::string& candidate : defaultInputCandidates(fileName)) {
     std::error_code error;
-    if (std::filesystem::is_regular_file(candidate, error)) return candidate;
+    if (std::filesystem::is_regular_file(pathOf(candidate), error)) return candidate;
   }
   return "";
 }

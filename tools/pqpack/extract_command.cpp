@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ansi_text.h"
 #include "commands.h"
 #include "file_io.h"
 #include "installer_image.h"
@@ -11,17 +12,23 @@
 namespace pqpack {
 
 int runExtract(const ExtractRequest& request) {
-  const std::filesystem::path folder = request.folder;
+  const std::filesystem::path folder = pathOf(request.folder);
   InstallerImage image;
   std::string problem;
   if (!readInstallerImage(request.installer, &image, &problem)) {
     std::fprintf(stderr, "pqpack extract: %s\n", problem.c_str());
     return kExit_Failure;
   }
+  const std::string notInstaller = notAnInstallerReason(request.installer, image);
+  if (!notInstaller.empty()) {
+    std::fprintf(stderr, "pqpack extract: '%s' is not an installer: %s\n", request.installer.c_str(),
+                 notInstaller.c_str());
+    return kExit_Failure;
+  }
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (!std::filesystem::is_directory(folder, error)) {
-    std::fprintf(stderr, "pqpack extract: cannot make the folder '%s'\n", folder.string().c_str());
+    std::fprintf(stderr, "pqpack extract: cannot make the folder '%s'\n", request.folder.c_str());
     return kExit_Failure;
   }
 
@@ -29,17 +36,20 @@ int runExtract(const ExtractRequest& request) {
   for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
     const std::string name = entryName(image.entries[index]);
     // The safe-name rule rules out separators, drives and dot names, so the result is a
-    // direct child of the folder.
+    // direct child of the folder. The file gets the name as this system writes it.
     const std::string reason = unsafeNameReason(name);
     std::vector<uint8_t> bytes;
     if (!reason.empty()) {
       std::fprintf(stderr, "pqpack extract: entry %d refused: %s\n", index, reason.c_str());
+    } else if (const std::string destination = textOf(folder / pathOf(displayName(name)));
+               !checkOutputIsNoInput(destination, {{"INSTALLER", request.installer}}, &problem)) {
+      std::fprintf(stderr, "pqpack extract: entry %d refused: %s\n", index, problem.c_str());
     } else if (!readEntryFile(request.installer, image, index, &bytes, &problem)) {
       std::fprintf(stderr, "pqpack extract: %s\n", problem.c_str());
-    } else if (!writeWholeFile(folder / name, bytes, &problem)) {
+    } else if (!writeWholeFile(destination, bytes, &problem)) {
       std::fprintf(stderr, "pqpack extract: entry %d: %s\n", index, problem.c_str());
     } else {
-      std::printf("%s\n", (folder / name).string().c_str());
+      std::printf("%s\n", destination.c_str());
       continue;
     }
     ++failures;

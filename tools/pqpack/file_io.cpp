@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <system_error>
 
 #include <unistd.h>
@@ -11,14 +12,29 @@ namespace pqpack {
 
 namespace {
 
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const std::filesystem::path& path) { return "'" + textOf(path) + "'"; }
 
 std::string systemReason() { return std::strerror(errno); }
 
+std::FILE* openFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+  // The wide call reaches every name, not only those of the ANSI code page.
+  const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+  return _wfopen(path.c_str(), wideMode.c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
 } // namespace
 
-bool readWholeFile(const std::filesystem::path& path, uint64_t maximumSize, std::vector<uint8_t>* bytes,
+std::filesystem::path pathOf(const std::string& utf8) { return std::filesystem::u8path(utf8); }
+
+std::string textOf(const std::filesystem::path& path) { return path.u8string(); }
+
+bool readWholeFile(const std::string& text, uint64_t maximumSize, std::vector<uint8_t>* bytes,
                    std::string* problem) {
+  const std::filesystem::path path = pathOf(text);
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
   if (error || !std::filesystem::exists(status)) {
@@ -29,7 +45,7 @@ bool readWholeFile(const std::filesystem::path& path, uint64_t maximumSize, std:
     *problem = "cannot read " + quoted(path) + ": it is a directory";
     return false;
   }
-  std::FILE* file = std::fopen(path.string().c_str(), "rb");
+  std::FILE* file = openFile(path, "rb");
   if (file == nullptr) {
     *problem = "cannot read " + quoted(path) + ": " + systemReason();
     return false;
@@ -62,7 +78,7 @@ bool readWholeFile(const std::filesystem::path& path, uint64_t maximumSize, std:
   return ok;
 }
 
-InputFile::InputFile(const std::filesystem::path& path) : file(std::fopen(path.string().c_str(), "rb")) {}
+InputFile::InputFile(const std::string& path) : file(openFile(pathOf(path), "rb")) {}
 
 InputFile::~InputFile() {
   if (file != nullptr) std::fclose(file);
@@ -83,17 +99,28 @@ bool InputFile::size(uint64_t* size) {
   return true;
 }
 
-bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+bool isSameFile(const std::string& a, const std::string& b) {
   std::error_code error;
-  return std::filesystem::equivalent(a, b, error) && !error;
+  return std::filesystem::equivalent(pathOf(a), pathOf(b), error) && !error;
 }
 
-AtomicOutput::AtomicOutput(std::filesystem::path destinationPath, const std::string& stage)
-    : destination(std::move(destinationPath)) {
-  std::filesystem::path folder = destination.parent_path();
-  const std::string hiddenName = "." + destination.filename().string() + ".pqpack-" + std::to_string(getpid()) +
+bool checkOutputIsNoInput(const std::string& output, const std::vector<NamedInput>& inputs, std::string* problem) {
+  for (const NamedInput& input : inputs) {
+    if (isSameFile(output, input.path)) {
+      *problem = "OUT '" + output + "' is the same file as " + input.role + " '" + input.path +
+                 "', which would be replaced; write to another file";
+      return false;
+    }
+  }
+  return true;
+}
+
+AtomicOutput::AtomicOutput(const std::string& destinationPath, const std::string& stage)
+    : destination(pathOf(destinationPath)) {
+  const std::filesystem::path folder = destination.parent_path();
+  const std::string hiddenName = "." + textOf(destination.filename()) + ".pqpack-" + std::to_string(getpid()) +
                                  (stage.empty() ? "" : "-" + stage) + ".tmp";
-  temporary = folder.empty() ? std::filesystem::path(hiddenName) : folder / hiddenName;
+  temporary = folder.empty() ? pathOf(hiddenName) : folder / pathOf(hiddenName);
 }
 
 AtomicOutput::~AtomicOutput() {
@@ -123,9 +150,9 @@ bool AtomicOutput::open(std::string* problem) {
   if (!clearTemporary(problem)) return false;
 #ifdef _WIN32
   // The Windows C runtime has no exclusive-create mode; the removal above has to do.
-  file = std::fopen(temporary.string().c_str(), "wb");
+  file = openFile(temporary, "wb");
 #else
-  file = std::fopen(temporary.c_str(), "wbx");
+  file = openFile(temporary, "wbx");
 #endif
   if (file == nullptr) {
     *problem = "cannot write " + quoted(destination) + ": " + systemReason();
@@ -180,7 +207,7 @@ bool AtomicOutput::commit(std::string* problem) {
   return true;
 }
 
-bool writeWholeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes, std::string* problem) {
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* problem) {
   AtomicOutput output(path);
   return output.open(problem) && output.write(bytes, problem) && output.commit(problem);
 }

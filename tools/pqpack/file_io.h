@@ -10,15 +10,20 @@
 
 namespace pqpack {
 
+// Paths travel through pqpack as UTF-8 text, as the command line gives them (on Windows,
+// main() turns the wide command line into UTF-8); these two cross into the file system's form.
+std::filesystem::path pathOf(const std::string& utf8);
+std::string textOf(const std::filesystem::path& path);
+
 // Reads the file at `path` whole. Refuses (false, `problem` set to a sentence naming the
 // path) a file that is missing, unreadable, a directory, or longer than `maximumSize`.
-bool readWholeFile(const std::filesystem::path& path, uint64_t maximumSize, std::vector<uint8_t>* bytes,
+bool readWholeFile(const std::string& path, uint64_t maximumSize, std::vector<uint8_t>* bytes,
                    std::string* problem);
 
 // An input file read at chosen offsets; it closes itself.
 class InputFile {
 public:
-  explicit InputFile(const std::filesystem::path& path);
+  explicit InputFile(const std::string& path);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -36,7 +41,16 @@ private:
 
 // True when both paths lead to one existing file, however they are spelt: through links,
 // "..", another case on Windows, or a second hard link. pqpack never writes over its inputs.
-bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+bool isSameFile(const std::string& a, const std::string& b);
+
+// A file a command reads, by the role it plays ("MAIN", "IN", "--library" ...).
+struct NamedInput {
+  std::string role;
+  std::string path;
+};
+// False, with `problem` set, when `output` is the same file as one of `inputs`: writing it
+// would replace the author's file. Checked before any work.
+bool checkOutputIsNoInput(const std::string& output, const std::vector<NamedInput>& inputs, std::string* problem);
 
 // A file that appears at its path complete or not at all: the bytes go to a temporary file
 // beside the destination, which replaces the destination only on commit(). Dropped without
@@ -44,7 +58,7 @@ bool isSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // as it was. `stage` tells apart two temporaries for one destination.
 class AtomicOutput {
 public:
-  explicit AtomicOutput(std::filesystem::path destination, const std::string& stage = "");
+  explicit AtomicOutput(const std::string& destination, const std::string& stage = "");
   ~AtomicOutput();
   AtomicOutput(const AtomicOutput&) = delete;
   AtomicOutput& operator=(const AtomicOutput&) = delete;
@@ -62,7 +76,7 @@ public:
   bool close(std::string* problem);
   // The temporary file, for a program that writes it itself: it is removed first, so that
   // nothing planted there is written through.
-  const std::filesystem::path& temporaryPath() const { return temporary; }
+  std::string temporaryPath() const { return textOf(temporary); }
   bool clearTemporary(std::string* problem);
   // Closes the temporary file if open and renames it over the destination.
   bool commit(std::string* problem);
@@ -75,6 +89,6 @@ private:
 };
 
 // Writes `bytes` to `path` through an AtomicOutput.
-bool writeWholeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes, std::string* problem);
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* problem);
 
 } // namespace pqpack

@@ -1,7 +1,9 @@
 // verify's findings: every way an installer departs from one as produced.
 #include <cstdio>
 
+#include "data_file.h"
 #include "installer_image.h"
+#include "pe_image.h"
 #include "platform/win_path.h"
 
 namespace pqpack {
@@ -66,7 +68,7 @@ void checkKind(int index, const TInstallFileInfo& entry, std::vector<std::string
                           kLibraryFileName + "', where compressed entries are expanded from");
     }
   }
-  if (index == 3 && entry.fileType != kFileType_Data) {
+  if (index == kDataEntry && entry.fileType != kFileType_Data) {
     problems->push_back(label + ": kind " + std::to_string(entry.fileType) + ", not 4: entry 3 must be the data file");
   }
 }
@@ -88,56 +90,84 @@ void checkSizes(int index, const TInstallFileInfo& entry, std::vector<std::strin
   }
 }
 
-void checkContents(const std::string& path, const InstallerImage& image, int index, std::vector<std::string>* problems) {
+void checkContents(const std::string& path, const InstallerImage& image, int index, Findings* findings) {
   const TInstallFileInfo& entry = image.entries[index];
   const std::string label = entryLabel(index, entry);
   std::vector<uint8_t> stored;
   std::string problem;
   if (!readStoredBytes(path, image, index, &stored, &problem)) {
-    problems->push_back(problem);
+    findings->problems.push_back(problem);
     return;
   }
   if (entry.isZipped != 0 && (stored.size() < 2 || stored[0] != 0x00 || stored[1] != 0x06)) {
     char found[32];
     std::snprintf(found, sizeof found, "%02X %02X", stored.empty() ? 0 : stored[0], stored.size() < 2 ? 0 : stored[1]);
-    problems->push_back(label + ": compressed stream starts " + found + ", not 00 06");
+    findings->problems.push_back(label + ": compressed stream starts " + found + ", not 00 06");
   }
   std::vector<uint8_t>& file = stored;
   if (!expandStoredBytes(index, entry, &file, &problem)) {
-    problems->push_back(problem);
+    findings->problems.push_back(problem);
     return;
   }
-  // The installer reads the QuickTime level from the data file's first 64 bytes.
-  if (index == 3 && file.size() < 64) {
-    problems->push_back(label + ": the data file has " + std::to_string(file.size()) +
-                        " bytes, fewer than its 64-byte header");
+  if (index == kFirstExtractedEntry) {
+    const std::string reason = compressionLibraryProblem(file);
+    if (!reason.empty()) {
+      findings->problems.push_back(label + ": the compression library " + reason +
+                                   "; the installer could not load it to expand the compressed entries");
+    }
+  }
+  if (index == kDataEntry) {
+    const std::string reason = dataFileProblem(file);
+    if (!reason.empty()) findings->problems.push_back(label + ": the data file: " + reason);
+    const std::string warning = dataFileWarning(file);
+    if (!warning.empty()) findings->warnings.push_back(label + ": the data file: " + warning);
+  }
+}
+
+void checkNames(int index, const TInstallFileInfo& entry, Findings* findings) {
+  const std::string name = entryName(entry);
+  std::string reason = unsafeNameReason(name);
+  if (reason.empty()) {
+    reason = landingNameLengthProblem(entry.fileType == kFileType_Library ? installedLibraryName(name) : name);
+  }
+  if (!reason.empty()) findings->problems.push_back(entryLabel(index, entry) + ": " + reason);
+  const std::string warning = utf8NameWarning(name);
+  if (!warning.empty()) findings->warnings.push_back(entryLabel(index, entry) + ": " + warning);
+}
+
+// The installer program must run on the user's Windows.
+void checkProgram(const std::string& path, Findings* findings) {
+  const std::string reason = installerProgramProblem(readProgramBytes(path));
+  if (!reason.empty()) {
+    findings->problems.push_back("program: the installer program " + reason + "; it must be a 32-bit Windows GUI program");
   }
 }
 
 } // namespace
 
-std::vector<std::string> findProblems(const std::string& path) {
-  std::vector<std::string> problems;
+Findings checkInstaller(const std::string& path) {
+  Findings findings;
+  std::vector<std::string>& problems = findings.problems;
   InstallerImage image;
   std::string problem;
   if (!readInstallerImage(path, &image, &problem)) {
     problems.push_back(problem);
-    return problems;
+    return findings;
   }
   if (image.fileSize > kMaximumInstallerSize) {
     problems.push_back("file: " + std::to_string(image.fileSize) + " bytes, not below 2 GiB");
   }
+  checkProgram(path, &findings);
   checkProgramEntry(image.entries[0], &problems);
   for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
     const TInstallFileInfo& entry = image.entries[index];
-    const std::string reason = unsafeNameReason(entryName(entry));
-    if (!reason.empty()) problems.push_back(entryLabel(index, entry) + ": " + reason);
+    checkNames(index, entry, &findings);
     checkKind(index, entry, &problems);
     checkPlacement(image, index, &problems);
     checkSizes(index, entry, &problems);
-    checkContents(path, image, index, &problems);
+    checkContents(path, image, index, &findings);
   }
-  return problems;
+  return findings;
 }
 
 } // namespace pqpack

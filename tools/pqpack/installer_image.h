@@ -26,6 +26,10 @@ constexpr int32_t kFirstEntryOffset = DIRECTORY_OFFSET + kDirectoryTableSize;
 // The name entry 1 carries, and the name of the file the installer loads after extracting it.
 constexpr char kLibraryEntryName[] = "impborl.dat";
 constexpr char kLibraryFileName[] = "impborl.dll";
+// The entries the installer gives a role of their own: the main file and the data file.
+constexpr int kMainEntry = 2;
+constexpr int kDataEntry = 3;
+
 // What entry 0 calls the program.
 constexpr char kProgramEntryName[] = "install.dat";
 
@@ -35,6 +39,23 @@ std::string entryLabel(int index, const TInstallFileInfo& entry);
 // Why `name` cannot be an entry name, or empty when it can: it becomes a bare file name in
 // the Windows directory or beside the installer, and in the folder `extract` writes to.
 std::string unsafeNameReason(const std::string& name);
+
+// The entry name of the file at `path` (a command-line argument): its file name as code page
+// 1252 text, which the installer shows and writes. False, with `problem` set, when a character
+// of it has no place in that code page.
+bool entryNameOfPath(const std::string& path, std::string* name, std::string* problem);
+
+// Destinations are the Windows directory, or the installer's folder, plus the name; a name
+// must leave room for a folder of this many characters under Windows' limit for a path,
+// MAX_PATH (260, less the terminating zero).
+constexpr size_t kLongestDestinationFolder = 64;
+constexpr size_t kLongestPath = 259;
+constexpr size_t kLongestLandingName = kLongestPath - kLongestDestinationFolder - 1;  // less the '\'
+// Why a file landing under `landingName` might not be written, or empty.
+std::string landingNameLengthProblem(const std::string& landingName);
+// For a stored name that reads as UTF-8 text (as an older pqpack stored "Écran.scr"), what
+// the installer shows instead; empty for any other name.
+std::string utf8NameWarning(const std::string& name);
 
 // The name a support library is stored under: its file name with the extension replaced by
 // ".dat" (foo.dll -> foo.dat; a name without extension gets one).
@@ -94,6 +115,12 @@ struct InstallerImage {
 // Reads the directory of the installer at `path`. False, with `problem` set, when the file
 // cannot be read or is too short to hold one.
 bool readInstallerImage(const std::string& path, InstallerImage* image, std::string* problem);
+// The program part of the file: its first DIRECTORY_OFFSET bytes, or all of a shorter file.
+std::vector<uint8_t> readProgramBytes(const std::string& path);
+// Why the file read into `image` is no installer at all, or empty when it is one: it does not
+// start with a Windows program, or entry 0 does not describe that program as every builder
+// writes it.
+std::string notAnInstallerReason(const std::string& path, const InstallerImage& image);
 // The stored bytes of one entry; false when its range does not lie inside the file.
 bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
                      std::string* problem);
@@ -111,8 +138,14 @@ std::string installerMode(const InstallerImage& image);
 std::string listingHeader();
 std::string listingLine(int index, const TInstallFileInfo& entry);
 
-// Every way the installer at `path` departs from an installer as produced: one sentence per
-// finding, starting with the entry concerned. Empty when there is none.
-std::vector<std::string> findProblems(const std::string& path);
+// What verify finds: every way the installer departs from one that works as produced (one
+// sentence each, starting with the part concerned), and what its author should know besides.
+struct Findings {
+  std::vector<std::string> problems;
+  std::vector<std::string> warnings;
+};
+Findings checkInstaller(const std::string& path);
+// The problems alone.
+inline std::vector<std::string> findProblems(const std::string& path) { return checkInstaller(path).problems; }
 
 } // namespace pqpack

@@ -1,6 +1,11 @@
 // Entry names: which are safe, and what a name becomes when stored and when installed.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 
+#include "ansi_text.h"
+#include "file_io.h"
 #include "installer_image.h"
 #include "platform/win_path.h"
 
@@ -8,14 +13,14 @@ namespace pqpack {
 
 std::string entryLabel(int index, const TInstallFileInfo& entry) {
   const std::string name = entryName(entry);
-  return "entry " + std::to_string(index) + (name.empty() ? "" : " (" + name + ")");
+  return "entry " + std::to_string(index) + (name.empty() ? "" : " (" + displayName(name) + ")");
 }
 
 std::string unsafeNameReason(const std::string& name) {
   // The verdict is the installer's own rule; this only finds words for a refusal.
   if (pq::isSafeEntryName(name)) return "";
   if (name.empty()) return "the name is empty";
-  const std::string quotedName = "the name '" + name + "'";
+  const std::string quotedName = "the name '" + displayName(name) + "'";
   if (name.size() > static_cast<size_t>(kEntryNameCapacity)) return quotedName + " is longer than 255 characters";
   if (name.find_first_not_of(". ") == std::string::npos) return quotedName + " names a directory, not a file";
   for (unsigned char c : name) {
@@ -29,6 +34,37 @@ std::string unsafeNameReason(const std::string& name) {
     }
   }
   return quotedName + " is a reserved device name";
+}
+
+bool entryNameOfPath(const std::string& path, std::string* name, std::string* problem) {
+  const std::string fileName = textOf(pathOf(path).filename());
+  std::string offending;
+  if (utf8ToWindows1252(fileName, name, &offending)) return true;
+  if (!isUtf8(fileName)) {
+    *problem = "the name is not UTF-8 text, so it cannot be stored as a Windows name; rename the file";
+  } else {
+    *problem = "the name holds '" + offending +
+               "', which Windows code page 1252 cannot hold: the installer would show and write another name; "
+               "rename the file with the letters of Western European languages, digits and punctuation";
+  }
+  return false;
+}
+
+std::string landingNameLengthProblem(const std::string& landingName) {
+  if (landingName.size() <= kLongestLandingName) return "";
+  return "the name is " + std::to_string(landingName.size()) + " characters: in a Windows folder of " +
+         std::to_string(kLongestDestinationFolder) +
+         " characters its path would pass Windows' limit of " + std::to_string(kLongestPath) +
+         " (MAX_PATH); shorten it to " + std::to_string(kLongestLandingName) + " characters at most";
+}
+
+std::string utf8NameWarning(const std::string& name) {
+  // Plain ASCII reads the same either way; only bytes from 0x80 up can be taken two ways.
+  const bool hasHighBytes =
+      std::any_of(name.begin(), name.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; });
+  if (!hasHighBytes || !isUtf8(name)) return "";
+  return "the name is stored as UTF-8 text for '" + name + "', but the installer shows and writes it as '" +
+         displayName(name) + "'; build it again with a current pqpack";
 }
 
 std::string libraryEntryName(const std::string& fileName) { return pq::changeFileExt(fileName, ".dat"); }

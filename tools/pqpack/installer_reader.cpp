@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ansi_text.h"
 #include "decoder_results.h"
 #include "file_io.h"
 #include "installer_image.h"
+#include "pe_image.h"
 
 namespace pqpack {
 
@@ -21,8 +23,8 @@ bool readInstallerImage(const std::string& path, InstallerImage* image, std::str
     return false;
   }
   if (image->fileSize < static_cast<uint64_t>(kFirstEntryOffset)) {
-    *problem = "'" + path + "' is " + std::to_string(image->fileSize) +
-               " bytes, too short for an installer: its directory table ends at byte " +
+    *problem = "'" + path + "' is not an installer: it is " + std::to_string(image->fileSize) +
+               " bytes, too short for an installer, whose directory table ends at byte " +
                std::to_string(kFirstEntryOffset);
     return false;
   }
@@ -33,6 +35,28 @@ bool readInstallerImage(const std::string& path, InstallerImage* image, std::str
   }
   decodeDirectoryTable(table, image->entries.data());
   return true;
+}
+
+std::vector<uint8_t> readProgramBytes(const std::string& path) {
+  std::vector<uint8_t> program(static_cast<size_t>(DIRECTORY_OFFSET));
+  InputFile file(path);
+  program.resize(file.readUpTo(0, program.data(), program.size()));
+  return program;
+}
+
+std::string notAnInstallerReason(const std::string& path, const InstallerImage& image) {
+  PeHeaders headers;
+  std::string problem;
+  if (!readPeHeaders(ByteView(readProgramBytes(path)), &headers, &problem)) {
+    return "it does not start with a Windows program";
+  }
+  const TInstallFileInfo& program = image.entries[0];
+  if (entryName(program) != kProgramEntryName || program.startOffset != 0 ||
+      program.stopOffset != DIRECTORY_OFFSET - 1) {
+    return "there is no installer's directory table at byte " + std::to_string(DIRECTORY_OFFSET) +
+           " (pqpack verify tells what is there)";
+  }
+  return "";
 }
 
 bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
@@ -99,7 +123,7 @@ std::string listingLine(int index, const TInstallFileInfo& entry) {
                 entry.isZipped != 0 ? "compressed" : "stored", static_cast<int>(entry.startOffset),
                 static_cast<int>(entry.stopOffset), static_cast<int>(storedSize(entry)),
                 static_cast<int>(entry.unzippedSize));
-  return line + entryName(entry);
+  return line + displayName(entryName(entry));
 }
 
 } // namespace pqpack

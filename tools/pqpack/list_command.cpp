@@ -14,6 +14,11 @@ int runList(const ListRequest& request) {
     std::fprintf(stderr, "pqpack list: %s\n", problem.c_str());
     return kExit_Failure;
   }
+  const std::string notInstaller = notAnInstallerReason(request.installer, image);
+  if (!notInstaller.empty()) {
+    std::fprintf(stderr, "pqpack list: '%s' is not an installer: %s\n", request.installer.c_str(), notInstaller.c_str());
+    return kExit_Failure;
+  }
   std::printf("%s: %s installer, %llu bytes\n", request.installer.c_str(), installerMode(image).c_str(),
               static_cast<unsigned long long>(image.fileSize));
   VersionInfo version;

@@ -1,8 +1,5 @@
-// The walk from the DOS header to the resource leaves:
+// The walk from the resource directory to the resource leaves (the PE headers: pe_image.h):
 //
-//   "MZ" ... e_lfanew (0x3C) -> "PE\0\0", file header (20 bytes), optional header
-//   optional header: magic 0x10B (PE32) or 0x20B (PE32+); data directory 2 = resources (RVA, size)
-//   section table: where each RVA range lies in the file
 //   resource directory: three levels (type, name, language) of 16-byte headers with 8-byte
 //   entries; a set top bit marks a name string (first field) or a subdirectory (second field);
 //   a leaf is a 16-byte record holding the data's RVA and size.
@@ -12,19 +9,12 @@
 #include "pe_resources.h"
 
 #include "byte_view.h"
+#include "pe_image.h"
 
 namespace pqpack {
 
 namespace {
 
-constexpr uint16_t kDosMagic = 0x5A4D;          // "MZ"
-constexpr uint32_t kPeSignature = 0x00004550;   // "PE\0\0"
-constexpr uint32_t kDosNewHeaderField = 0x3C;   // e_lfanew
-constexpr uint32_t kFileHeaderSize = 20;
-constexpr uint16_t kOptionalMagicPe32 = 0x10B;
-constexpr uint16_t kOptionalMagicPe32Plus = 0x20B;
-constexpr uint32_t kResourceDataDirectory = 2;
-constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kDirectoryHeaderSize = 16;
 constexpr uint32_t kDirectoryEntrySize = 8;
 constexpr uint32_t kLeafSize = 16;
@@ -34,29 +24,13 @@ constexpr uint32_t kHighBit = 0x80000000u;
 // leaves; real programs have a few dozen. The walk gives up well before that matters.
 constexpr uint32_t kMaximumEntriesVisited = 65536;
 
-struct Section {
-  uint32_t virtualAddress = 0;
-  uint32_t rawSize = 0;
-  uint32_t rawOffset = 0;
-};
-
 class ResourceWalk {
 public:
-  ResourceWalk(const ByteView& file, std::vector<Section> sections, uint32_t directoryRva)
-      : file(file), sections(std::move(sections)), directoryRva(directoryRva) {}
+  ResourceWalk(const ByteView& file, const PeHeaders& headers, uint32_t directoryRva)
+      : file(file), headers(headers), directoryRva(directoryRva) {}
 
-  // Maps `count` bytes at `rva` to their place in the file; false when any of them is not there.
   bool fileOffset(uint64_t rva, uint64_t count, uint64_t* offset) const {
-    for (const Section& section : sections) {
-      if (rva < section.virtualAddress) continue;
-      const uint64_t into = rva - section.virtualAddress;
-      if (into > section.rawSize || count > section.rawSize - into) continue;
-      const uint64_t place = section.rawOffset + into;
-      if (!file.contains(place, count)) return false;
-      *offset = place;
-      return true;
-    }
-    return false;
+    return peFileOffset(file, headers, rva, count, offset);
   }
 
   // The header and entries of the directory at `offset` from the resource directory's start.
@@ -139,87 +113,22 @@ private:
   }
 
   const ByteView& file;
-  std::vector<Section> sections;
+  const PeHeaders& headers;
   uint32_t directoryRva;
   uint32_t visited = 0;
 };
-
-// Where the headers put the resource directory, and the section table that maps it.
-bool readHeaders(const ByteView& file, std::vector<Section>* sections, uint32_t* resourceRva, uint32_t* resourceSize,
-                 std::string* problem) {
-  uint16_t dosMagic = 0;
-  uint32_t peOffset = 0;
-  uint32_t signature = 0;
-  if (!file.u16(0, &dosMagic) || dosMagic != kDosMagic || !file.u32(kDosNewHeaderField, &peOffset) ||
-      !file.u32(peOffset, &signature) || signature != kPeSignature) {
-    *problem = "not a Windows program (no PE header)";
-    return false;
-  }
-  const uint64_t fileHeader = uint64_t{peOffset} + 4;
-  const uint64_t optionalHeader = fileHeader + kFileHeaderSize;
-  uint16_t sectionCount = 0;
-  uint16_t optionalSize = 0;
-  uint16_t optionalMagic = 0;
-  if (!file.u16(fileHeader + 2, &sectionCount) || !file.u16(fileHeader + 16, &optionalSize) ||
-      !file.u16(optionalHeader, &optionalMagic)) {
-    *problem = "the PE header is cut short";
-    return false;
-  }
-
-  // The data directories follow the fixed fields, whose length depends on the format.
-  uint64_t directoryCountField = 0;
-  if (optionalMagic == kOptionalMagicPe32) {
-    directoryCountField = optionalHeader + 92;
-  } else if (optionalMagic == kOptionalMagicPe32Plus) {
-    directoryCountField = optionalHeader + 108;
-  } else {
-    *problem = "the PE optional header has an unknown format";
-    return false;
-  }
-  uint32_t directoryCount = 0;
-  if (!file.u32(directoryCountField, &directoryCount) || directoryCountField + 4 > optionalHeader + optionalSize) {
-    *problem = "the PE optional header is cut short";
-    return false;
-  }
-  *resourceRva = 0;
-  *resourceSize = 0;
-  if (directoryCount > kResourceDataDirectory) {
-    const uint64_t entry = directoryCountField + 4 + kResourceDataDirectory * 8;
-    if (entry + 8 > optionalHeader + optionalSize || !file.u32(entry, resourceRva) ||
-        !file.u32(entry + 4, resourceSize)) {
-      *problem = "the PE optional header is cut short";
-      return false;
-    }
-  }
-
-  const uint64_t sectionTable = optionalHeader + optionalSize;
-  if (!file.contains(sectionTable, uint64_t{sectionCount} * kSectionHeaderSize)) {
-    *problem = "the section table runs past the end of the file";
-    return false;
-  }
-  for (uint16_t index = 0; index < sectionCount; ++index) {
-    const uint64_t header = sectionTable + uint64_t{index} * kSectionHeaderSize;
-    Section section;
-    file.u32(header + 12, &section.virtualAddress);
-    file.u32(header + 16, &section.rawSize);
-    file.u32(header + 20, &section.rawOffset);
-    sections->push_back(section);
-  }
-  return true;
-}
 
 } // namespace
 
 bool readPeResources(const std::vector<uint8_t>& image, std::vector<PeResource>* resources, std::string* problem) {
   resources->clear();
   const ByteView file(image);
-  std::vector<Section> sections;
-  uint32_t resourceRva = 0;
-  uint32_t resourceSize = 0;
-  if (!readHeaders(file, &sections, &resourceRva, &resourceSize, problem)) return false;
-  if (resourceRva == 0 || resourceSize == 0) return true;
+  PeHeaders headers;
+  if (!readPeHeaders(file, &headers, problem)) return false;
+  const PeDataDirectory resourceDirectory = headers.directory(kPeDirectory_Resource);
+  if (resourceDirectory.address == 0 || resourceDirectory.size == 0) return true;
 
-  ResourceWalk walk(file, std::move(sections), resourceRva);
+  ResourceWalk walk(file, headers, resourceDirectory.address);
   uint32_t path[2] = {0, 0};
   if (!walk.walk(0, 0, path, resources, problem)) {
     resources->clear();

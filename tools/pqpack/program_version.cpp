@@ -2,8 +2,7 @@
 
 #include <vector>
 
-#include "archive/directory.h"
-#include "file_io.h"
+#include "installer_image.h"
 #include "pe_resources.h"
 
 namespace pqpack {
@@ -20,10 +19,7 @@ const char* projectVersion() { return PQ_PROJECT_VERSION; }
 const char* buildType() { return PQ_BUILD_TYPE; }
 
 bool readProgramVersion(const std::string& path, VersionInfo* info) {
-  InputFile in(path);
-  if (!in.isOpen()) return false;
-  std::vector<uint8_t> program(static_cast<size_t>(DIRECTORY_OFFSET));
-  program.resize(in.readUpTo(0, program.data(), program.size()));
+  const std::vector<uint8_t> program = readProgramBytes(path);
 
   std::vector<PeResource> resources;
   std::string problem;

@@ -11,7 +11,8 @@ namespace pqpack {
 int runSsd(const SsdRequest& request) {
   std::vector<uint8_t> content;
   std::string problem;
-  if (!readWholeFile(request.content, kMaximumInstallerSize - kDataFileHeaderSize, &content, &problem) ||
+  if (!checkOutputIsNoInput(request.output, {{"CONTENT", request.content}}, &problem) ||
+      !readWholeFile(request.content, kMaximumInstallerSize - kDataFileHeaderSize, &content, &problem) ||
       !writeWholeFile(request.output, makeDataFile(request.quickTimeLevel, content), &problem)) {
     std::fprintf(stderr, "pqpack ssd: %s\n", problem.c_str());
     return kExit_Failure;

@@ -7,9 +7,10 @@
 namespace pqpack {
 
 int runVerify(const VerifyRequest& request) {
-  const std::vector<std::string> problems = findProblems(request.installer);
-  for (const std::string& problem : problems) std::printf("%s\n", problem.c_str());
-  if (problems.empty()) {
+  const Findings findings = checkInstaller(request.installer);
+  for (const std::string& problem : findings.problems) std::printf("%s\n", problem.c_str());
+  for (const std::string& warning : findings.warnings) std::printf("warning: %s\n", warning.c_str());
+  if (findings.problems.empty()) {
     std::printf("%s: no problems\n", request.installer.c_str());
     return kExit_Done;
   }

@@ -1,0 +1,23 @@
+// Entry names are ANSI text: Windows code page 1252 bytes, which the installer shows in its
+// window and passes to the ANSI Windows calls as they stand. pqpack itself works in UTF-8 (its
+// arguments, paths and output); these conversions stand between the two.
+#pragma once
+
+#include <string>
+
+namespace pqpack {
+
+// `utf8` as code page 1252 bytes. False when it is not valid UTF-8, or holds a character that
+// code page 1252 has no place for; `offending` is then set to that character (UTF-8) or to
+// the bytes that are not UTF-8.
+bool utf8ToWindows1252(const std::string& utf8, std::string* ansi, std::string* offending);
+// Code page 1252 bytes as UTF-8. The five bytes the code page leaves undefined read as the
+// control characters of the same number, as Windows reads them.
+std::string windows1252ToUtf8(const std::string& ansi);
+// True when `text` is valid UTF-8 (plain ASCII is).
+bool isUtf8(const std::string& text);
+
+// A stored name as messages show it.
+inline std::string displayName(const std::string& ansi) { return windows1252ToUtf8(ansi); }
+
+} // namespace pqpack

@@ -1,0 +1,79 @@
+// The headers of a Windows program or library (a PE image), read from its bytes with every
+// offset checked: what kind of file it is, where its sections and data directories lie, and
+// the names it exports. A damaged or hostile file is refused, never followed.
+//
+//   "MZ" ... e_lfanew (0x3C) -> "PE\0\0", file header (20 bytes), optional header
+//   file header: machine (0), section count (2), optional header size (16), characteristics (18)
+//   optional header: magic 0x10B (PE32) or 0x20B (PE32+), checksum (64), subsystem (68),
+//   the data directories (RVA and size each) after the fixed fields
+//   section table: where each RVA range lies in the file
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "byte_view.h"
+
+namespace pqpack {
+
+constexpr uint16_t kPeMachine_I386 = 0x014C;
+constexpr uint16_t kPeOptionalMagic_Pe32 = 0x10B;
+constexpr uint16_t kPeOptionalMagic_Pe32Plus = 0x20B;
+constexpr uint16_t kPeCharacteristic_Executable = 0x0002;  // IMAGE_FILE_EXECUTABLE_IMAGE
+constexpr uint16_t kPeCharacteristic_Dll = 0x2000;         // IMAGE_FILE_DLL
+constexpr uint16_t kPeSubsystem_WindowsGui = 2;
+constexpr uint16_t kPeSubsystem_WindowsConsole = 3;
+
+constexpr uint32_t kPeDirectory_Export = 0;
+constexpr uint32_t kPeDirectory_Resource = 2;
+// The certificate table of a signed file: unlike the others, its address is a file offset.
+constexpr uint32_t kPeDirectory_Security = 4;
+
+struct PeSection {
+  uint32_t virtualAddress = 0;
+  uint32_t rawSize = 0;
+  uint32_t rawOffset = 0;
+};
+
+struct PeDataDirectory {
+  uint32_t address = 0;
+  uint32_t size = 0;
+};
+
+struct PeHeaders {
+  uint16_t machine = 0;
+  uint16_t characteristics = 0;
+  uint16_t optionalMagic = 0;
+  uint16_t subsystem = 0;
+  uint64_t checksumOffset = 0;     // where the optional header's checksum lies in the file
+  uint64_t directoriesOffset = 0;  // where data directory 0 lies in the file
+  std::vector<PeDataDirectory> directories;
+  std::vector<PeSection> sections;
+
+  // The directory `index`, or an empty one when the headers have fewer.
+  PeDataDirectory directory(uint32_t index) const {
+    return index < directories.size() ? directories[index] : PeDataDirectory{};
+  }
+  bool is32BitX86() const { return machine == kPeMachine_I386 && optionalMagic == kPeOptionalMagic_Pe32; }
+  bool isDll() const { return (characteristics & kPeCharacteristic_Dll) != 0; }
+};
+
+// False, with `problem` set, when `file` holds no PE image or its headers run outside it.
+bool readPeHeaders(const ByteView& file, PeHeaders* headers, std::string* problem);
+
+// Maps `count` bytes at `rva` to their place in the file; false when any of them is not there.
+bool peFileOffset(const ByteView& file, const PeHeaders& headers, uint64_t rva, uint64_t count, uint64_t* offset);
+
+// The names in the export table (none for an image without one). False, with `problem` set,
+// when the table points outside the file.
+bool readExportedNames(const ByteView& file, const PeHeaders& headers, std::vector<std::string>* names,
+                       std::string* problem);
+
+// Why `image` cannot serve as the compression library (a 32-bit Windows DLL exporting
+// _implode, _explode and _crc32) or as the installer program (a 32-bit Windows GUI program):
+// a phrase such as "is not a Windows program (no PE header)", or empty when it can.
+std::string compressionLibraryProblem(const std::vector<uint8_t>& image);
+std::string installerProgramProblem(const std::vector<uint8_t>& image);
+
+} // namespace pqpack
