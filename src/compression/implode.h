@@ -57,6 +57,7 @@ struct ImplodeOptions {
   uint32_t literalMode = PQ_CMP_BINARY;
   uint32_t dictionarySize = 4096;
   ImplodeLevel level = ImplodeLevel::Fast;
+  unsigned threads = 0;
 };
 
 // Memory-to-memory wrappers over the same callback codec.

@@ -33,8 +33,13 @@ TEST(PqpackCodecCommands, OptionsReachTheHeaderAndBestIsNoLarger) {
   ASSERT_EQ(run(commandImplode, {"--ascii", "--dict", "1024", folder / "in", folder / "fast"}).status, 0);
   ASSERT_EQ(run(commandImplode, {"--level", "best", "--ascii", "--dict", "1024", folder / "in", folder / "best"}).status,
             0);
+  ASSERT_EQ(run(commandImplode, {"--threads", "3", "--level", "best", "--ascii", "--dict", "1024", folder / "in",
+                                 folder / "best3"})
+                .status,
+            0);
   const Bytes fast = readFile(folder / "fast");
   const Bytes best = readFile(folder / "best");
+  EXPECT_EQ(readFile(folder / "best3"), best);
   EXPECT_EQ(fast[0], 0x01);
   EXPECT_EQ(fast[1], 0x04);
   EXPECT_LE(best.size(), fast.size());

@@ -194,11 +194,28 @@ TEST_F(PqpackBuild, BothLevelsGiveAValidInstallerAndBestIsNoLarger) {
   EXPECT_LE(readFile(output()).size(), fastSize);
 }
 
+TEST_F(PqpackBuild, TheInstallerIsTheSameWhateverTheNumberOfThreads) {
+  writeFile(folder / "Other.dll", compressibleBytes(50000, 14));
+  Bytes first;
+  for (const char* threads : {"1", "2", "5"}) {
+    SCOPED_TRACE(threads);
+    ASSERT_EQ(run(commandBuild, buildArgs({"--threads", threads, folder / "Sunset.scr", folder / "Sunset.ssd",
+                                           folder / "qtlib.dll", folder / "Other.dll", "--compress-data"}))
+                  .status,
+              0);
+    if (first.empty()) first = readFile(output());
+    EXPECT_EQ(readFile(output()), first);
+  }
+  EXPECT_EQ(run(commandBuild, buildArgs({"--threads", "0", folder / "Sunset.scr", folder / "Sunset.ssd"})).status,
+            pqpack::kExit_Usage);
+}
+
 TEST_F(PqpackBuild, LargeEntriesGetAProgressLine) {
   writeFile(folder / "Large.scr", compressibleBytes(1u << 20, 8));
   const CommandRun result = run(commandBuild, buildArgs({folder / "Large.scr", folder / "Sunset.ssd"}));
   ASSERT_EQ(result.status, 0);
-  EXPECT_NE(result.err.find("compressing Large.scr (1048576 bytes)..."), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("pqpack: compressing Large.scr (1048576 bytes)\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("pqpack: Large.scr compressed to "), std::string::npos) << result.err;
   EXPECT_EQ(result.out, "");
 }
 

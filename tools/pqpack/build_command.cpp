@@ -8,6 +8,7 @@
 #include "default_inputs.h"
 #include "file_io.h"
 #include "installer_image.h"
+#include "parallel.h"
 #include "pe_image.h"
 #include "platform/win_path.h"
 
@@ -83,22 +84,34 @@ bool nameOf(const Input& input, bool isLibrary, std::string* name, std::string* 
   return false;
 }
 
-PayloadEntry compressedEntry(const std::string& name, int32_t fileType, const std::vector<uint8_t>& bytes,
-                             Compression compression, pq::ImplodeLevel level, std::FILE* progress) {
-  const bool announce = progress != nullptr && compression != Compression::Store && bytes.size() >= kProgressThreshold;
-  if (announce) {
-    std::fprintf(progress, "pqpack: compressing %s (%zu bytes)...", displayName(name).c_str(), bytes.size());
-    std::fflush(progress);
-  }
-  PayloadEntry entry = makePayloadEntry(name, fileType, bytes, compression, level);
-  if (announce) {
-    if (entry.isZipped) {
-      std::fprintf(progress, " %zu bytes\n", entry.stored.size());
-    } else {
-      std::fprintf(progress, " stored, compression does not make it smaller\n");
+// One entry as the build makes it.
+struct EntryJob {
+  std::string name;
+  int32_t fileType;
+  const std::vector<uint8_t>* bytes;
+  Compression compression;
+};
+
+// Makes the entries side by side, each compressed with `threads` threads of its own; the bytes
+// of each are the same whatever runs beside it. Large entries get a line when they start and
+// one when they are done, each line written whole.
+std::vector<PayloadEntry> makeEntries(const std::vector<EntryJob>& jobs, pq::ImplodeLevel level, unsigned threads,
+                                      std::FILE* progress) {
+  std::vector<PayloadEntry> entries(jobs.size());
+  runInParallel(jobs.size(), threads, [&](size_t index) {
+    const EntryJob& job = jobs[index];
+    const bool announce =
+        progress != nullptr && job.compression != Compression::Store && job.bytes->size() >= kProgressThreshold;
+    const std::string name = displayName(job.name);
+    if (announce) std::fprintf(progress, "pqpack: compressing %s (%zu bytes)\n", name.c_str(), job.bytes->size());
+    entries[index] = makePayloadEntry(job.name, job.fileType, *job.bytes, job.compression, level, threads);
+    if (announce && entries[index].isZipped) {
+      std::fprintf(progress, "pqpack: %s compressed to %zu bytes\n", name.c_str(), entries[index].stored.size());
+    } else if (announce) {
+      std::fprintf(progress, "pqpack: %s stored, compression does not make it smaller\n", name.c_str());
     }
-  }
-  return entry;
+  });
+  return entries;
 }
 
 // Two entries that land on the same file would silently replace one another at install time.
@@ -166,17 +179,18 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
   }
 
   const Compression implode = Compression::ImplodeWhenSmaller;
+  std::vector<EntryJob> jobs = {{mainName, kFileType_Main, &mainBytes, implode},
+                                {dataName, kFileType_Data, &dataBytes, request.compressData ? implode : Compression::Store}};
+  for (size_t i = 0; i < supportBytes.size(); ++i) {
+    jobs.push_back({libraryNames[i], kFileType_Library, &supportBytes[i], implode});
+  }
+  std::vector<PayloadEntry> made = makeEntries(jobs, request.level, threadsFor(request.threads), progress);
+
   std::array<PayloadEntry, 5> payload;
   payload[0] = makePayloadEntry(kLibraryEntryName, kFileType_Library, libraryBytes, Compression::Store, request.level);
-  payload[1] = compressedEntry(mainName, kFileType_Main, mainBytes, implode, request.level, progress);
-  payload[2] = compressedEntry(dataName, kFileType_Data, dataBytes,
-                               request.compressData ? implode : Compression::Store, request.level, progress);
-  for (size_t slot = 3; slot < 5; ++slot) {
-    const size_t given = slot - 3;
-    payload[slot] = given < supportBytes.size()
-                        ? compressedEntry(libraryNames[given], kFileType_Library, supportBytes[given], implode,
-                                          request.level, progress)
-                        : payload[0];
+  for (size_t slot = 1; slot < payload.size(); ++slot) {
+    // With fewer than two support libraries, the free slots hold the compression library again.
+    payload[slot] = slot - 1 < made.size() ? std::move(made[slot - 1]) : payload[0];
   }
   if (!checkLandingNames(payload, problem)) return false;
   return writeInstaller(request.output, program, payload, problem);

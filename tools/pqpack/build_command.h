@@ -16,6 +16,7 @@ struct BuildRequest {
   std::string stub;     // empty: the default pqsetup.exe
   std::string library;  // empty: the default impborl.dll
   pq::ImplodeLevel level = pq::ImplodeLevel::Best;
+  unsigned threads = 0;  // 0: every core
   bool compressData = false;
   std::string mainFile;
   std::string dataFile;

@@ -34,8 +34,10 @@ const char kBuildFooter[] =
     "An installer always has five entries. With fewer than two LIBs, each free slot holds the\n"
     "compression library again: it lands on the same impborl.dll, and un-installing leaves it.\n"
     "MAIN and the LIBs are compressed, DATA only with --compress-data; an entry that does not\n"
-    "get smaller is stored. --stub and --library default to pqsetup.exe and impborl.dll beside\n"
-    "pqpack or in dist/win32/. OUT is replaced whole, or left as it was on failure.";
+    "get smaller is stored. The entries are compressed side by side, and the installer is the\n"
+    "same byte for byte whatever --threads says. --stub and --library default to pqsetup.exe\n"
+    "and impborl.dll beside pqpack or in dist/win32/. OUT is replaced whole, or left as it was\n"
+    "on failure.";
 
 const char kListFooter[] =
     "Shows the installer's mode (screen saver or movie, from entry 2's extension), the program's\n"
@@ -65,7 +67,7 @@ const char kSsdFooter[] =
 
 const char kImplodeFooter[] =
     "Compresses IN into OUT as one raw implode stream: a two-byte header, then the bit stream\n"
-    "ending with the end code.";
+    "ending with the end code. The stream is the same byte for byte whatever --threads says.";
 
 std::string explodeFooter() {
   std::string text =
@@ -79,6 +81,9 @@ std::string explodeFooter() {
           " when OUT cannot be written.";
   return text;
 }
+
+// More threads than this is a typing mistake, not a machine.
+constexpr unsigned kMostThreads = 1024;
 
 pq::ImplodeLevel levelNamed(const std::string& name) {
   return name == "fast" ? pq::ImplodeLevel::Fast : pq::ImplodeLevel::Best;
@@ -153,6 +158,13 @@ private:
     return command->add_option(name, *path, description)->required()->type_name("");
   }
 
+  // --threads N: 1 or more; the default, 0, stands for every core.
+  static CLI::Option* addThreads(CLI::App* command, unsigned* threads, const char* help) {
+    return command->add_option("--threads", *threads, help)
+        ->check(CLI::Range(1u, kMostThreads).description(""))
+        ->type_name("N");
+  }
+
   // fast or best, with no list of choices appended to the type in the help.
   CLI::Option* addLevel(CLI::App* command, std::string* level, const char* help) {
     return command->add_option("--level", *level, help)
@@ -169,6 +181,7 @@ private:
     command->add_option("--library", build.library, "the compression library (default: impborl.dll)")
         ->type_name("DLL");
     addLevel(command, &buildLevel, "how hard MAIN and the LIBs are compressed (default best)");
+    addThreads(command, &build.threads, "compress with N threads (default: every core)");
     command->add_flag("--compress-data", build.compressData, "compress DATA too (stored by default)");
     addFile(command, "MAIN", &build.mainFile, "the screen saver (.scr) or the movie");
     addFile(command, "DATA", &build.dataFile, "the data file (pqpack ssd makes one)");
@@ -229,6 +242,7 @@ private:
         ->check(CLI::IsMember({1024u, 2048u, 4096u}).description(""))
         ->type_name("1024|2048|4096");
     addLevel(command, &implodeLevel, "fast (lazy matching, default) or best (optimal parse, smallest output)");
+    addThreads(command, &implode.options.threads, "compress with N threads (default: every core)");
     addFile(command, "IN", &implode.input, "the file to compress");
     addFile(command, "OUT", &implode.output, "the stream to write");
     command->callback([this] {

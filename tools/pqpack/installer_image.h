@@ -79,10 +79,11 @@ struct PayloadEntry {
 enum class Compression { Store, ImplodeWhenSmaller };
 
 // Makes an entry of `bytes`. With ImplodeWhenSmaller the bytes are imploded (binary literals,
-// 4096-byte dictionary, so the stream starts 00 06) at `level`, and kept that way only when
-// the stream is smaller than the bytes and expands back to them exactly.
+// 4096-byte dictionary, so the stream starts 00 06) at `level` on `threads` threads (0: every
+// core; the stream is the same for any number), and kept that way only when the stream is
+// smaller than the bytes and expands back to them exactly.
 PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const std::vector<uint8_t>& bytes,
-                              Compression compression, pq::ImplodeLevel level);
+                              Compression compression, pq::ImplodeLevel level, unsigned threads = 1);
 
 // What the directory needs to know of an entry: everything but its bytes.
 struct EntryPlan {

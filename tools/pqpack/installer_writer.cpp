@@ -5,7 +5,7 @@
 namespace pqpack {
 
 PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const std::vector<uint8_t>& bytes,
-                              Compression compression, pq::ImplodeLevel level) {
+                              Compression compression, pq::ImplodeLevel level, unsigned threads) {
   PayloadEntry entry;
   entry.name = name;
   entry.fileType = fileType;
@@ -15,6 +15,7 @@ PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const s
     options.literalMode = PQ_CMP_BINARY;
     options.dictionarySize = 4096;
     options.level = level;
+    options.threads = threads;
     std::vector<uint8_t> stream;
     if (pq::implodeBuffer(bytes.data(), bytes.size(), options, &stream) == PQ_CMP_NO_ERROR &&
         stream.size() < bytes.size()) {
