@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "archive/directory.h"
 #include "data_file.h"
 #include "installer_image.h"
@@ -207,6 +209,51 @@ TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
   EXPECT_EQ(lines[5].substr(0, 21), "3     4    stored    ");
   EXPECT_NE(lines[6].find("qtlib.dat"), std::string::npos);
   EXPECT_NE(lines[7].find("impborl.dat"), std::string::npos);
+}
+
+TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
+  writeFile(folder / "\xC3\x89" "cran.scr", saver);  // "Écran.scr"
+  const std::string installer = build("\xC3\x89" "cran.scr");
+  const CommandRun listed = run(commandList, {"--json", installer});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  const auto listing = nlohmann::json::parse(listed.out);
+  const Directory entries = decode(readFile(installer));
+  EXPECT_EQ(listing["file"], installer);
+  EXPECT_EQ(listing["mode"], "screen saver");
+  EXPECT_EQ(listing["size"], readFile(installer).size());
+  EXPECT_TRUE(listing["program"].is_null());  // the stand-in program has no version information
+  ASSERT_EQ(listing["entries"].size(), 6u);
+  for (int index = 0; index < kDirectoryEntryCount; ++index) {
+    SCOPED_TRACE(index);
+    const auto& entry = listing["entries"][index];
+    EXPECT_EQ(entry["index"], index);
+    EXPECT_EQ(entry["kind"], entries[index].fileType);
+    EXPECT_EQ(entry["compressed"], entries[index].isZipped != 0);
+    EXPECT_EQ(entry["start"], entries[index].startOffset);
+    EXPECT_EQ(entry["stop"], entries[index].stopOffset);
+    EXPECT_EQ(entry["storedSize"], storedSize(entries[index]));
+    EXPECT_EQ(entry["expandedSize"], entries[index].unzippedSize);
+  }
+  EXPECT_EQ(listing["entries"][2]["name"], "\xC3\x89" "cran.scr");  // stored in code page 1252, shown in UTF-8
+
+  const auto verified = [&] {
+    const CommandRun result = run(commandVerify, {"--json", installer});
+    auto report = nlohmann::json::parse(result.out);
+    report["status"] = result.status;
+    return report;
+  };
+  EXPECT_EQ(verified(), nlohmann::json::parse(R"({"file": ")" + installer +
+                                              R"(", "ok": true, "problems": [], "warnings": [], "status": 0})"));
+  Bytes image = readFile(installer);
+  image[0] = 'X';
+  image.push_back(0);
+  writeFile(installer, image);
+  const pqpack::Findings findings = pqpack::checkInstaller(installer);
+  const auto report = verified();
+  EXPECT_EQ(report["ok"], false);
+  EXPECT_EQ(report["status"], pqpack::kExit_Failure);
+  EXPECT_EQ(report["problems"], findings.problems);
+  EXPECT_EQ(report["problems"].size(), 2u);
 }
 
 TEST_F(PqpackInspect, ListCallsAnythingButScrAMovie) {

@@ -43,14 +43,19 @@ const char kListFooter[] =
     "Shows the installer's mode (screen saver or movie, from entry 2's extension), the program's\n"
     "version information when it has any (product name and file version), and its six\n"
     "directory entries: index, kind, stored or compressed, first and last stored byte, stored\n"
-    "and expanded sizes, and name.";
+    "and expanded sizes, and name. With --json: one object with \"file\", \"mode\", \"size\",\n"
+    "\"program\" (\"productName\", \"fileVersion\", or null) and \"entries\" (\"index\", \"name\",\n"
+    "\"kind\", \"compressed\", \"start\", \"stop\", \"storedSize\", \"expandedSize\"); names in UTF-8.";
 
 const char kVerifyFooter[] =
     "Checks the directory table and every entry: entry 0 as produced, entries 1 to 5 placed one\n"
     "after the other from the end of the table to the end of the file, each with at least one\n"
     "byte, a safe name and a known kind, entry 1 the stored compression library, entry 3 the data\n"
     "file, the sizes, and that each compressed entry starts 00 06 and expands to exactly its\n"
-    "expanded size. Prints one line per problem; the exit status is 0 only when there is none.";
+    "expanded size; that the program, the compression library and the data file will work on\n"
+    "the user's machine, and that every name can be written there. Prints one line per\n"
+    "problem, then one per warning; the exit status is 0 only when there is no problem. With\n"
+    "--json: one object with \"file\", \"ok\", \"problems\" and \"warnings\" (arrays of sentences).";
 
 const char kExtractFooter[] =
     "Writes entries 1 to 5 into DIR (created if missing) under their stored names, expanding\n"
@@ -200,6 +205,7 @@ private:
     CLI::App* command = addCommand("list", "show an installer's mode, program and directory entries");
     command->footer(kListFooter);
     addFile(command, "INSTALLER", &list.installer, "the installer");
+    command->add_flag("--json", list.json, "print the listing as one JSON object");
     command->callback([this] { status = runList(list); });
   }
 
@@ -207,6 +213,7 @@ private:
     CLI::App* command = addCommand("verify", "check an installer's layout and entries");
     command->footer(kVerifyFooter);
     addFile(command, "INSTALLER", &verify.installer, "the installer");
+    command->add_flag("--json", verify.json, "print the findings as one JSON object");
     command->callback([this] { status = runVerify(verify); });
   }
 

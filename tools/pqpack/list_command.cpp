@@ -1,11 +1,57 @@
-// pqpack list: the mode and the six directory entries of an installer, one line each.
+// pqpack list: the mode, the program and the six directory entries of an installer, as text
+// (one line each) or as JSON.
 #include <cstdio>
 
+#include <nlohmann/json.hpp>
+
+#include "ansi_text.h"
 #include "commands.h"
 #include "installer_image.h"
 #include "program_version.h"
 
 namespace pqpack {
+
+namespace {
+
+nlohmann::ordered_json entryAsJson(int index, const TInstallFileInfo& entry) {
+  return {{"index", index},
+          {"name", displayName(entryName(entry))},
+          {"kind", entry.fileType},
+          {"compressed", entry.isZipped != 0},
+          {"start", entry.startOffset},
+          {"stop", entry.stopOffset},
+          {"storedSize", storedSize(entry)},
+          {"expandedSize", entry.unzippedSize}};
+}
+
+void printJson(const ListRequest& request, const InstallerImage& image) {
+  nlohmann::ordered_json listing = {{"file", request.installer}, {"mode", installerMode(image)}, {"size", image.fileSize}};
+  VersionInfo version;
+  listing["program"] = nullptr;
+  if (readProgramVersion(request.installer, &version)) {
+    listing["program"] = {{"productName", version.text("ProductName")}, {"fileVersion", version.text("FileVersion")}};
+  }
+  listing["entries"] = nlohmann::ordered_json::array();
+  for (int index = 0; index < kDirectoryEntryCount; ++index) {
+    listing["entries"].push_back(entryAsJson(index, image.entries[index]));
+  }
+  std::printf("%s\n", listing.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+}
+
+void printText(const ListRequest& request, const InstallerImage& image) {
+  std::printf("%s: %s installer, %llu bytes\n", request.installer.c_str(), installerMode(image).c_str(),
+              static_cast<unsigned long long>(image.fileSize));
+  VersionInfo version;
+  if (readProgramVersion(request.installer, &version)) {
+    std::printf("program: %s\n", versionSummary(version).c_str());
+  }
+  std::printf("%s\n", listingHeader().c_str());
+  for (int index = 0; index < kDirectoryEntryCount; ++index) {
+    std::printf("%s\n", listingLine(index, image.entries[index]).c_str());
+  }
+}
+
+} // namespace
 
 int runList(const ListRequest& request) {
   InstallerImage image;
@@ -19,15 +65,10 @@ int runList(const ListRequest& request) {
     std::fprintf(stderr, "pqpack list: '%s' is not an installer: %s\n", request.installer.c_str(), notInstaller.c_str());
     return kExit_Failure;
   }
-  std::printf("%s: %s installer, %llu bytes\n", request.installer.c_str(), installerMode(image).c_str(),
-              static_cast<unsigned long long>(image.fileSize));
-  VersionInfo version;
-  if (readProgramVersion(request.installer, &version)) {
-    std::printf("program: %s\n", versionSummary(version).c_str());
-  }
-  std::printf("%s\n", listingHeader().c_str());
-  for (int index = 0; index < kDirectoryEntryCount; ++index) {
-    std::printf("%s\n", listingLine(index, image.entries[index]).c_str());
+  if (request.json) {
+    printJson(request, image);
+  } else {
+    printText(request, image);
   }
   return kExit_Done;
 }
