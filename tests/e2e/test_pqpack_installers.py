@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Installers built by pqpack from the samples open in their mode under Wine: SunsetSetup.exe
-as a screen-saver installer, ShowSetup.exe as a movie installer, each with its captions."""
+as a screen-saver installer, ShowSetup.exe as a movie installer, each with its captions. A
+signed SunsetSetup.exe (a throwaway self-signed certificate, made with openssl) installs and
+un-installs exactly as the unsigned one does: the signature behind entry 5 is never read."""
 
 import os
 import subprocess
@@ -8,28 +10,79 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import Installer, TestFailed, control_with_id, main, screenshot  # noqa: E402
+from e2e_lib import (Installer, TestFailed, control_with_id, main, profile_value, read_file,  # noqa: E402
+                     registry_value, remove_temp_copies, screenshot, temp_copies, wait_for, windows_dir)
 import window_ids as ids  # noqa: E402
 
 CASES = [
     ("SunsetSetup.exe", "Sunset.scr", "Sunset.ssd", "Screen Saver Installation: Sunset", "Install Screen Saver"),
     ("ShowSetup.exe", "Show.exe", "Show.ssd", "Movie Installation: Show", "Install Movie"),
 ]
+SAVER_CAPTION = CASES[0][3]
+PROMPT_TITLE = "Installation Successful. "
+UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
+INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd"]
+ACTION_MS = 60000
 
 
-def build(folder, name, main_file, data_file):
+def build(folder, name, main_file, data_file, extra=()):
     pqpack = os.environ["PQ_PQPACK"]
     if not os.path.exists(pqpack):
-        raise TestFailed("%s is missing: build the host preset before the win32 tests" % pqpack)
+        raise TestFailed("%s is missing: build the host-release preset before the win32 tests" % pqpack)
     samples = os.environ["PQ_SAMPLES_DIR"]
     out = os.path.join(folder, name)
     result = subprocess.run([pqpack, "build", "-o", out, "--stub", os.environ["PQ_SETUP_EXE"],
-                             "--library", os.environ["PQ_LIBRARY_DLL"], os.path.join(samples, main_file),
-                             os.path.join(samples, data_file)], capture_output=True, timeout=300)
+                             "--library", os.environ["PQ_LIBRARY_DLL"]] + list(extra) +
+                            [os.path.join(samples, main_file), os.path.join(samples, data_file)],
+                            capture_output=True, timeout=300)
     if result.returncode != 0:
         raise TestFailed("pqpack build %s failed: %s" % (name, result.stderr.decode("latin-1").strip()))
     with open(out, "rb") as source:
         return source.read()
+
+
+def signing_arguments(folder):
+    """A self-signed certificate for the test, and the build arguments that sign with it."""
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                    "/CN=Panoquill e2e", "-keyout", key, "-out", cert], check=True, capture_output=True, timeout=120)
+    return ["--sign-cert", cert, "--sign-key", key]
+
+
+def forget_installed():
+    for name in INSTALLED:
+        path = os.path.join(windows_dir(), name)
+        if os.path.exists(path):
+            os.remove(path)
+    remove_temp_copies()
+
+
+def install_and_uninstall(state, driver, contents, label):
+    """Installs, declines the prompt, un-installs and closes; returns what could be seen."""
+    forget_installed()
+    seen = {}
+    with Installer(state, contents, name="SunsetSetup.exe") as installer:
+        driver.wait_window(SAVER_CAPTION, 30000)
+        driver.click(SAVER_CAPTION, "Install Screen Saver")
+        seen["prompt"] = driver.dialog_text(PROMPT_TITLE, ACTION_MS)
+        driver.answer(PROMPT_TITLE, "&No")
+        window, controls = driver.texts(SAVER_CAPTION)
+        seen["status"] = control_with_id(controls, ids.STATUS_LABEL)["text"]
+        screenshot(state, window, "pqpack-installed-" + label)
+        for name in INSTALLED:
+            path = os.path.join(windows_dir(), name)
+            seen[name] = read_file(path) if os.path.exists(path) else None
+        seen["SCRNSAVE.EXE"] = profile_value(os.path.join(windows_dir(), "system.ini"), "boot", "SCRNSAVE.EXE")
+        seen["DisplayName"] = registry_value(state, UNINSTALL_KEY, "DisplayName")
+        seen["UninstallString"] = registry_value(state, UNINSTALL_KEY, "UninstallString")
+        driver.click(SAVER_CAPTION, "Un-Install")
+        driver.wait_text(SAVER_CAPTION, "Un-Installation Complete.", ACTION_MS)
+        seen["left"] = sorted(name for name in INSTALLED if os.path.exists(os.path.join(windows_dir(), name)))
+        driver.click(SAVER_CAPTION, "Done")
+        installer.wait_exit(20)
+    wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
+    forget_installed()
+    return seen
 
 
 def test(state, driver, checks):
@@ -44,6 +97,23 @@ def test(state, driver, checks):
                 screenshot(state, window, "pqpack-" + os.path.splitext(name)[0])
                 driver.click(caption, "Done")
                 installer.wait_exit(20)
+
+        unsigned = build(folder, "Unsigned.exe", "Sunset.scr", "Sunset.ssd")
+        signed = build(folder, "Signed.exe", "Sunset.scr", "Sunset.ssd", signing_arguments(folder))
+        checks.true(len(signed) > len(unsigned) and signed[478208:len(unsigned)] == unsigned[478208:],
+                    "the signed installer carries the unsigned one's payload and more")
+        verified = subprocess.run([os.environ["PQ_PQPACK"], "verify", os.path.join(folder, "Signed.exe")],
+                                  capture_output=True, timeout=120)
+        checks.equal(verified.returncode, 0, "verify of the signed installer: %s" % verified.stdout.decode("latin-1"))
+
+        from_unsigned = install_and_uninstall(state, driver, unsigned, "unsigned")
+        from_signed = install_and_uninstall(state, driver, signed, "signed")
+        checks.equal(from_unsigned["status"], "Installation Successful.", "the unsigned installer's result")
+        saver = read_file(os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.scr"))
+        checks.true(from_unsigned["Sunset.scr"] == saver, "the unsigned installer's saver is the sample")
+        checks.equal(from_unsigned["left"], ["impborl.dll"], "Un-Install leaves only the library")
+        for key in sorted(from_unsigned):
+            checks.true(from_signed[key] == from_unsigned[key], "the signed installer gives the same %s" % key)
 
 
 if __name__ == "__main__":

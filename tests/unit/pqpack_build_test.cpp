@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "archive/directory.h"
 #include "build_command.h"
@@ -12,6 +16,7 @@
 #include "data_file.h"
 #include "default_inputs.h"
 #include "installer_image.h"
+#include "pe_image.h"
 #include "platform/win_path.h"
 #include "pqpack_test_support.h"
 
@@ -433,6 +438,178 @@ TEST_F(PqpackBuild, RefusesAnEmptyProgramOrLibrary) {
     EXPECT_NE(result.err.find("is empty"), std::string::npos) << result.err;
   }
   EXPECT_FALSE(std::filesystem::exists(output()));
+}
+
+// ---- Signing -------------------------------------------------------------------------------------
+
+// Signs with a certificate made at test time, once for the suite: osslsigncode and openssl are
+// what authors use, so the tests use them too.
+class PqpackSigning : public PqpackBuild {
+protected:
+  static void SetUpTestSuite() {
+    std::filesystem::create_directories(certificates());
+    problem() = makeTestCertificate(certificates().string(), "open sesame");
+  }
+  static void TearDownTestSuite() { std::filesystem::remove_all(certificates()); }
+  static std::filesystem::path certificates() {
+    return std::filesystem::temp_directory_path() / ("pqpack_certificates_" + std::to_string(getpid()));
+  }
+  static std::string& problem() {
+    static std::string said;
+    return said;
+  }
+  void SetUp() override { ASSERT_EQ(problem(), "") << "openssl could not make a test certificate"; }
+
+  Args signArgs(const std::vector<std::string>& rest) {
+    Args args = buildArgs({"--sign-cert", (certificates() / "cert.pem").string(), "--sign-key",
+                           (certificates() / "key.pem").string(), "--sign-pass-file",
+                           (certificates() / "pass.txt").string()});
+    args.insert(args.end(), rest.begin(), rest.end());
+    return args;
+  }
+  // Signs Sunset.scr's installer; the unsigned one beside it as Unsigned.exe.
+  void buildSignedAndUnsigned() {
+    ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+    std::filesystem::rename(output(), folder / "Unsigned.exe");
+    const CommandRun signedRun = run(commandBuild, signArgs({folder / "Sunset.scr", folder / "Sunset.ssd"}));
+    ASSERT_EQ(signedRun.status, 0) << signedRun.err;
+  }
+  // Where the program's headers keep the certificate table's offset and size.
+  static size_t securityDirectoryAt(const Bytes& image) {
+    pqpack::PeHeaders headers;
+    std::string problem;
+    EXPECT_TRUE(pqpack::readPeHeaders(pqpack::ByteView(image), &headers, &problem)) << problem;
+    return static_cast<size_t>(headers.directoriesOffset) + 8 * pqpack::kPeDirectory_Security;
+  }
+};
+
+uint32_t le32At(const Bytes& bytes, size_t at) {
+  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+TEST_F(PqpackSigning, ASignatureFollowsEntry5AndCoversTheWholeFile) {
+  buildSignedAndUnsigned();
+  const Bytes unsignedImage = readFile(folder / "Unsigned.exe");
+  const Bytes image = readFile(output());
+  const auto entries = directoryOf(image);
+  // The payload is the unsigned installer's, byte for byte; the table follows at the next
+  // 8-byte boundary and runs to the end of the file.
+  EXPECT_TRUE(std::equal(unsignedImage.begin() + DIRECTORY_OFFSET, unsignedImage.end(), image.begin() + DIRECTORY_OFFSET));
+  const size_t security = securityDirectoryAt(image);
+  const uint32_t tableAt = le32At(image, security);
+  const uint32_t tableSize = le32At(image, security + 4);
+  EXPECT_EQ(tableAt, (static_cast<uint32_t>(entries[5].stopOffset) + 1 + 7) / 8 * 8);
+  EXPECT_EQ(tableAt + tableSize, image.size());
+
+  const CommandRun verified = run(commandVerify, {output()});
+  EXPECT_EQ(verified.status, 0) << verified.out;
+  EXPECT_NE(verified.out.find("warning: signature: it matches the file, but the certificate of "
+                              "/CN=Panoquill Test Author/O=Sunset Works is not trusted on this machine "
+                              "(self-signed certificate)"),
+            std::string::npos)
+      << verified.out;
+  EXPECT_NE(run(commandList, {output()}).out.find("\nsignature: /CN=Panoquill Test Author/O=Sunset Works\n"),
+            std::string::npos);
+  const auto listing = nlohmann::json::parse(run(commandList, {"--json", output()}).out);
+  EXPECT_EQ(listing["signed"], true);
+  EXPECT_EQ(listing["signer"], "/CN=Panoquill Test Author/O=Sunset Works");
+  const auto report = nlohmann::json::parse(run(commandVerify, {"--json", output()}).out);
+  EXPECT_EQ(report["ok"], true);
+  EXPECT_EQ(report["signer"], "/CN=Panoquill Test Author/O=Sunset Works");
+}
+
+TEST_F(PqpackSigning, VerifyFailsWhenAnyByteChangedAfterSigning) {
+  buildSignedAndUnsigned();
+  const Bytes good = readFile(output());
+  const auto entries = directoryOf(good);
+  const size_t places[] = {1000, DIRECTORY_OFFSET - 1, static_cast<size_t>(entries[2].startOffset) + 5,
+                           static_cast<size_t>(entries[5].stopOffset)};
+  for (size_t place : places) {
+    SCOPED_TRACE(place);
+    Bytes image = good;
+    image[place] ^= 0x01;
+    writeFile(output(), image);
+    const CommandRun verified = run(commandVerify, {output()});
+    EXPECT_EQ(verified.status, pqpack::kExit_Failure);
+    EXPECT_NE(verified.out.find("signature: the file changed after it was signed: its SHA-256 digest is "),
+              std::string::npos)
+        << verified.out;
+  }
+}
+
+TEST_F(PqpackSigning, VerifyAcceptsOneCertificateTableRightAfterEntry5Only) {
+  buildSignedAndUnsigned();
+  const Bytes good = readFile(output());
+  const size_t security = securityDirectoryAt(good);
+  const auto grow = [&](Bytes& image, uint32_t by) {
+    const uint32_t size = le32At(image, security + 4) + by;
+    for (int shift = 0; shift < 32; shift += 8) image[security + 4 + shift / 8] = static_cast<uint8_t>(size >> shift);
+  };
+  struct Misplacement {
+    const char* label;
+    std::function<void(Bytes&)> apply;
+    const char* finding;
+  };
+  const Misplacement misplacements[] = {
+      {"a byte after the table", [](Bytes& image) { image.push_back(0); }, "nothing may come before or after it"},
+      {"the table moved on", [&](Bytes& image) { image[security] += 8; }, "not right after entry 5"},
+      {"a second certificate",
+       [&](Bytes& image) {
+         const Bytes second = {16, 0, 0, 0, 0, 0, 2, 2, 1, 2, 3, 4, 5, 6, 7, 8};
+         image.insert(image.end(), second.begin(), second.end());
+         grow(image, 16);
+       },
+       "does not hold exactly one certificate"},
+  };
+  for (const Misplacement& misplacement : misplacements) {
+    SCOPED_TRACE(misplacement.label);
+    Bytes image = good;
+    misplacement.apply(image);
+    writeFile(output(), image);
+    const std::vector<std::string> problems = pqpack::findProblems(output());
+    ASSERT_FALSE(problems.empty());
+    EXPECT_NE(problems[0].find(misplacement.finding), std::string::npos) << problems[0];
+  }
+}
+
+TEST_F(PqpackSigning, SigningThatCannotBeDoneLeavesTheOutputAsItWas) {
+  const std::string empty = folder / "no-programs";
+  std::filesystem::create_directories(empty);
+  writeFile(folder / "wrong-pass.txt", bytesOf("not the password\n"));
+  struct SigningRefusal {
+    const char* label;
+    std::vector<std::string> extra;  // after the signing arguments
+    const char* message;
+    int status;
+    std::string path;  // PATH while it runs; empty: as it is
+  };
+  const SigningRefusal refusals[] = {
+      {"KeyWithoutCertificate", {}, "--sign-key requires --sign-cert", pqpack::kExit_Usage},
+      {"MissingCertificate", {"--sign-cert", folder / "absent.pem"}, "--sign-cert: '", pqpack::kExit_Failure},
+      {"WrongPassword", {"--sign-pass-file", folder / "wrong-pass.txt"}, "osslsigncode could not sign the installer: ",
+       pqpack::kExit_Failure},
+      {"UnreachableTimestampServer", {"--timestamp", "http://127.0.0.1:9/"}, "osslsigncode could not sign",
+       pqpack::kExit_Failure},
+      {"NoOsslsigncode", {}, "signatures are made and checked by osslsigncode, which is not installed",
+       pqpack::kExit_Failure, empty},
+  };
+  for (const SigningRefusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.label);
+    writeFile(output(), bytesOf("the previous installer"));
+    Args args = std::string(refusal.label) == "KeyWithoutCertificate"
+                    ? buildArgs({"--sign-key", (certificates() / "key.pem").string()})
+                    : signArgs(refusal.extra);
+    args.insert(args.end(), {folder / "Sunset.scr", folder / "Sunset.ssd"});
+    const std::string path = std::getenv("PATH");
+    if (!refusal.path.empty()) setenv("PATH", refusal.path.c_str(), 1);
+    const CommandRun result = run(commandBuild, args);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(result.status, refusal.status);
+    EXPECT_NE(result.err.find(refusal.message), std::string::npos) << result.err;
+    EXPECT_EQ(readFile(output()), bytesOf("the previous installer"));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"Sunset.scr", "Sunset.ssd", "SunsetSetup.exe", "impborl.dll",
+                                                        "no-programs", "pqsetup.exe", "qtlib.dll", "wrong-pass.txt"}));
+  }
 }
 
 // ---- The layout rules on their own -----------------------------------------------------------

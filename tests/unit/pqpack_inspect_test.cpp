@@ -198,8 +198,10 @@ TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
   for (size_t end; (end = result.out.find('\n', start)) != std::string::npos; start = end + 1) {
     lines.push_back(result.out.substr(start, end - start));
   }
-  ASSERT_EQ(lines.size(), 8u);
+  ASSERT_EQ(lines.size(), 9u);
   EXPECT_EQ(lines[0], installer + ": screen saver installer, " + std::to_string(image.size()) + " bytes");
+  EXPECT_EQ(lines[1], "signature: unsigned");
+  lines.erase(lines.begin() + 1);
   EXPECT_EQ(lines[1], "entry kind storage         start       stop     stored   expanded  name");
   EXPECT_EQ(lines[2], "0     2    stored              0     478207     478208     478208  install.dat");
   char expected[200];
@@ -222,6 +224,8 @@ TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
   EXPECT_EQ(listing["mode"], "screen saver");
   EXPECT_EQ(listing["size"], readFile(installer).size());
   EXPECT_TRUE(listing["program"].is_null());  // the stand-in program has no version information
+  EXPECT_EQ(listing["signed"], false);
+  EXPECT_TRUE(listing["signer"].is_null());
   ASSERT_EQ(listing["entries"].size(), 6u);
   for (int index = 0; index < kDirectoryEntryCount; ++index) {
     SCOPED_TRACE(index);
@@ -243,7 +247,8 @@ TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
     return report;
   };
   EXPECT_EQ(verified(), nlohmann::json::parse(R"({"file": ")" + installer +
-                                              R"(", "ok": true, "problems": [], "warnings": [], "status": 0})"));
+                                              R"(", "ok": true, "problems": [], "warnings": [], "signed": false,
+                                                  "signer": null, "status": 0})"));
   Bytes image = readFile(installer);
   image[0] = 'X';
   image.push_back(0);

@@ -15,6 +15,7 @@
 
 #include "commands.h"
 #include "data_file.h"
+#include "run_program.h"
 
 namespace pqpack_test {
 
@@ -180,6 +181,25 @@ inline std::vector<DataFileCase> dataFileCases() {
        false},
       {"LevelAboveTen", pqpack::makeDataFile(11, content), "level 11, outside 0 to 10", false},
   };
+}
+
+// A throwaway self-signed code-signing certificate, cert.pem, and its key, key.pem, made with
+// openssl in `folder`; with a password, the key is encrypted and the password is in pass.txt.
+// Empty, or what openssl said when it failed.
+inline std::string makeTestCertificate(const std::string& folder, const std::string& password = "") {
+  std::vector<std::string> arguments = {"req", "-x509", "-newkey", "rsa:2048", "-days", "2", "-subj",
+                                        "/CN=Panoquill Test Author/O=Sunset Works", "-keyout", folder + "/key.pem",
+                                        "-out", folder + "/cert.pem"};
+  if (password.empty()) {
+    arguments.push_back("-nodes");
+  } else {
+    arguments.insert(arguments.end(), {"-passout", "pass:" + password});
+    std::ofstream(folder + "/pass.txt") << password << "\n";
+  }
+  int status = 0;
+  std::string said;
+  if (!pqpack::runProgram("openssl", arguments, &status, &said)) return "cannot run openssl";
+  return status == 0 ? "" : said;
 }
 
 struct CommandRun {

@@ -1,6 +1,7 @@
 #include "build_command.h"
 
 #include <array>
+#include <filesystem>
 #include <map>
 
 #include "ansi_text.h"
@@ -134,6 +135,28 @@ bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* 
   return true;
 }
 
+// Writes the installer, has osslsigncode sign it, and puts the signed one in place only when
+// its signature sits where verify and the installer expect it.
+bool writeSignedInstaller(const BuildRequest& request, const std::vector<uint8_t>& program,
+                          const std::array<PayloadEntry, 5>& payload, std::string* problem) {
+  AtomicOutput unsignedOutput(request.output, "unsigned");
+  AtomicOutput signedOutput(request.output, "signed");
+  if (!writeInstallerTo(unsignedOutput, program, payload, problem) || !unsignedOutput.close(problem) ||
+      !signedOutput.clearTemporary(problem) ||
+      !signInstaller(request.signing, unsignedOutput.temporaryPath(), signedOutput.temporaryPath(), problem)) {
+    return false;
+  }
+  InstallerImage image;
+  if (!readInstallerImage(signedOutput.temporaryPath(), &image, problem)) return false;
+  std::vector<std::string> misplaced = certificateTableProblems(signedOutput.temporaryPath(), image);
+  if (!image.certificate.present()) misplaced.push_back("there is no certificate table");
+  if (!misplaced.empty()) {
+    *problem = std::string(kSigningProgram) + " wrote a signature the installer's layout does not allow: " + misplaced[0];
+    return false;
+  }
+  return signedOutput.commit(problem);
+}
+
 } // namespace
 
 bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::string* problem) {
@@ -149,7 +172,25 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
   for (const std::string& path : request.libraries) libraries.push_back({"LIB", path});
   std::vector<Input> inputs = {stub, library, main, data};
   inputs.insert(inputs.end(), libraries.begin(), libraries.end());
+  const SigningRequest& signing = request.signing;
+  if (signing.wanted()) {
+    *problem = signingProgramMissing();
+    if (!problem->empty()) {
+      *problem += "; build without --sign-cert and --sign-key, or install it";
+      return false;
+    }
+    inputs.push_back({"--sign-cert", signing.certificate});
+    inputs.push_back({"--sign-key", signing.key});
+    if (!signing.passwordFile.empty()) inputs.push_back({"--sign-pass-file", signing.passwordFile});
+  }
   if (!checkOutputIsNoInput(request.output, inputs, problem)) return false;
+  for (const Input& input : inputs) {
+    // The signing files are read by osslsigncode, at the end: they must be there before work starts.
+    if (input.role.rfind("--sign", 0) == 0 && !std::filesystem::is_regular_file(pathOf(input.path))) {
+      *problem = input.role + ": '" + input.path + "' is not a file";
+      return false;
+    }
+  }
 
   std::vector<uint8_t> program, libraryBytes, mainBytes, dataBytes;
   if (!readInput(stub, &program, problem) || !readInput(library, &libraryBytes, problem) ||
@@ -193,6 +234,7 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
     payload[slot] = slot - 1 < made.size() ? std::move(made[slot - 1]) : payload[0];
   }
   if (!checkLandingNames(payload, problem)) return false;
+  if (signing.wanted()) return writeSignedInstaller(request, program, payload, problem);
   return writeInstaller(request.output, program, payload, problem);
 }
 

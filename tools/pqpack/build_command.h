@@ -8,6 +8,7 @@
 
 #include "commands.h"
 #include "compression/implode.h"
+#include "signature.h"
 
 namespace pqpack {
 
@@ -21,6 +22,7 @@ struct BuildRequest {
   std::string mainFile;
   std::string dataFile;
   std::vector<std::string> libraries;  // 0 to 2
+  SigningRequest signing;              // none unless a certificate is named
 };
 
 // The most support libraries an installer holds: entries 4 and 5.

@@ -37,15 +37,19 @@ const char kBuildFooter[] =
     "get smaller is stored. The entries are compressed side by side, and the installer is the\n"
     "same byte for byte whatever --threads says. --stub and --library default to pqsetup.exe\n"
     "and impborl.dll beside pqpack or in dist/win32/. OUT is replaced whole, or left as it was\n"
-    "on failure.";
+    "on failure.\n"
+    "With --sign-cert and --sign-key, osslsigncode signs the installer (Authenticode, SHA-256):\n"
+    "the signature follows entry 5, where the installer never reads, and covers every byte, so\n"
+    "Windows names the author and pqpack verify sees any byte changed since.";
 
 const char kListFooter[] =
     "Shows the installer's mode (screen saver or movie, from entry 2's extension), the program's\n"
-    "version information when it has any (product name and file version), and its six\n"
-    "directory entries: index, kind, stored or compressed, first and last stored byte, stored\n"
-    "and expanded sizes, and name. With --json: one object with \"file\", \"mode\", \"size\",\n"
-    "\"program\" (\"productName\", \"fileVersion\", or null) and \"entries\" (\"index\", \"name\",\n"
-    "\"kind\", \"compressed\", \"start\", \"stop\", \"storedSize\", \"expandedSize\"); names in UTF-8.";
+    "version information when it has any (product name and file version), the signer's subject\n"
+    "or \"unsigned\", and the six directory entries: index, kind, stored or compressed, first and\n"
+    "last stored byte, stored and expanded sizes, and name. With --json: one object with\n"
+    "\"file\", \"mode\", \"size\", \"program\" (\"productName\" and \"fileVersion\", or null),\n"
+    "\"signed\", \"signer\" (or null) and \"entries\" (\"index\", \"name\", \"kind\", \"compressed\",\n"
+    "\"start\", \"stop\", \"storedSize\", \"expandedSize\"); names in UTF-8.";
 
 const char kVerifyFooter[] =
     "Checks the directory table and every entry: entry 0 as produced, entries 1 to 5 placed one\n"
@@ -53,9 +57,11 @@ const char kVerifyFooter[] =
     "byte, a safe name and a known kind, entry 1 the stored compression library, entry 3 the data\n"
     "file, the sizes, and that each compressed entry starts 00 06 and expands to exactly its\n"
     "expanded size; that the program, the compression library and the data file will work on\n"
-    "the user's machine, and that every name can be written there. Prints one line per\n"
-    "problem, then one per warning; the exit status is 0 only when there is no problem. With\n"
-    "--json: one object with \"file\", \"ok\", \"problems\" and \"warnings\" (arrays of sentences).";
+    "the user's machine, and that every name can be written there. A signed installer has one\n"
+    "certificate table right after entry 5, to the end of the file, and its signature must match\n"
+    "every byte (osslsigncode checks it). Prints one line per problem, then one per warning; the\n"
+    "exit status is 0 only when there is no problem. With --json: one object with \"file\",\n"
+    "\"ok\", \"problems\" and \"warnings\" (arrays of sentences), \"signed\" and \"signer\".";
 
 const char kExtractFooter[] =
     "Writes entries 1 to 5 into DIR (created if missing) under their stored names, expanding\n"
@@ -188,6 +194,19 @@ private:
     addLevel(command, &buildLevel, "how hard MAIN and the LIBs are compressed (default best)");
     addThreads(command, &build.threads, "compress with N threads (default: every core)");
     command->add_flag("--compress-data", build.compressData, "compress DATA too (stored by default)");
+    CLI::Option* certificate =
+        command->add_option("--sign-cert", build.signing.certificate, "sign with this certificate (and its chain)")
+            ->type_name("PEM");
+    CLI::Option* key = command->add_option("--sign-key", build.signing.key, "the certificate's private key")
+                           ->type_name("PEM");
+    certificate->needs(key);
+    key->needs(certificate);
+    command->add_option("--sign-pass-file", build.signing.passwordFile, "the key's password, on the file's first line")
+        ->type_name("FILE")
+        ->needs(certificate);
+    command->add_option("--timestamp", build.signing.timestampUrl, "have the signature timestamped (RFC 3161)")
+        ->type_name("URL")
+        ->needs(certificate);
     addFile(command, "MAIN", &build.mainFile, "the screen saver (.scr) or the movie");
     addFile(command, "DATA", &build.dataFile, "the data file (pqpack ssd makes one)");
     command->add_option("LIB", build.libraries, "up to two support libraries")->type_name("");

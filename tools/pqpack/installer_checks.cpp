@@ -4,6 +4,7 @@
 #include "data_file.h"
 #include "installer_image.h"
 #include "pe_image.h"
+#include "signature.h"
 #include "platform/win_path.h"
 
 namespace pqpack {
@@ -43,7 +44,9 @@ void checkPlacement(const InstallerImage& image, int index, std::vector<std::str
                           std::to_string(index - 1) + " at " + std::to_string(previousStop + 1));
     }
   }
-  if (index == kLastExtractedEntry && static_cast<uint64_t>(static_cast<int64_t>(entry.stopOffset) + 1) != image.fileSize) {
+  // In a signed installer the certificate table follows entry 5 (its own checks: signature.cpp).
+  if (index == kLastExtractedEntry && !image.certificate.present() &&
+      static_cast<uint64_t>(static_cast<int64_t>(entry.stopOffset) + 1) != image.fileSize) {
     problems->push_back(label + ": ends at " + std::to_string(entry.stopOffset) + ", but the file's last byte is " +
                         std::to_string(image.fileSize - 1));
   }
@@ -143,6 +146,28 @@ void checkProgram(const std::string& path, Findings* findings) {
   }
 }
 
+// A signature must sit in one certificate table right behind entry 5 and match every byte.
+void checkSigning(const std::string& path, const InstallerImage& image, Findings* findings) {
+  findings->isSigned = image.certificate.present();
+  if (!findings->isSigned) return;
+  const std::vector<std::string> tableProblems = certificateTableProblems(path, image);
+  if (!tableProblems.empty()) {
+    findings->problems.insert(findings->problems.end(), tableProblems.begin(), tableProblems.end());
+    return;
+  }
+  const SignatureReport report = checkSignature(path);
+  findings->signer = report.signer;
+  if (!report.checked) {
+    findings->problems.push_back("signature: cannot be checked: " + report.problem);
+  } else if (!report.intact) {
+    findings->problems.push_back("signature: " + report.problem);
+  } else if (!report.trusted) {
+    findings->warnings.push_back("signature: it matches the file, but the certificate of " + report.signer +
+                                 " is not trusted on this machine (" + report.trustProblem +
+                                 "); Windows warns of it unless the certificate comes from a code-signing authority");
+  }
+}
+
 } // namespace
 
 Findings checkInstaller(const std::string& path) {
@@ -167,6 +192,7 @@ Findings checkInstaller(const std::string& path) {
     checkSizes(index, entry, &problems);
     checkContents(path, image, index, &findings);
   }
+  checkSigning(path, image, &findings);
   return findings;
 }
 

@@ -102,15 +102,33 @@ bool layOutDirectory(uint64_t programSize, const std::array<EntryPlan, 5>& plans
                      std::array<TInstallFileInfo, kDirectoryEntryCount>* directory, uint64_t* fileSize,
                      std::string* problem);
 
+class AtomicOutput;
+// Writes the installer into `output`'s temporary file, which is left to be committed.
+bool writeInstallerTo(AtomicOutput& output, const std::vector<uint8_t>& program,
+                      const std::array<PayloadEntry, 5>& payload, std::string* problem);
 // Writes the installer to `path` complete or not at all.
 bool writeInstaller(const std::string& path, const std::vector<uint8_t>& program,
                     const std::array<PayloadEntry, 5>& payload, std::string* problem);
 
 // ---- Reading -------------------------------------------------------------------------------
 
+// The certificate table of a signed installer: the program's PE security directory, which
+// gives a file offset and a size. Both are 0 in an unsigned one.
+struct CertificateTable {
+  uint32_t offset = 0;
+  uint32_t size = 0;
+  bool present() const { return offset != 0 || size != 0; }
+};
+// Certificate tables start on an 8-byte boundary: a signature of an installer whose entry 5
+// ends elsewhere follows after up to 7 zero bytes.
+constexpr uint64_t kCertificateAlignment = 8;
+
 struct InstallerImage {
   uint64_t fileSize = 0;
   std::array<TInstallFileInfo, kDirectoryEntryCount> entries{};
+  CertificateTable certificate;
+  // Where the payload must end: the file's end, or the certificate table's start.
+  uint64_t payloadEnd() const { return certificate.present() ? certificate.offset : fileSize; }
 };
 
 // Reads the directory of the installer at `path`. False, with `problem` set, when the file
@@ -144,6 +162,8 @@ std::string listingLine(int index, const TInstallFileInfo& entry);
 struct Findings {
   std::vector<std::string> problems;
   std::vector<std::string> warnings;
+  bool isSigned = false;
+  std::string signer;  // the signing certificate's subject, when it could be read
 };
 Findings checkInstaller(const std::string& path);
 // The problems alone.

@@ -34,6 +34,12 @@ bool readInstallerImage(const std::string& path, InstallerImage* image, std::str
     return false;
   }
   decodeDirectoryTable(table, image->entries.data());
+  PeHeaders headers;
+  std::string ignored;
+  if (readPeHeaders(ByteView(readProgramBytes(path)), &headers, &ignored)) {
+    const PeDataDirectory security = headers.directory(kPeDirectory_Security);
+    image->certificate = {security.address, security.size};
+  }
   return true;
 }
 

@@ -96,8 +96,8 @@ bool layOutDirectory(uint64_t programSize, const std::array<EntryPlan, 5>& plans
   return true;
 }
 
-bool writeInstaller(const std::string& path, const std::vector<uint8_t>& program,
-                    const std::array<PayloadEntry, 5>& payload, std::string* problem) {
+bool writeInstallerTo(AtomicOutput& output, const std::vector<uint8_t>& program,
+                      const std::array<PayloadEntry, 5>& payload, std::string* problem) {
   std::array<TInstallFileInfo, kDirectoryEntryCount> directory;
   uint64_t fileSize = 0;
   std::array<EntryPlan, 5> plans;
@@ -107,7 +107,6 @@ bool writeInstaller(const std::string& path, const std::vector<uint8_t>& program
   std::vector<uint8_t> table(kDirectoryTableSize);
   encodeDirectoryTable(directory.data(), table.data());
 
-  AtomicOutput output(path);
   if (!output.open(problem) || !output.write(program, problem) ||
       !output.writeZeros(DIRECTORY_OFFSET - program.size(), problem) || !output.write(table, problem)) {
     return false;
@@ -115,7 +114,13 @@ bool writeInstaller(const std::string& path, const std::vector<uint8_t>& program
   for (const PayloadEntry& entry : payload) {
     if (!output.write(entry.stored, problem)) return false;
   }
-  return output.commit(problem);
+  return true;
+}
+
+bool writeInstaller(const std::string& path, const std::vector<uint8_t>& program,
+                    const std::array<PayloadEntry, 5>& payload, std::string* problem) {
+  AtomicOutput output(path);
+  return writeInstallerTo(output, program, payload, problem) && output.commit(problem);
 }
 
 } // namespace pqpack

@@ -8,10 +8,31 @@
 #include "commands.h"
 #include "installer_image.h"
 #include "program_version.h"
+#include "signature.h"
 
 namespace pqpack {
 
 namespace {
+
+// The signature as list shows it: the signer's subject, "unsigned", or why it cannot be read.
+struct SignatureLine {
+  bool isSigned = false;
+  std::string signer;
+  std::string text;
+};
+
+SignatureLine signatureOf(const std::string& path, const InstallerImage& image) {
+  SignatureLine line;
+  line.isSigned = image.certificate.present();
+  if (!line.isSigned) {
+    line.text = "unsigned";
+    return line;
+  }
+  const SignatureReport report = checkSignature(path);
+  line.signer = report.signer;
+  line.text = !report.signer.empty() ? report.signer : "signed, but " + report.problem;
+  return line;
+}
 
 nlohmann::ordered_json entryAsJson(int index, const TInstallFileInfo& entry) {
   return {{"index", index},
@@ -31,6 +52,9 @@ void printJson(const ListRequest& request, const InstallerImage& image) {
   if (readProgramVersion(request.installer, &version)) {
     listing["program"] = {{"productName", version.text("ProductName")}, {"fileVersion", version.text("FileVersion")}};
   }
+  const SignatureLine signature = signatureOf(request.installer, image);
+  listing["signed"] = signature.isSigned;
+  listing["signer"] = signature.signer.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(signature.signer);
   listing["entries"] = nlohmann::ordered_json::array();
   for (int index = 0; index < kDirectoryEntryCount; ++index) {
     listing["entries"].push_back(entryAsJson(index, image.entries[index]));
@@ -45,6 +69,7 @@ void printText(const ListRequest& request, const InstallerImage& image) {
   if (readProgramVersion(request.installer, &version)) {
     std::printf("program: %s\n", versionSummary(version).c_str());
   }
+  std::printf("signature: %s\n", signatureOf(request.installer, image).text.c_str());
   std::printf("%s\n", listingHeader().c_str());
   for (int index = 0; index < kDirectoryEntryCount; ++index) {
     std::printf("%s\n", listingLine(index, image.entries[index]).c_str());

@@ -15,7 +15,9 @@ int runVerify(const VerifyRequest& request) {
     const nlohmann::ordered_json report = {{"file", request.installer},
                                    {"ok", findings.problems.empty()},
                                    {"problems", findings.problems},
-                                   {"warnings", findings.warnings}};
+                                   {"warnings", findings.warnings},
+                                   {"signed", findings.isSigned},
+                                   {"signer", findings.signer.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(findings.signer)}};
     std::printf("%s\n", report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
   } else {
     for (const std::string& problem : findings.problems) std::printf("%s\n", problem.c_str());
