@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "pe_image.h"
 #include "pe_resources.h"
 #include "pqpack_test_support.h"
 #include "program_version.h"
@@ -87,6 +88,17 @@ TEST(BuiltResources, TheInstallerAndTheLibraryCarryTheProjectVersion) {
     descriptions.push_back(info.text("FileDescription"));
   }
   EXPECT_NE(descriptions[0], descriptions[1]) << "each file describes itself";
+}
+
+TEST(BuiltResources, TheBuiltProgramAndLibraryPassTheBuildersOwnChecks) {
+  const std::string stub = builtFile("pqsetup.exe");
+  const std::string library = builtFile("impborl.dll");
+  if (!std::filesystem::exists(stub) || !std::filesystem::exists(library)) GTEST_SKIP() << "no win32 build";
+  EXPECT_EQ(pqpack::installerProgramProblem(pqpack_test::readFile(stub)), "");
+  EXPECT_EQ(pqpack::compressionLibraryProblem(pqpack_test::readFile(library)), "");
+  // Nor does either pass for the other.
+  EXPECT_NE(pqpack::compressionLibraryProblem(pqpack_test::readFile(stub)), "");
+  EXPECT_NE(pqpack::installerProgramProblem(pqpack_test::readFile(library)), "");
 }
 
 TEST(BuiltResources, ListShowsTheVersionOfTheProgramInFrontOfAnInstaller) {

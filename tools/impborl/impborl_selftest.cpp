@@ -1,7 +1,8 @@
 // Loads impborl.dll the way the installer does (LoadLibraryA, GetProcAddress by name) and
-// drives its three entry points through the C calling convention: the CRC of "abc", the
-// decoding of a known stream, and a round trip through _implode and _explode. Exit status
-// 0 when all hold; run under Wine by CTest.
+// drives its three entry points through the C calling convention: the CRC of "abc" and of
+// every length and alignment against the codec's own, the decoding of a known stream, and a
+// round trip through _implode and _explode. Exit status 0 when all hold; run under Wine by
+// CTest.
 #include <windows.h>
 
 #include <cstdio>
@@ -55,6 +56,20 @@ int main() {
   uint32_t three = 3;
   uint32_t crc = 0xFFFFFFFFu;
   if (~crc32(abc, &three, &crc) != 0x352441C2u) return fail("_crc32 of \"abc\"");
+
+  // The library builds its CRC tables when it is loaded: they must be the codec's.
+  std::vector<uint8_t> text(300);
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<uint8_t>(i * 131 + 7);
+  for (uint32_t start = 0; start < 8; ++start) {
+    for (uint32_t length = 0; start + length <= text.size(); length += 13) {
+      uint32_t size = length;
+      uint32_t running = 0xFFFFFFFFu;
+      if (~crc32(reinterpret_cast<char*>(text.data() + start), &size, &running) !=
+          pq::crc32Of(text.data() + start, length)) {
+        return fail("_crc32 against the codec's CRC-32");
+      }
+    }
+  }
 
   const std::vector<uint8_t> known = {0x00, 0x06, 0xC2, 0x88, 0x19, 0x0B, 0xF8, 0x07};
   std::vector<char> explodeArea(PQ_EXPLODE_WORK_SIZE);
