@@ -36,17 +36,19 @@ std::string valueAfter(const std::string& output, const std::string& name) {
   return "";
 }
 
-// What osslsigncode said about a failure, in one line: its error lines, or its last line.
+// What osslsigncode said about a failure, in one line: its own first two complaints, without
+// the OpenSSL error stack that it prints beside them.
 std::string summary(const std::string& output) {
   std::istringstream lines(output);
   std::string said, last;
+  int complaints = 0;
   for (std::string line; std::getline(lines, line);) {
     const std::string text = trimmed(line);
-    if (text.empty()) continue;
+    if (text.empty() || text == "Failed" || text.find(":error:") != std::string::npos) continue;
     last = text;
-    if (text.find("rror") != std::string::npos || text.find("annot") != std::string::npos) {
-      said += (said.empty() ? "" : "; ") + text;
-    }
+    const bool complains = text.find("ail") != std::string::npos || text.find("rror") != std::string::npos ||
+                           text.find("nable") != std::string::npos;
+    if (complains && complaints++ < 2) said += (said.empty() ? "" : "; ") + text;
   }
   return said.empty() ? last : said;
 }
