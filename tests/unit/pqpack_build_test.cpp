@@ -483,10 +483,6 @@ protected:
   }
 };
 
-uint32_t le32At(const Bytes& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
 TEST_F(PqpackSigning, ASignatureFollowsEntry5AndCoversTheWholeFile) {
   buildSignedAndUnsigned();
   const Bytes unsignedImage = readFile(folder / "Unsigned.exe");
@@ -496,8 +492,8 @@ TEST_F(PqpackSigning, ASignatureFollowsEntry5AndCoversTheWholeFile) {
   // 8-byte boundary and runs to the end of the file.
   EXPECT_TRUE(std::equal(unsignedImage.begin() + DIRECTORY_OFFSET, unsignedImage.end(), image.begin() + DIRECTORY_OFFSET));
   const size_t security = securityDirectoryAt(image);
-  const uint32_t tableAt = le32At(image, security);
-  const uint32_t tableSize = le32At(image, security + 4);
+  const uint32_t tableAt = le32(image, security);
+  const uint32_t tableSize = le32(image, security + 4);
   EXPECT_EQ(tableAt, (static_cast<uint32_t>(entries[5].stopOffset) + 1 + 7) / 8 * 8);
   EXPECT_EQ(tableAt + tableSize, image.size());
 
@@ -542,7 +538,7 @@ TEST_F(PqpackSigning, VerifyAcceptsOneCertificateTableRightAfterEntry5Only) {
   const Bytes good = readFile(output());
   const size_t security = securityDirectoryAt(good);
   const auto grow = [&](Bytes& image, uint32_t by) {
-    const uint32_t size = le32At(image, security + 4) + by;
+    const uint32_t size = le32(image, security + 4) + by;
     for (int shift = 0; shift < 32; shift += 8) image[security + 4 + shift / 8] = static_cast<uint8_t>(size >> shift);
   };
   struct Misplacement {

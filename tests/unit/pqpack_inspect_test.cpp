@@ -407,10 +407,6 @@ TEST_F(PqpackInspect, NoCommandWritesOverTheFileItReads) {
 
 // ---- ssd ---------------------------------------------------------------------------------------
 
-uint32_t le32(const Bytes& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
 TEST_F(PqpackInspect, SsdWritesTheHeaderThenTheContent) {
   const Bytes content = compressibleBytes(1000, 4);
   writeFile(folder / "content", content);

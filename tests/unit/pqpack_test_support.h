@@ -59,6 +59,11 @@ inline Bytes readFile(const std::string& path) {
 
 inline Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+// The little-endian 32-bit value at `at`.
+inline uint32_t le32(const Bytes& bytes, size_t at) {
+  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
 // Text-like bytes that compress well (fixed seed).
 inline Bytes compressibleBytes(size_t size, uint32_t seed) {
   static const char* const words[] = {"sunset ", "over ", "the ", "quiet ", "harbour ", "light\r\n", "gold ", "sea "};

@@ -13,24 +13,6 @@ constexpr uint16_t kHighControls[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-void appendUtf8(uint32_t character, std::string* text) {
-  if (character < 0x80) {
-    text->push_back(static_cast<char>(character));
-  } else if (character < 0x800) {
-    text->push_back(static_cast<char>(0xC0 | character >> 6));
-    text->push_back(static_cast<char>(0x80 | (character & 0x3F)));
-  } else if (character < 0x10000) {
-    text->push_back(static_cast<char>(0xE0 | character >> 12));
-    text->push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | (character & 0x3F)));
-  } else {
-    text->push_back(static_cast<char>(0xF0 | character >> 18));
-    text->push_back(static_cast<char>(0x80 | ((character >> 12) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | (character & 0x3F)));
-  }
-}
-
 // Decodes the character at `at`, advancing past it; false for bytes that are not UTF-8
 // (overlong forms, surrogates and values beyond U+10FFFF included).
 bool nextCharacter(const std::string& text, size_t* at, uint32_t* character) {
@@ -65,6 +47,24 @@ bool nextCharacter(const std::string& text, size_t* at, uint32_t* character) {
 }
 
 } // namespace
+
+void appendUtf8(uint32_t character, std::string* text) {
+  if (character < 0x80) {
+    text->push_back(static_cast<char>(character));
+  } else if (character < 0x800) {
+    text->push_back(static_cast<char>(0xC0 | character >> 6));
+    text->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+  } else if (character < 0x10000) {
+    text->push_back(static_cast<char>(0xE0 | character >> 12));
+    text->push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+  } else {
+    text->push_back(static_cast<char>(0xF0 | character >> 18));
+    text->push_back(static_cast<char>(0x80 | ((character >> 12) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | ((character >> 6) & 0x3F)));
+    text->push_back(static_cast<char>(0x80 | (character & 0x3F)));
+  }
+}
 
 bool utf8ToWindows1252(const std::string& utf8, std::string* ansi, std::string* offending) {
   ansi->clear();

@@ -3,6 +3,7 @@
 // arguments, paths and output); these conversions stand between the two.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace pqpack {
@@ -14,6 +15,8 @@ bool utf8ToWindows1252(const std::string& utf8, std::string* ansi, std::string* 
 // Code page 1252 bytes as UTF-8. The five bytes the code page leaves undefined read as the
 // control characters of the same number, as Windows reads them.
 std::string windows1252ToUtf8(const std::string& ansi);
+// Appends the character numbered `character` to `text` in UTF-8.
+void appendUtf8(uint32_t character, std::string* text);
 // True when `text` is valid UTF-8 (plain ASCII is).
 bool isUtf8(const std::string& text);
 

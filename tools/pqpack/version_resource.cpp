@@ -8,6 +8,7 @@
 // Alignment counts from the start of the resource, which Windows keeps 4-byte aligned.
 #include "version_resource.h"
 
+#include "ansi_text.h"
 #include "byte_view.h"
 
 namespace pqpack {
@@ -20,20 +21,6 @@ constexpr uint64_t kBlockHeaderSize = 6;
 
 uint64_t alignedTo4(uint64_t offset) { return (offset + 3) & ~uint64_t{3}; }
 
-void appendUtf8(uint32_t codeUnit, std::string* text) {
-  if (codeUnit < 0x80) {
-    text->push_back(static_cast<char>(codeUnit));
-  } else if (codeUnit < 0x800) {
-    text->push_back(static_cast<char>(0xC0 | codeUnit >> 6));
-    text->push_back(static_cast<char>(0x80 | (codeUnit & 0x3F)));
-  } else {
-    // Surrogate halves come out one by one: these texts are names, not prose.
-    text->push_back(static_cast<char>(0xE0 | codeUnit >> 12));
-    text->push_back(static_cast<char>(0x80 | (codeUnit >> 6 & 0x3F)));
-    text->push_back(static_cast<char>(0x80 | (codeUnit & 0x3F)));
-  }
-}
-
 // UTF-16 text from `offset` up to its NUL or `end`; `after` is the offset past the NUL.
 std::string utf16Text(const ByteView& bytes, uint64_t offset, uint64_t end, uint64_t* after) {
   std::string text;
@@ -41,6 +28,7 @@ std::string utf16Text(const ByteView& bytes, uint64_t offset, uint64_t end, uint
   while (offset + 2 <= end && bytes.u16(offset, &unit)) {
     offset += 2;
     if (unit == 0) break;
+    // Surrogate halves come out one by one: these texts are names, not prose.
     appendUtf8(unit, &text);
   }
   *after = offset;
