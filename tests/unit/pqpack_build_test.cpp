@@ -577,7 +577,7 @@ TEST_F(PqpackSigning, SigningThatCannotBeDoneLeavesTheOutputAsItWas) {
     std::vector<std::string> extra;  // after the signing arguments
     const char* message;
     int status;
-    std::string path;  // PATH while it runs; empty: as it is
+    std::string path = "";  // PATH while it runs; empty: as it is
   };
   const SigningRefusal refusals[] = {
       {"KeyWithoutCertificate", {}, "--sign-key requires --sign-cert", pqpack::kExit_Usage},

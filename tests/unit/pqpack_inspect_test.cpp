@@ -153,7 +153,9 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
     const CommandRun result = run(commandVerify, {installer});
     EXPECT_EQ(result.status, findings.problems.empty() ? pqpack::kExit_Done : pqpack::kExit_Failure);
     EXPECT_EQ(result.status, breakage.warning ? pqpack::kExit_Done : pqpack::kExit_Failure);
-    if (!breakage.warning) EXPECT_EQ(result.out, all);
+    if (!breakage.warning) {
+      EXPECT_EQ(result.out, all);
+    }
   }
 }
 

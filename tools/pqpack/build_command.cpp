@@ -3,6 +3,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <system_error>
 
 #include "ansi_text.h"
 #include "data_file.h"
@@ -135,6 +136,28 @@ bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* 
   return true;
 }
 
+// The files signing needs, added to the build's inputs: osslsigncode reads them at the end,
+// so they are checked before any work starts.
+bool addSigningInputs(const SigningRequest& signing, std::vector<Input>* inputs, std::string* problem) {
+  if (!signing.wanted()) return true;
+  *problem = signingProgramMissing();
+  if (!problem->empty()) {
+    *problem += "; build without --sign-cert and --sign-key, or install it";
+    return false;
+  }
+  std::vector<Input> files = {{"--sign-cert", signing.certificate}, {"--sign-key", signing.key}};
+  if (!signing.passwordFile.empty()) files.push_back({"--sign-pass-file", signing.passwordFile});
+  for (const Input& file : files) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(pathOf(file.path), error)) {
+      *problem = file.role + ": '" + file.path + "' is not a file";
+      return false;
+    }
+  }
+  inputs->insert(inputs->end(), files.begin(), files.end());
+  return true;
+}
+
 // Writes the installer, has osslsigncode sign it, and puts the signed one in place only when
 // its signature sits where verify and the installer expect it.
 bool writeSignedInstaller(const BuildRequest& request, const std::vector<uint8_t>& program,
@@ -172,24 +195,9 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
   for (const std::string& path : request.libraries) libraries.push_back({"LIB", path});
   std::vector<Input> inputs = {stub, library, main, data};
   inputs.insert(inputs.end(), libraries.begin(), libraries.end());
-  const SigningRequest& signing = request.signing;
-  if (signing.wanted()) {
-    *problem = signingProgramMissing();
-    if (!problem->empty()) {
-      *problem += "; build without --sign-cert and --sign-key, or install it";
-      return false;
-    }
-    inputs.push_back({"--sign-cert", signing.certificate});
-    inputs.push_back({"--sign-key", signing.key});
-    if (!signing.passwordFile.empty()) inputs.push_back({"--sign-pass-file", signing.passwordFile});
-  }
-  if (!checkOutputIsNoInput(request.output, inputs, problem)) return false;
-  for (const Input& input : inputs) {
-    // The signing files are read by osslsigncode, at the end: they must be there before work starts.
-    if (input.role.rfind("--sign", 0) == 0 && !std::filesystem::is_regular_file(pathOf(input.path))) {
-      *problem = input.role + ": '" + input.path + "' is not a file";
-      return false;
-    }
+  if (!addSigningInputs(request.signing, &inputs, problem) ||
+      !checkOutputIsNoInput(request.output, inputs, problem)) {
+    return false;
   }
 
   std::vector<uint8_t> program, libraryBytes, mainBytes, dataBytes;
@@ -234,7 +242,7 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
     payload[slot] = slot - 1 < made.size() ? std::move(made[slot - 1]) : payload[0];
   }
   if (!checkLandingNames(payload, problem)) return false;
-  if (signing.wanted()) return writeSignedInstaller(request, program, payload, problem);
+  if (request.signing.wanted()) return writeSignedInstaller(request, program, payload, problem);
   return writeInstaller(request.output, program, payload, problem);
 }
 
