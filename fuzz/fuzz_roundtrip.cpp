@@ -1,10 +1,14 @@
 // pq_implode then pq_explode on arbitrary bytes: the first byte picks the literal mode, the
 // dictionary size and the level, the next four seed the read sizes, the rest is the input.
 // With bits 4 and 5 of the first byte set, the input is repeated past 32 KB so the encoder's
-// window slides and its indexes move (a quarter of the runs: those take the most time). The expansion must succeed and give back the input exactly.
+// window slides and its indexes move; with only bit 5 set, past the first cut of the
+// threaded encoder, whose stream on three threads must then be the one-pass stream (each a
+// quarter of the runs: those take the most time). The expansion must succeed and give back
+// the input exactly.
 #include <memory>
 
 #include "compression/implode_encoder.h"
+#include "compression/implode_parallel.h"
 #include "fuzz_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -15,9 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   data += 5;
   size -= 5;
   std::vector<uint8_t> repeated;
-  if ((options & 0x30) == 0x30 && size > 0) {
+  const bool threaded = (options & 0x30) == 0x20;
+  if ((options & 0x20) != 0 && size > 0) {
     constexpr size_t kPastOneChunk = 40000;
-    while (repeated.size() < kPastOneChunk) repeated.insert(repeated.end(), data, data + size);
+    constexpr size_t kPastOnePiece = pq::kImplodeParallelPieceSize + 1;
+    while (repeated.size() < (threaded ? kPastOnePiece : kPastOneChunk)) {
+      repeated.insert(repeated.end(), data, data + size);
+    }
     data = repeated.data();
     size = repeated.size();
   }
@@ -34,6 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                        level) == PQ_CMP_NO_ERROR);
   const std::vector<uint8_t>& stream = implodeStreams.output;
   pq::fuzz::check(stream.size() > 4);
+  if (threaded) {
+    std::vector<uint8_t> threadedStream;
+    pq::fuzz::check(pq::implodeBuffer(data, size, {literalMode, dictionarySize, level, 3}, &threadedStream) ==
+                    PQ_CMP_NO_ERROR);
+    pq::fuzz::check(threadedStream == stream);
+  }
 
   pq::fuzz::PiecewiseStreams explodeStreams{stream.data(), stream.size(), seed ^ 0x9E3779B9u};
   auto explodeWorkArea = std::make_unique<char[]>(PQ_EXPLODE_WORK_SIZE);

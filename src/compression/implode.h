@@ -57,6 +57,7 @@ struct ImplodeOptions {
   uint32_t literalMode = PQ_CMP_BINARY;
   uint32_t dictionarySize = 4096;
   ImplodeLevel level = ImplodeLevel::Fast;
+  // Threads for implodeBuffer, 0 for every core. The stream is the same whatever the count.
   unsigned threads = 0;
 };
 

@@ -18,6 +18,11 @@
 // The library's pq_implode has no argument for a level and compresses at Fast;
 // implodeWithLevel (implode_encoder.h) lets the memory API and the builder choose.
 //
+// Neither parse lets a copy run past the end of a chunk, and what the indexes know at a
+// chunk's start is exactly its 4096 bytes of history. So a piece of input that starts on a
+// chunk boundary can be encoded on its own from those 4096 bytes (implodePiece), and the
+// pieces' bits laid end to end are the stream that one pass over the whole input writes.
+//
 // Every stream ends with the end code. The decoder refuses a stream whose first read brings
 // 4 bytes or fewer, and an empty input would give exactly 4 (header and end code), so that
 // one stream gets a padding byte after the end code, which decoders ignore.
@@ -53,6 +58,7 @@ constexpr uint32_t kParseBlock = 8192;
 constexpr uint32_t kMaxCandidates = kMaxMatchLength;
 
 static_assert(kChunkSize % kChainSize == 0, "sliding must keep chain slots in place");
+static_assert(kChunkSize == pq::kImplodePieceAlignment, "pieces must start on chunk boundaries");
 static_assert(kWindowSize < 65535, "window positions (plus one) must fit the 16-bit indexes");
 
 struct Level {
@@ -147,13 +153,51 @@ public:
         best_(level == pq::ImplodeLevel::Best) {}
 
   void run() {
+    start(true);
+    encodeInput();
+    putCopyLength(kEndLength);
+    flushBits();
+    if (streamSize_ + outputSize_ <= 4) state_.output[outputSize_++] = 0;
+    if (outputSize_ > 0) deliver(outputSize_);
+  }
+
+  // One piece of a stream: the header only on the first, the end code only on the last, and
+  // the bits after the last whole byte left to the caller rather than padded out. Apart from
+  // run, so that the library, which never encodes pieces, leaves this out.
+  void runPiece(const uint8_t* history, uint32_t historySize, pq::ImplodePiece* piece) {
+    start(piece->first);
+    takeHistory(history, historySize);
+    encodeInput();
+    if (piece->last) putCopyLength(kEndLength);
+    for (; bitCount_ >= 8; bitCount_ -= 8, bits_ >>= 8) state_.output[outputSize_++] = static_cast<uint8_t>(bits_);
+    piece->tail = {static_cast<uint32_t>(bits_), bitCount_};
+    if (outputSize_ > 0) deliver(outputSize_);
+  }
+
+private:
+  // Empties the indexes and starts the output, with the header if asked.
+  void start(bool header) {
     std::memset(state_.pairHead, 0, sizeof state_.pairHead);
     std::memset(state_.chainHead, 0, sizeof state_.chainHead);
-    state_.output[0] = ascii_ ? PQ_CMP_ASCII : PQ_CMP_BINARY;
-    state_.output[1] = static_cast<uint8_t>(dictionaryBits_);
-    outputSize_ = 2;
+    outputSize_ = 0;
+    if (header) {
+      state_.output[0] = ascii_ ? PQ_CMP_ASCII : PQ_CMP_BINARY;
+      state_.output[1] = static_cast<uint8_t>(dictionaryBits_);
+      outputSize_ = 2;
+    }
     streamSize_ = 0;
+  }
 
+  // Takes `historySize` bytes before the input as history and indexes them as the end of a
+  // chunk would have been.
+  void takeHistory(const uint8_t* history, uint32_t historySize) {
+    const uint32_t historyStart = kHistorySize - historySize;
+    if (historySize > 0) std::memcpy(state_.window + historyStart, history, historySize);
+    for (uint32_t position = historyStart; position < kHistorySize; ++position) insert(position, kHistorySize);
+  }
+
+  // Encodes everything the read callback gives, chunk by chunk.
+  void encodeInput() {
     for (;;) {
       const uint32_t size = fillChunk();
       const uint32_t end = kHistorySize + size;
@@ -167,14 +211,8 @@ public:
       if (size < kChunkSize) break;
       slide();
     }
-
-    putCopyLength(kEndLength);
-    flushBits();
-    if (streamSize_ + outputSize_ <= 4) state_.output[outputSize_++] = 0;
-    if (outputSize_ > 0) deliver(outputSize_);
   }
 
-private:
   // --- input -----------------------------------------------------------------------------
 
   // Fills the chunk after the history; fewer than kChunkSize bytes means the input ended.
@@ -484,19 +522,50 @@ private:
 
 namespace pq {
 
+namespace {
+
+// The number of low distance bits a dictionary size sends raw, or 0 for a size it refuses.
+unsigned dictionaryBitsOf(uint32_t dictionarySize) {
+  switch (dictionarySize) {
+    case 1024: return 4;
+    case 2048: return 5;
+    case 4096: return 6;
+    default: return 0;
+  }
+}
+
+ImplodeState& stateIn(char* workArea) {
+  void* aligned = workArea + (-reinterpret_cast<uintptr_t>(workArea) & (kStateAlignment - 1));
+  return *new (aligned) ImplodeState;
+}
+
+} // namespace
+
+uint32_t checkImplodeArguments(uint32_t literalMode, uint32_t dictionarySize) {
+  if (dictionaryBitsOf(dictionarySize) == 0) return PQ_CMP_INVALID_DICTSIZE;
+  if (literalMode != PQ_CMP_BINARY && literalMode != PQ_CMP_ASCII) return PQ_CMP_INVALID_MODE;
+  return PQ_CMP_NO_ERROR;
+}
+
 uint32_t implodeWithLevel(PqReadFn read, PqWriteFn write, char* workArea, void* param,
                           uint32_t* literalMode, uint32_t* dictionarySize, ImplodeLevel level) {
-  unsigned dictionaryBits;
-  switch (*dictionarySize) {
-    case 1024: dictionaryBits = 4; break;
-    case 2048: dictionaryBits = 5; break;
-    case 4096: dictionaryBits = 6; break;
-    default: return PQ_CMP_INVALID_DICTSIZE;
-  }
-  if (*literalMode != PQ_CMP_BINARY && *literalMode != PQ_CMP_ASCII) return PQ_CMP_INVALID_MODE;
-  void* aligned = workArea + (-reinterpret_cast<uintptr_t>(workArea) & (kStateAlignment - 1));
-  ImplodeState& state = *new (aligned) ImplodeState;
-  Encoder(state, read, write, param, *literalMode == PQ_CMP_ASCII, dictionaryBits, level).run();
+  const uint32_t result = checkImplodeArguments(*literalMode, *dictionarySize);
+  if (result != PQ_CMP_NO_ERROR) return result;
+  Encoder(stateIn(workArea), read, write, param, *literalMode == PQ_CMP_ASCII, dictionaryBitsOf(*dictionarySize),
+          level)
+      .run();
+  return PQ_CMP_NO_ERROR;
+}
+
+uint32_t implodePiece(PqReadFn read, PqWriteFn write, char* workArea, void* param, uint32_t literalMode,
+                      uint32_t dictionarySize, ImplodeLevel level, ImplodePiece* piece) {
+  const uint32_t result = checkImplodeArguments(literalMode, dictionarySize);
+  if (result != PQ_CMP_NO_ERROR) return result;
+  // Copies reach no further back than the history keeps.
+  const uint32_t historySize = std::min(piece->historySize, kHistorySize);
+  Encoder(stateIn(workArea), read, write, param, literalMode == PQ_CMP_ASCII, dictionaryBitsOf(dictionarySize),
+          level)
+      .runPiece(piece->history + (piece->historySize - historySize), historySize, piece);
   return PQ_CMP_NO_ERROR;
 }
 

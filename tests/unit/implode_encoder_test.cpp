@@ -4,6 +4,7 @@
 
 #include "compression/implode.h"
 #include "compression/implode_encoder.h"
+#include "compression/implode_parallel.h"
 #include "implode_test_support.h"
 
 using pq::ImplodeLevel;
@@ -84,12 +85,13 @@ void expectWellFormed(const std::vector<uint8_t>& stream, size_t inputSize, uint
   EXPECT_EQ(tokens.back().value, 519u);
 }
 
-void expectRoundTrip(const std::vector<uint8_t>& input, const ImplodeOptions& options, const char* label) {
+// Checks that `stream`, imploded from `input` with `options`, expands back to it.
+void expectStreamOf(const std::vector<uint8_t>& stream, const std::vector<uint8_t>& input,
+                    const ImplodeOptions& options, const char* label) {
   SCOPED_TRACE(label);
   SCOPED_TRACE("mode " + std::to_string(options.literalMode) + " dictionary " +
                std::to_string(options.dictionarySize) + " level " +
                (options.level == ImplodeLevel::Best ? "best" : "fast") + " size " + std::to_string(input.size()));
-  const std::vector<uint8_t> stream = implode(input, options);
   ASSERT_GT(stream.size(), 4u);
   EXPECT_EQ(stream[0], options.literalMode);
   EXPECT_EQ(64u << stream[1], options.dictionarySize);
@@ -99,7 +101,23 @@ void expectRoundTrip(const std::vector<uint8_t>& input, const ImplodeOptions& op
   expectWellFormed(stream, input.size(), options.dictionarySize);
 }
 
+void expectRoundTrip(const std::vector<uint8_t>& input, const ImplodeOptions& options, const char* label) {
+  expectStreamOf(implode(input, options), input, options, label);
+}
+
 const ImplodeLevel kLevels[] = {ImplodeLevel::Fast, ImplodeLevel::Best};
+
+// Whether a copy that starts at or after `boundary` of the output takes bytes from before it.
+bool someCopyReachesBackOver(const std::vector<uint8_t>& stream, size_t boundary) {
+  std::vector<Token> tokens;
+  if (!pq::test::parseTokens(stream, &tokens)) return false;
+  size_t produced = 0;
+  for (const Token& token : tokens) {
+    if (token.isCopy && produced >= boundary && produced - token.distance < boundary) return true;
+    produced += token.isCopy ? token.value : 1;
+  }
+  return false;
+}
 
 } // namespace
 
@@ -129,6 +147,36 @@ TEST(ImplodeEncoderRoundTrip, SizesAroundBlockAndChunkBoundaries) {
                       65536u, 65537u, 3u * 32768 + 10}) {
     const std::vector<uint8_t> input(text.begin(), text.begin() + size);
     for (ImplodeLevel level : kLevels) expectRoundTrip(input, {PQ_CMP_BINARY, 4096, level}, "text prefix");
+  }
+}
+
+TEST(ImplodeEncoderRoundTrip, EveryThreadCountWritesTheOneThreadStream) {
+  constexpr size_t kPiece = pq::kImplodeParallelPieceSize;
+  struct Sample {
+    const char* label;
+    std::vector<uint8_t> data;
+    ImplodeOptions options;
+  };
+  const Sample samples[] = {{"text", englishText(3 * kPiece + 5000, 16), {PQ_CMP_ASCII, 2048, ImplodeLevel::Best}},
+                            {"binary", binaryRecords(3 * kPiece + 5000, 17), {PQ_CMP_BINARY, 4096, ImplodeLevel::Fast}},
+                            {"runs", longRuns(3 * kPiece + 5000, 18), {PQ_CMP_BINARY, 1024, ImplodeLevel::Best}}};
+  for (const Sample& sample : samples) {
+    for (size_t size : {size_t{0}, size_t{3}, kPiece, kPiece + 1, 2 * kPiece, sample.data.size()}) {
+      const std::vector<uint8_t> input(sample.data.begin(), sample.data.begin() + size);
+      ImplodeOptions options = sample.options;
+      options.threads = 1;
+      const std::vector<uint8_t> expected = implode(input, options);
+      expectStreamOf(expected, input, options, sample.label);
+      // The cuts must be invisible: copies run over them as in one pass.
+      if (size > kPiece + 1) {
+        EXPECT_TRUE(someCopyReachesBackOver(expected, kPiece)) << sample.label << " size " << size;
+      }
+      for (unsigned threads : {2u, 3u, 8u}) {
+        options.threads = threads;
+        ASSERT_TRUE(implode(input, options) == expected) << sample.label << " size " << size << ", " << threads
+                                                         << " threads";
+      }
+    }
   }
 }
 
