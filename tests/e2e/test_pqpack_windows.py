@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """pqpack.exe, the builder for Windows authors, runs under Wine and builds the same installer,
-byte for byte, as the Linux pqpack from the same inputs."""
+byte for byte, as the Linux pqpack from the same inputs, and the same streams on any number of
+threads."""
 
 import os
 import subprocess
@@ -40,6 +41,23 @@ def test(state, driver, checks):
         verified = subprocess.run([os.environ["PQ_PQPACK"], "verify", on_windows], capture_output=True, timeout=300)
         checks.equal(verified.returncode, 0, "verify of the installer pqpack.exe built: %s" %
                      verified.stdout.decode("latin-1").strip())
+
+        # The installer program is long enough to be compressed in pieces on several threads
+        # (Win32 threads here): one stream, whatever the count, and the Linux one.
+        program = os.environ["PQ_SETUP_EXE"]
+        linux_stream = os.path.join(folder, "linux.imp")
+        subprocess.run([os.environ["PQ_PQPACK"], "implode", "--level", "best", program, linux_stream], check=True,
+                       capture_output=True, timeout=300)
+        with open(linux_stream, "rb") as stream:
+            expected = stream.read()
+        for threads in ("1", "3"):
+            on_windows = os.path.join(folder, "windows-%s.imp" % threads)
+            imploded = run_wine(state, [exe, "implode", "--level", "best", "--threads", threads, windows_path(program),
+                                        windows_path(on_windows)], timeout=300)
+            checks.equal(imploded.returncode, 0, "pqpack.exe implode --threads %s" % threads)
+            with open(on_windows, "rb") as stream:
+                checks.true(stream.read() == expected,
+                            "pqpack.exe implode --threads %s differs from the Linux stream" % threads)
 
 
 if __name__ == "__main__":
