@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
   const double oneThread = speed("BM_ImplodeBestThreads/threads:1");
   const double allThreads = speed("BM_ImplodeBestThreads/threads:0");
   std::printf("  implode best  %8.1f MB/s on 1 thread, %.1f MB/s on all %u (wall clock): speed-up %.2fx\n", oneThread,
-              allThreads, pq::hardwareThreadCount(), oneThread > 0 ? allThreads / oneThread : 0.0);
+              allThreads, pq::coreCount(), oneThread > 0 ? allThreads / oneThread : 0.0);
   std::printf("  zlib level 6                  size %10zu  (%.2f%% of input)\n", p.deflated6.size(),
               100.0 * p.deflated6.size() / corpusSize);
   std::printf("  zlib level 9                  size %10zu  (%.2f%% of input)\n", p.deflated9Size,

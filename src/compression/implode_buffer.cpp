@@ -20,7 +20,7 @@ uint32_t explodeBuffer(const uint8_t* input, size_t size, std::vector<uint8_t>* 
 uint32_t implodeBuffer(const uint8_t* input, size_t size, const ImplodeOptions& options,
                        std::vector<uint8_t>* output) {
   output->clear();
-  const unsigned threads = options.threads > 0 ? options.threads : hardwareThreadCount();
+  const unsigned threads = threadsFor(options.threads);
   if (threads > 1 && size > kImplodeParallelPieceSize) return implodeInParallel(input, size, options, threads, output);
   BufferStreams streams{input, size, output};
   auto workArea = std::make_unique<char[]>(PQ_IMPLODE_WORK_SIZE);

@@ -71,16 +71,17 @@ public:
         joiner_(output) {}
 
   void run(unsigned threads) {
-    runOnThreads(static_cast<unsigned>(std::min<size_t>(threads, pieceCount_)), &ParallelImplode::workOn, this);
-    // Only the thread's own exceptions (out of memory) stop it; the caller gets them as if
-    // the work had been done on its own thread.
+    // One task per worker, each taking pieces until none are left: a worker's work area
+    // serves all of its pieces.
+    const unsigned workers = static_cast<unsigned>(std::min<size_t>(threads, pieceCount_));
+    runInParallel(workers, workers, [this](size_t) { work(); });
+    // A worker stops only on an exception of its own (out of memory): the caller gets it as
+    // if the work had run on the caller's thread.
     if (failure_) std::rethrow_exception(failure_);
     joiner_.finish();
   }
 
 private:
-  static void workOn(void* self) { static_cast<ParallelImplode*>(self)->work(); }
-
   void work() {
     try {
       auto workArea = std::make_unique<char[]>(PQ_IMPLODE_WORK_SIZE);

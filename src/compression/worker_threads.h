@@ -1,17 +1,21 @@
-// Threads for the memory API's parallel encoding. The codec itself never starts one, so the
-// library built from it (impborl.dll) stays single-threaded; only what calls implodeBuffer
-// links this. One implementation per platform: the host's standard threads, and Win32
-// threads for the Windows build, whose runtime has no std::thread.
+// Work spread over the machine's cores, on Linux and in pqpack.exe alike (whose runtime has
+// no std::thread): the memory API's implode and pqpack's build. The codec itself never starts
+// a thread, so impborl.dll, built from it, stays single-threaded.
 #pragma once
+
+#include <cstddef>
+#include <functional>
 
 namespace pq {
 
-// How many threads the machine runs at once; at least 1.
-unsigned hardwareThreadCount();
+// The number of cores the system offers, at least 1.
+unsigned coreCount();
 
-// Calls work(context) on `count` threads, one of them the caller's own, and returns once
-// every call has returned. A thread that cannot be started is left out, so `work` takes its
-// tasks from a queue it shares rather than counting on every call; it must not throw.
-void runOnThreads(unsigned count, void (*work)(void*), void* context);
+// `requested` threads, or every core for 0.
+inline unsigned threadsFor(unsigned requested) { return requested == 0 ? coreCount() : requested; }
+
+// Runs task(0) to task(count - 1), up to `workers` of them at once (the calling thread is one
+// of the workers), and returns when all have finished. Tasks must not share what they write.
+void runInParallel(size_t count, unsigned workers, const std::function<void(size_t)>& task);
 
 } // namespace pq

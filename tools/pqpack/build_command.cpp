@@ -10,8 +10,8 @@
 #include "default_inputs.h"
 #include "file_io.h"
 #include "installer_image.h"
-#include "parallel.h"
 #include "pe_image.h"
+#include "compression/worker_threads.h"
 #include "platform/win_path.h"
 
 namespace pqpack {
@@ -100,7 +100,7 @@ struct EntryJob {
 std::vector<PayloadEntry> makeEntries(const std::vector<EntryJob>& jobs, pq::ImplodeLevel level, unsigned threads,
                                       std::FILE* progress) {
   std::vector<PayloadEntry> entries(jobs.size());
-  runInParallel(jobs.size(), threads, [&](size_t index) {
+  pq::runInParallel(jobs.size(), threads, [&](size_t index) {
     const EntryJob& job = jobs[index];
     const bool announce =
         progress != nullptr && job.compression != Compression::Store && job.bytes->size() >= kProgressThreshold;
@@ -233,7 +233,7 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
   for (size_t i = 0; i < supportBytes.size(); ++i) {
     jobs.push_back({libraryNames[i], kFileType_Library, &supportBytes[i], implode});
   }
-  std::vector<PayloadEntry> made = makeEntries(jobs, request.level, threadsFor(request.threads), progress);
+  std::vector<PayloadEntry> made = makeEntries(jobs, request.level, pq::threadsFor(request.threads), progress);
 
   std::array<PayloadEntry, 5> payload;
   payload[0] = makePayloadEntry(kLibraryEntryName, kFileType_Library, libraryBytes, Compression::Store, request.level);

@@ -1,7 +1,8 @@
-#include "parallel.h"
+#include "compression/worker_threads.h"
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <vector>
 
 #ifdef _WIN32
@@ -10,7 +11,7 @@
 #include <thread>
 #endif
 
-namespace pqpack {
+namespace pq {
 
 namespace {
 
@@ -62,10 +63,15 @@ void runInParallel(size_t count, unsigned workers, const std::function<void(size
   }
 #else
   std::vector<std::thread> threads;
-  for (size_t index = 0; index < helpers; ++index) threads.emplace_back([&queue] { queue.work(); });
+  try {
+    threads.reserve(helpers);
+    for (size_t index = 0; index < helpers; ++index) threads.emplace_back([&queue] { queue.work(); });
+  } catch (const std::exception&) {
+    // A thread that cannot start: the others take its share.
+  }
   queue.work();
   for (std::thread& thread : threads) thread.join();
 #endif
 }
 
-} // namespace pqpack
+} // namespace pq
