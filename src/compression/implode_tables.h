@@ -141,24 +141,6 @@ constexpr std::array<DecodeEntry, (size_t{1} << TableBits)> makeDecodeTable(
   return table;
 }
 
-// Length decode entries carry the row's base and extra-bit count, so one lookup gives all.
-struct LengthDecodeEntry {
-  uint16_t base;
-  uint8_t extraBits;
-  uint8_t codeLength;
-};
-
-constexpr std::array<LengthDecodeEntry, (1u << kLengthCodeBits)> makeLengthDecodeTable() {
-  const auto symbols = makeDecodeTable<kLengthCodeBits>(kLengthCode);
-  std::array<LengthDecodeEntry, (1u << kLengthCodeBits)> table{};
-  for (size_t index = 0; index < table.size(); ++index) {
-    const DecodeEntry entry = symbols[index];
-    table[index] = {kLengthBase[entry.symbol], kLengthExtraBits[entry.symbol], entry.length};
-  }
-  return table;
-}
-
-inline constexpr auto kLengthDecode = makeLengthDecodeTable();
 inline constexpr auto kDistanceDecode = makeDecodeTable<kDistanceCodeBits>(kDistanceCode);
 inline constexpr auto kLiteralDecode = makeDecodeTable<kLiteralCodeBits>(kLiteralCode);
 
