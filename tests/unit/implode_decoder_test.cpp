@@ -220,13 +220,16 @@ TEST(ImplodeDecoderTruncation, EndCodeIsAcceptedWhenTheInputEndsRightAfterIt) {
 }
 
 TEST(ImplodeDecoderTruncation, BytesAfterTheEndCodeAreIgnored) {
-  std::vector<uint8_t> stream = kThreeLiterals;
-  stream.insert(stream.end(), 5000, 0x5A);
-  uint32_t result;
-  RecordingStreams streams = explodeWhole(stream, &result);
-  EXPECT_EQ(result, PQ_CMP_NO_ERROR);
-  EXPECT_EQ(streams.output, bytesOf("abc"));
-  EXPECT_EQ(streams.readRequests.size(), 1u);
+  // In both literal modes: the end code met with plenty of input left.
+  for (uint8_t literalMode : {0, 1}) {
+    std::vector<uint8_t> stream = StreamWriter(literalMode, 6).literal('a').literal('b').literal('c').end().bytes();
+    stream.insert(stream.end(), 5000, 0x5A);
+    uint32_t result;
+    RecordingStreams streams = explodeWhole(stream, &result);
+    EXPECT_EQ(result, PQ_CMP_NO_ERROR);
+    EXPECT_EQ(streams.output, bytesOf("abc")) << int(literalMode);
+    EXPECT_EQ(streams.readRequests.size(), 1u);
+  }
 }
 
 TEST(ImplodeDecoderCopies, LongestCopyAtDistanceOneRepeats518Times) {
@@ -235,6 +238,27 @@ TEST(ImplodeDecoderCopies, LongestCopyAtDistanceOneRepeats518Times) {
   RecordingStreams streams = explodeWhole(stream, &result);
   EXPECT_EQ(result, PQ_CMP_NO_ERROR);
   EXPECT_EQ(streams.output, std::vector<uint8_t>(519, 0x7E));
+}
+
+TEST(ImplodeDecoderCopies, OverlappingCopiesRepeatTheirPatternAtEveryShortDistance) {
+  // Short distances are where wide moves would read bytes not yet written: each distance up
+  // to 17 with lengths around the 8- and 16-byte steps, after a run of distinct bytes.
+  for (uint32_t distance = 1; distance <= 17; ++distance) {
+    StreamWriter writer(0, 6);
+    std::vector<uint8_t> expected;
+    for (uint32_t i = 0; i < 17; ++i) {
+      writer.literal(static_cast<uint8_t>('A' + i));
+      expected.push_back(static_cast<uint8_t>('A' + i));
+    }
+    for (uint32_t length : {2u, 3u, 7u, 8u, 9u, 15u, 16u, 17u, 24u, 25u, 518u}) {
+      writer.copy(length, distance);
+      for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+    }
+    uint32_t result;
+    RecordingStreams streams = explodeWhole(writer.end().bytes(), &result);
+    EXPECT_EQ(result, PQ_CMP_NO_ERROR);
+    EXPECT_EQ(streams.output, expected) << distance;
+  }
 }
 
 TEST(ImplodeDecoderCopies, EachDictionarySizeReachesExactlyItsSize) {
