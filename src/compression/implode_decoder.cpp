@@ -130,26 +130,29 @@ static_assert(1 + kLengthCodeBits + 8 + kDistanceCodeBits <= kLoadedBits, "a cop
 // A header and at least one more token byte are needed; shorter first reads are refused.
 constexpr uint32_t kMinFirstRead = 5;
 
-// A copy's head: its flag bit 1, the length code and the extra bits, looked up with the next
-// 8 stream bits, flag included. The length is `base` plus the extra bits found at `headBits`;
-// the distance code starts at `totalBits`. Only odd indexes (flag 1) are copies; the even
-// half of the table stays empty. The fields are read one by one straight from the table:
-// loads, not arithmetic to take a packed word apart.
-struct CopyHeadEntry {
+// The decode tables of copies. An entry stands for a prefix code and the raw bits that
+// follow it: the value is `base` plus the raw bits found at `codeBits`, and the next field
+// starts at `totalBits`. The fields are read one by one straight from the table: loads, not
+// arithmetic to take a packed word apart.
+struct CodeEntry {
   uint16_t base;
   uint8_t totalBits;
-  uint8_t headBits;
+  uint8_t codeBits;
 };
+
+// A copy's head: its flag bit 1 and the length code, looked up with the next 8 stream bits,
+// flag included, then the extra bits; the value is the length. Only odd indexes (flag 1)
+// are copies; the even half of the table stays empty.
 constexpr unsigned kCopyHeadBits = 1 + kLengthCodeBits;
-using CopyHeadTable = std::array<CopyHeadEntry, (1u << kCopyHeadBits)>;
+using CopyHeadTable = std::array<CodeEntry, (1u << kCopyHeadBits)>;
 constexpr CopyHeadTable makeCopyHeadTable() {
   const auto symbols = makeDecodeTable<kLengthCodeBits>(kLengthCode);
   CopyHeadTable table{};
   for (size_t code = 0; code < symbols.size(); ++code) {
     const DecodeEntry entry = symbols[code];
     const unsigned headBits = 1 + entry.length;
-    const unsigned extraBits = kLengthExtraBits[entry.symbol];
-    table[1 | code << 1] = {kLengthBase[entry.symbol], static_cast<uint8_t>(headBits + extraBits),
+    table[1 | code << 1] = {kLengthBase[entry.symbol],
+                            static_cast<uint8_t>(headBits + kLengthExtraBits[entry.symbol]),
                             static_cast<uint8_t>(headBits)};
   }
   return table;
@@ -160,14 +163,8 @@ constexpr unsigned kShortCopyHeadBits = 1 + kLengthCode[0].length;
 constexpr uint32_t kShortCopyHead = 1u | static_cast<uint32_t>(kLengthCode[0].bits) << 1;
 static_assert(kLengthBase[0] == kMinMatchLength && kLengthExtraBits[0] == 0, "row 0 is exactly length 2");
 
-// A distance code and its low bits, for one count of low bits: the distance is `base` plus
-// the low bits found at `codeBits`; the next token starts at `totalBits`.
-struct DistanceEntry {
-  uint16_t base;
-  uint8_t totalBits;
-  uint8_t codeBits;
-};
-using DistanceTable = std::array<DistanceEntry, (1u << kDistanceCodeBits)>;
+// A distance code and its low bits, for one count of low bits; the value is the distance.
+using DistanceTable = std::array<CodeEntry, (1u << kDistanceCodeBits)>;
 constexpr DistanceTable makeDistanceTable(unsigned lowBitCount) {
   DistanceTable table{};
   for (size_t index = 0; index < table.size(); ++index) {
@@ -302,7 +299,7 @@ public:
     while (step == Step::Continue) {
       if (cursor.out >= blockEnd) deliverBlock(cursor);
       if (cursor.inEnd - cursor.in >= static_cast<ptrdiff_t>(kFastInputBytes)) {
-        step = state_.asciiLiterals ? fastAsciiTokens(cursor, blockEnd) : fastRounds(cursor, blockEnd);
+        step = state_.asciiLiterals ? fastTokens<true>(cursor, blockEnd) : fastTokens<false>(cursor, blockEnd);
       } else {
         // The fast path may leave uncounted bits above `count`; the careful path ORs
         // whole bytes in and peeks beyond `count`, so it wants those bits clear.
@@ -338,18 +335,18 @@ private:
   // `bits` starts at the copy's flag and holds at least its head and extra bits. The
   // distance is looked up before the buffer is topped up for it, so the load is merged in
   // while the lookup runs rather than after it.
-  bool decodeCopy(const CopyHeadEntry& head, uint64_t& bits, unsigned& count, const uint8_t*& in, uint8_t*& out,
+  bool decodeCopy(const CodeEntry& head, uint64_t& bits, unsigned& count, const uint8_t*& in, uint8_t*& out,
                   uint32_t dictionaryLowMask) {
     // A length-2 copy is known from its head bits alone, before the head entry arrives.
     const bool shortCopy = (bits & ((1u << kShortCopyHeadBits) - 1)) == kShortCopyHead;
-    const DistanceEntry* const distances = shortCopy ? kShortCopyDistances.data() : state_.distances.data();
+    const CodeEntry* const distances = shortCopy ? kShortCopyDistances.data() : state_.distances.data();
     const uint32_t lowMask = shortCopy ? (1u << kShortCopyLowBits) - 1 : dictionaryLowMask;
-    const uint32_t extra = static_cast<uint32_t>(lowBits(bits >> head.headBits, head.totalBits - head.headBits));
+    const uint32_t extra = static_cast<uint32_t>(lowBits(bits >> head.codeBits, head.totalBits - head.codeBits));
     const uint32_t length = head.base + extra;
     bits >>= head.totalBits;
     count -= head.totalBits;
     if (length == kEndLength) return false;
-    const DistanceEntry& distanceEntry = distances[bits & ((1u << kDistanceCodeBits) - 1)];
+    const CodeEntry& distanceEntry = distances[bits & ((1u << kDistanceCodeBits) - 1)];
     refill(bits, count, in);
     const uint32_t distance = distanceEntry.base + (static_cast<uint32_t>(bits >> distanceEntry.codeBits) & lowMask);
     bits >>= distanceEntry.totalBits;
@@ -358,10 +355,12 @@ private:
     return true;
   }
 
-  // Decodes rounds while the input buffer has kFastInputBytes for two loads and the block
-  // has room for a token to start. Works on local copies so the compiler keeps them in
+  // Decodes while the input buffer has kFastInputBytes for two loads and the block has
+  // room for a token to start: binary literals in rounds, ASCII literals one token at a time
+  // (their codes have no fixed width). Works on local copies so the compiler keeps them in
   // registers (byte stores through `out` could otherwise alias any field of a structure).
-  Step fastRounds(Cursor& cursor, uint8_t* const blockEnd) {
+  template <bool kAsciiLiterals>
+  Step fastTokens(Cursor& cursor, uint8_t* const blockEnd) {
     uint64_t bits = cursor.bits;
     unsigned count = cursor.count;
     const uint8_t* in = cursor.in;
@@ -370,57 +369,37 @@ private:
     const uint32_t dictionaryLowMask = (1u << state_.distanceLowBits) - 1;
     Step step = Step::Continue;
 
-    refill(bits, count, in);
+    if constexpr (!kAsciiLiterals) refill(bits, count, in);
     while (in <= inLimit && out < blockEnd) {
-      // The first set flag ends the run; the one above the five makes a full run, which is
-      // consumed between two refills because it may reach past the counted bits.
-      const unsigned runBits = lowestSetBit((bits & kLiteralFlags) | (uint64_t{1} << kLiteralRunBits));
-      storeLiterals(out, bits);
-      out += kLiteralCounts[runBits];
-      if (runBits == kLiteralRunBits) {
+      if constexpr (kAsciiLiterals) {
         refill(bits, count, in);
+        if ((bits & 1) == 0) {
+          const DecodeEntry literal = kLiteralDecode[(bits >> 1) & ((1u << kLiteralCodeBits) - 1)];
+          *out++ = literal.symbol;
+          bits >>= 1 + literal.length;
+          count -= 1 + literal.length;
+          continue;
+        }
+      } else {
+        // The first set flag ends the run; the one above the five makes a full run, which
+        // is consumed between two refills because it may reach past the counted bits.
+        const unsigned runBits = lowestSetBit((bits & kLiteralFlags) | (uint64_t{1} << kLiteralRunBits));
+        storeLiterals(out, bits);
+        out += kLiteralCounts[runBits];
+        if (runBits == kLiteralRunBits) {
+          refill(bits, count, in);
+          bits >>= runBits;
+          count -= runBits;
+          refill(bits, count, in);
+          continue;
+        }
         bits >>= runBits;
         count -= runBits;
-        refill(bits, count, in);
-        continue;
       }
-      bits >>= runBits;
-      count -= runBits;
       // The copy's head is looked up while the refill is merged in.
-      const CopyHeadEntry& head = kCopyHeads[bits & ((1u << kCopyHeadBits) - 1)];
+      const CodeEntry& head = kCopyHeads[bits & ((1u << kCopyHeadBits) - 1)];
       refill(bits, count, in);
       if (!decodeCopy(head, bits, count, in, out, dictionaryLowMask)) {
-        step = Step::EndCode;
-        break;
-      }
-    }
-
-    cursor.bits = bits;
-    cursor.count = count;
-    cursor.in = in;
-    cursor.out = out;
-    return step;
-  }
-
-  // The same for ASCII literals, one token at a time: their codes have no fixed width.
-  Step fastAsciiTokens(Cursor& cursor, uint8_t* const blockEnd) {
-    uint64_t bits = cursor.bits;
-    unsigned count = cursor.count;
-    const uint8_t* in = cursor.in;
-    const uint8_t* const inLimit = cursor.inEnd - kFastInputBytes;
-    uint8_t* out = cursor.out;
-    const uint32_t dictionaryLowMask = (1u << state_.distanceLowBits) - 1;
-    Step step = Step::Continue;
-
-    while (in <= inLimit && out < blockEnd) {
-      refill(bits, count, in);
-      if ((bits & 1) == 0) {
-        const DecodeEntry literal = kLiteralDecode[(bits >> 1) & ((1u << kLiteralCodeBits) - 1)];
-        *out++ = literal.symbol;
-        bits >>= 1 + literal.length;
-        count -= 1 + literal.length;
-      } else if (!decodeCopy(kCopyHeads[bits & ((1u << kCopyHeadBits) - 1)], bits, count, in, out,
-                             dictionaryLowMask)) {
         step = Step::EndCode;
         break;
       }
@@ -465,6 +444,20 @@ private:
     cursor.count -= count;
   }
 
+  // Reads a code of the given table and the raw bits after it, checking each need: false
+  // if the input runs out first.
+  bool carefulValue(Cursor& cursor, const CodeEntry* table, unsigned indexBits, uint32_t* value) {
+    const unsigned available = need(cursor, indexBits);
+    const CodeEntry& entry = table[lowBits(cursor.bits, indexBits)];
+    if (entry.codeBits > available) return false;
+    drop(cursor, entry.codeBits);
+    const unsigned rawBitCount = entry.totalBits - entry.codeBits;
+    if (need(cursor, rawBitCount) < rawBitCount) return false;
+    *value = entry.base + static_cast<uint32_t>(lowBits(cursor.bits, rawBitCount));
+    drop(cursor, rawBitCount);
+    return true;
+  }
+
   // Decodes one token, checking each need against the input.
   Step carefulToken(Cursor& cursor) {
     if (need(cursor, 1) < 1) return Step::OutOfInput;
@@ -486,25 +479,12 @@ private:
       return Step::Continue;
     }
 
-    unsigned available = need(cursor, kCopyHeadBits);
-    const CopyHeadEntry& head = kCopyHeads[lowBits(cursor.bits, kCopyHeadBits)];
-    if (head.headBits > available) return Step::OutOfInput;
-    drop(cursor, head.headBits);
-    const unsigned extraBits = head.totalBits - head.headBits;
-    if (need(cursor, extraBits) < extraBits) return Step::OutOfInput;
-    const uint32_t length = head.base + static_cast<uint32_t>(lowBits(cursor.bits, extraBits));
-    drop(cursor, extraBits);
+    uint32_t length;
+    if (!carefulValue(cursor, kCopyHeads.data(), kCopyHeadBits, &length)) return Step::OutOfInput;
     if (length == kEndLength) return Step::EndCode;
-
-    available = need(cursor, kDistanceCodeBits);
-    const DistanceEntry& distanceEntry =
-        (length == kMinMatchLength ? kShortCopyDistances : state_.distances)[lowBits(cursor.bits, kDistanceCodeBits)];
-    if (distanceEntry.codeBits > available) return Step::OutOfInput;
-    drop(cursor, distanceEntry.codeBits);
-    const unsigned lowBitCount = distanceEntry.totalBits - distanceEntry.codeBits;
-    if (need(cursor, lowBitCount) < lowBitCount) return Step::OutOfInput;
-    const uint32_t distance = distanceEntry.base + static_cast<uint32_t>(lowBits(cursor.bits, lowBitCount));
-    drop(cursor, lowBitCount);
+    uint32_t distance;
+    const DistanceTable& distances = length == kMinMatchLength ? kShortCopyDistances : state_.distances;
+    if (!carefulValue(cursor, distances.data(), kDistanceCodeBits, &distance)) return Step::OutOfInput;
     cursor.out = copyMatch(cursor.out, distance, length);
     return Step::Continue;
   }
