@@ -142,7 +142,6 @@ constexpr std::array<DecodeEntry, (size_t{1} << TableBits)> makeDecodeTable(
 }
 
 inline constexpr auto kDistanceDecode = makeDecodeTable<kDistanceCodeBits>(kDistanceCode);
-inline constexpr auto kLiteralDecode = makeDecodeTable<kLiteralCodeBits>(kLiteralCode);
 
 // The length-code symbol of a copy length (2..519), for the encoder.
 constexpr int lengthSymbolOf(uint32_t length) {
