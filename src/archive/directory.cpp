@@ -1,7 +1,10 @@
 #include "archive/directory.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+
+#include "compression/byte_order.h"
 
 std::string entryName(const TInstallFileInfo& entry) {
   return std::string(entry.nameChars, entry.nameLength);
@@ -15,49 +18,41 @@ void setEntryName(TInstallFileInfo& entry, const std::string& name) {
 }
 
 int32_t storedSize(const TInstallFileInfo& entry) {
-  // Wraps like the 32-bit arithmetic of the original rather than overflowing undefinedly.
+  // Taken modulo 2^32, as a 32-bit subtraction on the target gives it, rather than overflowing
+  // undefinedly for a range wider than int32.
   return static_cast<int32_t>(static_cast<uint32_t>(entry.stopOffset) - static_cast<uint32_t>(entry.startOffset) + 1u);
 }
 
 namespace {
 
-int32_t readLe32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
-
-void writeLe32(uint8_t* p, int32_t value) {
-  const uint32_t v = static_cast<uint32_t>(value);
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
+// The record's integers are signed 32-bit values stored little-endian.
+int32_t readInt32(const uint8_t* bytes) { return static_cast<int32_t>(pq::loadLittleEndian32(bytes)); }
+void writeInt32(uint8_t* bytes, int32_t value) { pq::storeLittleEndian32(bytes, static_cast<uint32_t>(value)); }
 
 } // namespace
 
 void decodeEntry(const uint8_t* bytes, TInstallFileInfo* entry) {
-  entry->nameLength = bytes[0];
-  std::memcpy(entry->nameChars, bytes + 1, kEntryNameCapacity);
-  entry->startOffset = readLe32(bytes + 256);
-  entry->stopOffset = readLe32(bytes + 260);
-  entry->fileType = readLe32(bytes + 264);
-  entry->isZipped = bytes[268];
-  std::memcpy(entry->padding, bytes + 269, 3);
-  entry->zippedSize = readLe32(bytes + 272);
-  entry->unzippedSize = readLe32(bytes + 276);
+  entry->nameLength = bytes[offsetof(TInstallFileInfo, nameLength)];
+  std::memcpy(entry->nameChars, bytes + offsetof(TInstallFileInfo, nameChars), kEntryNameCapacity);
+  entry->startOffset = readInt32(bytes + offsetof(TInstallFileInfo, startOffset));
+  entry->stopOffset = readInt32(bytes + offsetof(TInstallFileInfo, stopOffset));
+  entry->fileType = readInt32(bytes + offsetof(TInstallFileInfo, fileType));
+  entry->isZipped = bytes[offsetof(TInstallFileInfo, isZipped)];
+  std::memcpy(entry->padding, bytes + offsetof(TInstallFileInfo, padding), sizeof entry->padding);
+  entry->zippedSize = readInt32(bytes + offsetof(TInstallFileInfo, zippedSize));
+  entry->unzippedSize = readInt32(bytes + offsetof(TInstallFileInfo, unzippedSize));
 }
 
 void encodeEntry(const TInstallFileInfo& entry, uint8_t* bytes) {
-  bytes[0] = entry.nameLength;
-  std::memcpy(bytes + 1, entry.nameChars, kEntryNameCapacity);
-  writeLe32(bytes + 256, entry.startOffset);
-  writeLe32(bytes + 260, entry.stopOffset);
-  writeLe32(bytes + 264, entry.fileType);
-  bytes[268] = entry.isZipped;
-  std::memcpy(bytes + 269, entry.padding, 3);
-  writeLe32(bytes + 272, entry.zippedSize);
-  writeLe32(bytes + 276, entry.unzippedSize);
+  bytes[offsetof(TInstallFileInfo, nameLength)] = entry.nameLength;
+  std::memcpy(bytes + offsetof(TInstallFileInfo, nameChars), entry.nameChars, kEntryNameCapacity);
+  writeInt32(bytes + offsetof(TInstallFileInfo, startOffset), entry.startOffset);
+  writeInt32(bytes + offsetof(TInstallFileInfo, stopOffset), entry.stopOffset);
+  writeInt32(bytes + offsetof(TInstallFileInfo, fileType), entry.fileType);
+  bytes[offsetof(TInstallFileInfo, isZipped)] = entry.isZipped;
+  std::memcpy(bytes + offsetof(TInstallFileInfo, padding), entry.padding, sizeof entry.padding);
+  writeInt32(bytes + offsetof(TInstallFileInfo, zippedSize), entry.zippedSize);
+  writeInt32(bytes + offsetof(TInstallFileInfo, unzippedSize), entry.unzippedSize);
 }
 
 void decodeDirectoryTable(const uint8_t* bytes, TInstallFileInfo entries[kDirectoryEntryCount]) {

@@ -11,6 +11,8 @@
 #include <array>
 #include <cstdint>
 
+#include "compression/byte_order.h"
+
 namespace pq::crc32 {
 
 constexpr int kSlices = 8;
@@ -33,17 +35,12 @@ constexpr Tables makeTables() {
   return tables;
 }
 
-inline uint32_t loadLittleEndian32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
 // Folds `remaining` bytes into the running (not yet complemented) value.
 inline uint32_t update(const Tables& tables, uint32_t value, const uint8_t* bytes, uint32_t remaining) {
   // Eight bytes at a time, taken little-endian whatever the host's byte order.
   for (; remaining >= 8; remaining -= 8, bytes += 8) {
-    value ^= loadLittleEndian32(bytes);
-    const uint32_t high = loadLittleEndian32(bytes + 4);
+    value ^= pq::loadLittleEndian32(bytes);
+    const uint32_t high = pq::loadLittleEndian32(bytes + 4);
     value = tables[7][value & 0xFF] ^ tables[6][(value >> 8) & 0xFF] ^ tables[5][(value >> 16) & 0xFF] ^
             tables[4][value >> 24] ^ tables[3][high & 0xFF] ^ tables[2][(high >> 8) & 0xFF] ^
             tables[1][(high >> 16) & 0xFF] ^ tables[0][high >> 24];

@@ -30,6 +30,7 @@
 #include <cstring>
 #include <new>
 
+#include "compression/byte_order.h"
 #include "compression/implode.h"
 #include "compression/implode_encoder.h"
 #include "compression/implode_tables.h"
@@ -91,32 +92,14 @@ constexpr size_t kStateAlignment = alignof(ImplodeState);
 static_assert(sizeof(ImplodeState) + kStateAlignment - 1 <= PQ_IMPLODE_WORK_SIZE,
               "PQ_IMPLODE_WORK_SIZE must hold the encoder's state");
 
-inline uint64_t load64(const uint8_t* bytes) {
-  uint64_t value;
-  std::memcpy(&value, bytes, sizeof value);
-  return value;
-}
-
-inline uint32_t load32(const uint8_t* bytes) {
-  uint32_t value;
-  std::memcpy(&value, bytes, sizeof value);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  value = __builtin_bswap32(value);
-#endif
-  return value;
-}
-
-// How many bytes at `a` equal those at `b`, up to `limit`.
+// How many bytes at `a` equal those at `b`, up to `limit`. Taken little-endian, the first
+// byte that differs holds the lowest bits that differ.
 inline uint32_t matchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
   uint32_t length = 0;
   while (length < limit) {
-    const uint64_t difference = load64(a + length) ^ load64(b + length);
+    const uint64_t difference = pq::loadLittleEndian64(a + length) ^ pq::loadLittleEndian64(b + length);
     if (difference != 0) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-      length += static_cast<uint32_t>(__builtin_clzll(difference)) / 8;
-#else
       length += static_cast<uint32_t>(__builtin_ctzll(difference)) / 8;
-#endif
       return std::min(length, limit);
     }
     length += 8;
@@ -242,9 +225,9 @@ private:
 
   // --- match finding -----------------------------------------------------------------------
 
-  static uint32_t pairOf(const uint8_t* bytes) { return bytes[0] | (bytes[1] << 8); }
+  static uint32_t pairOf(const uint8_t* bytes) { return pq::loadLittleEndian16(bytes); }
   static uint32_t hashOf(const uint8_t* bytes) {
-    return ((load32(bytes) & 0xFFFFFF) * 2654435761u) >> (32 - kHash3Bits);
+    return ((pq::loadLittleEndian32(bytes) & 0xFFFFFF) * 2654435761u) >> (32 - kHash3Bits);
   }
 
   // Records `position` in the indexes; `end` is where the window's data stops.
@@ -446,7 +429,7 @@ private:
     bits_ |= static_cast<uint64_t>(value) << bitCount_;
     bitCount_ += count;
     if (bitCount_ >= 32) {
-      for (int i = 0; i < 4; ++i) state_.output[outputSize_ + i] = static_cast<uint8_t>(bits_ >> (8 * i));
+      pq::storeLittleEndian32(state_.output + outputSize_, static_cast<uint32_t>(bits_));
       outputSize_ += 4;
       bits_ >>= 32;
       bitCount_ -= 32;

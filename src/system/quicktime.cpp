@@ -4,21 +4,18 @@
 #include <memory>
 #include <string>
 
+#include "compression/byte_order.h"
 #include "errors/logFile.h"
 #include "errors/messages.h"
 #include "platform/os.h"
 #include "platform/win_path.h"
+#include "system/data_file_header.h"
 #include "system/file_removal.h"
 
 namespace {
 
 // The size of the buffer the System directory is asked with, as at start-up.
 constexpr uint32_t kDirectoryBufferChars = 301;
-
-// QuickTime 3 and later install "QuickTime.qts"; QuickTime 2 left only "QTim32.dll".
-constexpr int32_t kQuickTime3Level = 3;
-constexpr int32_t kQuickTime2Level = 2;
-constexpr int32_t kNoQuickTimeLevel = 0;
 
 // The System directory with its trailing backslash. The installer's run state keeps the
 // same path; it is worked out here again so that this module does not depend on it.
@@ -28,15 +25,9 @@ std::string systemDirectoryPath() {
 
 int32_t installedQuickTimeLevel() {
   const std::string pathSYS = systemDirectoryPath();
-  if (fileExists(pathSYS + "QuickTime.qts")) return kQuickTime3Level;
-  if (fileExists(pathSYS + "QTim32.dll")) return kQuickTime2Level;
-  return kNoQuickTimeLevel;
-}
-
-int32_t littleEndianInt32(const uint8_t* bytes) {
-  uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                   static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-  return static_cast<int32_t>(value);
+  if (fileExists(pathSYS + "QuickTime.qts")) return kQuickTimeLevel_3;
+  if (fileExists(pathSYS + "QTim32.dll")) return kQuickTimeLevel_2;
+  return kQuickTimeLevel_None;
 }
 
 int32_t readLevel(const std::string& dataFilePath) {
@@ -59,7 +50,7 @@ int32_t readLevel(const std::string& dataFilePath) {
   }
   // The file is only read, so a failing close loses nothing.
   file->close();
-  return littleEndianInt32(header + kDataFileLevelOffset);
+  return static_cast<int32_t>(pq::loadLittleEndian32(header + kDataFileLevelOffset));
 }
 
 } // namespace

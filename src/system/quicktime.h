@@ -6,10 +6,6 @@
 
 #include "errors/result_codes.h"
 
-// Size of the data file header; the required level is the int32 at offset 8.
-constexpr int kDataFileHeaderSize = 64;
-constexpr int kDataFileLevelOffset = 8;
-
 // The required level from the data file's header; 0 (after one error message naming the
 // path) when the file is missing, cannot be opened or is shorter than the header.
 int32_t readRequiredQuickTimeLevel(const std::string& dataFilePath);

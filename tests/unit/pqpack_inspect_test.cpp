@@ -473,7 +473,7 @@ TEST(PqpackSamples, SampleDataFilesRequireNoQuickTimeAndHoldTheirContentWhole) {
     const Bytes file = readFile(std::string(PQ_SOURCE_DIR) + "/tools/samples/" + name);
     pqpack::DataFileHeader header;
     ASSERT_TRUE(pqpack::readDataFileHeader(file, &header));
-    EXPECT_EQ(header.version, pqpack::kDataFileVersion);
+    EXPECT_EQ(header.version, kDataFileVersion);
     EXPECT_EQ(header.quickTimeLevel, 0);
     EXPECT_EQ(header.headerSize, 64u);
     ASSERT_EQ(header.contentLength, file.size() - 64);

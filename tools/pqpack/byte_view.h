@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "compression/byte_order.h"
+
 namespace pqpack {
 
 class ByteView {
@@ -22,13 +24,12 @@ public:
 
   bool u16(uint64_t offset, uint16_t* value) const {
     if (!contains(offset, 2)) return false;
-    *value = static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+    *value = pq::loadLittleEndian16(bytes + offset);
     return true;
   }
   bool u32(uint64_t offset, uint32_t* value) const {
     if (!contains(offset, 4)) return false;
-    *value = static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
-             static_cast<uint32_t>(bytes[offset + 2]) << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
+    *value = pq::loadLittleEndian32(bytes + offset);
     return true;
   }
 

@@ -6,44 +6,39 @@
 #include <cstring>
 #include <limits>
 
+#include "compression/byte_order.h"
 #include "compression/implode.h"
 
 namespace pqpack {
 
 namespace {
 
-void putLe(uint8_t* at, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-uint64_t getLe(const uint8_t* at, int bytes) {
-  uint64_t value = 0;
-  for (int i = bytes - 1; i >= 0; --i) value = value << 8 | at[i];
-  return value;
+int32_t levelOf(const std::vector<uint8_t>& bytes) {
+  return static_cast<int32_t>(pq::loadLittleEndian32(&bytes[kDataFileLevelOffset]));
 }
 
 } // namespace
 
 std::vector<uint8_t> makeDataFile(int32_t quickTimeLevel, const std::vector<uint8_t>& content) {
   std::vector<uint8_t> file(static_cast<size_t>(kDataFileHeaderSize), 0);
-  std::memcpy(file.data(), kDataFileMagic, sizeof kDataFileMagic);
-  putLe(&file[6], kDataFileVersion, 2);
-  putLe(&file[kDataFileLevelOffset], static_cast<uint32_t>(quickTimeLevel), 4);
-  putLe(&file[12], kDataFileHeaderSize, 4);
-  putLe(&file[16], content.size(), 8);
-  putLe(&file[24], pq::crc32Of(content.data(), content.size()), 4);
+  std::memcpy(&file[kDataFileMagicOffset], kDataFileMagic, sizeof kDataFileMagic);
+  pq::storeLittleEndian16(&file[kDataFileVersionOffset], kDataFileVersion);
+  pq::storeLittleEndian32(&file[kDataFileLevelOffset], static_cast<uint32_t>(quickTimeLevel));
+  pq::storeLittleEndian32(&file[kDataFileHeaderSizeOffset], kDataFileHeaderSize);
+  pq::storeLittleEndian64(&file[kDataFileContentLengthOffset], content.size());
+  pq::storeLittleEndian32(&file[kDataFileContentCrcOffset], pq::crc32Of(content.data(), content.size()));
   file.insert(file.end(), content.begin(), content.end());
   return file;
 }
 
 bool readDataFileHeader(const std::vector<uint8_t>& bytes, DataFileHeader* header) {
   if (bytes.size() < static_cast<size_t>(kDataFileHeaderSize)) return false;
-  if (std::memcmp(bytes.data(), kDataFileMagic, sizeof kDataFileMagic) != 0) return false;
-  header->version = static_cast<uint16_t>(getLe(&bytes[6], 2));
-  header->quickTimeLevel = static_cast<int32_t>(static_cast<uint32_t>(getLe(&bytes[kDataFileLevelOffset], 4)));
-  header->headerSize = static_cast<uint32_t>(getLe(&bytes[12], 4));
-  header->contentLength = getLe(&bytes[16], 8);
-  header->contentCrc = static_cast<uint32_t>(getLe(&bytes[24], 4));
+  if (std::memcmp(&bytes[kDataFileMagicOffset], kDataFileMagic, sizeof kDataFileMagic) != 0) return false;
+  header->version = pq::loadLittleEndian16(&bytes[kDataFileVersionOffset]);
+  header->quickTimeLevel = levelOf(bytes);
+  header->headerSize = pq::loadLittleEndian32(&bytes[kDataFileHeaderSizeOffset]);
+  header->contentLength = pq::loadLittleEndian64(&bytes[kDataFileContentLengthOffset]);
+  header->contentCrc = pq::loadLittleEndian32(&bytes[kDataFileContentCrcOffset]);
   return true;
 }
 
@@ -75,7 +70,7 @@ std::string dataFileProblem(const std::vector<uint8_t>& bytes) {
 
 std::string dataFileWarning(const std::vector<uint8_t>& bytes) {
   if (bytes.size() < static_cast<size_t>(kDataFileHeaderSize)) return "";
-  const auto level = static_cast<int32_t>(static_cast<uint32_t>(getLe(&bytes[kDataFileLevelOffset], 4)));
+  const int32_t level = levelOf(bytes);
   const std::string asks = "it asks for QuickTime level " + std::to_string(level);
   if (level < kLowestQuickTimeLevel) {
     return asks + ", outside " + std::to_string(kLowestQuickTimeLevel) + " to " +

@@ -1,34 +1,19 @@
-// The data file (".ssd") that pqpack writes for a screen saver or movie. The installer reads
-// only the QuickTime level at offset 8; the rest of the header is ours, so that a data file
-// can be recognised and checked without the program that uses it.
-//
-//   offset  size  field
-//   0       6     magic "PQSSD\0"
-//   6       2     format version, 1 (little-endian, like every integer here)
-//   8       4     required QuickTime level, signed; 0 or below: no QuickTime needed
-//   12      4     header size, 64
-//   16      8     content length in bytes
-//   24      4     CRC-32 of the content (IEEE 802.3, as in ZIP)
-//   28      36    zero, reserved
-//   64      ...   the content
+// The data files (".ssd") pqpack writes for a screen saver or movie, and its checks of the
+// ones an author hands it. The header's layout: system/data_file_header.h.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "system/quicktime.h"  // kDataFileHeaderSize, kDataFileLevelOffset: what the installer reads
+#include "system/data_file_header.h"
 
 namespace pqpack {
 
-constexpr char kDataFileMagic[6] = {'P', 'Q', 'S', 'S', 'D', '\0'};
-constexpr uint16_t kDataFileVersion = 1;
-
-// The levels an author may ask for, and the highest the installer can find installed
-// (QuickTime.qts in the System directory).
+// The levels an author may ask for, and the highest the installer can find installed.
 constexpr int32_t kLowestQuickTimeLevel = 0;
 constexpr int32_t kHighestQuickTimeLevel = 10;
-constexpr int32_t kHighestInstalledQuickTimeLevel = 3;
+constexpr int32_t kHighestInstalledQuickTimeLevel = kQuickTimeLevel_3;
 
 struct DataFileHeader {
   uint16_t version = 0;
