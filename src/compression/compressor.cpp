@@ -11,25 +11,20 @@
 #include "errors/logFile.h"
 #include "errors/messages.h"
 #include "platform/os.h"
+#include "platform/win_path.h"
 
 char explodeWorkArea[PQ_EXPLODE_WORK_SIZE];
 bool showCompressionWarning = true;
 
 namespace {
 
-// GetWindowsDirectoryA is asked with a buffer of this many characters.
-constexpr uint32_t kWindowsDirectoryBufferChars = 301;
-
-constexpr char kLibraryFileName[] = "impborl.dll";
 constexpr char kLibraryLoadWarning[] =
     "System experiencing problem using compression library. Application will attempt to continue "
     "with compression disabled.";
 constexpr char kExpandErrorPrefix[] = "Zip Error: Problem expanding file in memory.\r\n\r\n";
 
 std::string libraryPath() {
-  std::string path = pq::os().windowsDirectory(kWindowsDirectoryBufferChars);
-  if (path.empty() || path.back() != '\\') path += '\\';
-  return path + kLibraryFileName;
+  return pq::includeTrailingBackslash(pq::os().windowsDirectory(pq::kDirectoryBufferChars)) + kLibraryFileName;
 }
 
 bool libraryFileExists(const std::string& path) {

@@ -15,6 +15,9 @@ class OsFile;
 class OsLibrary;
 }
 
+// The library's file name in the Windows directory, where entry 1 is extracted to.
+constexpr char kLibraryFileName[] = "impborl.dll";
+
 typedef uint32_t(PQ_CDECL* TImplodeProc)(PqReadFn, PqWriteFn, char*, void*, uint32_t*, uint32_t*);
 typedef uint32_t(PQ_CDECL* TExplodeProc)(PqReadFn, PqWriteFn, char*, void*);
 typedef uint32_t(PQ_CDECL* TCrc32Proc)(char*, uint32_t*, uint32_t*);

@@ -11,14 +11,6 @@
 
 namespace {
 
-// GetWindowsDirectoryA and GetSystemDirectoryA are asked with buffers of this many characters.
-constexpr uint32_t kDirectoryBufferChars = 301;
-
-std::string withTrailingBackslash(const std::string& path) {
-  if (!path.empty() && path.back() == '\\') return path;
-  return path + '\\';
-}
-
 // The window caption always drops exactly four characters, whatever the extension's length.
 std::string withoutLastFourCharacters(const std::string& name) {
   return name.size() <= 4 ? std::string() : name.substr(0, name.size() - 4);
@@ -95,8 +87,8 @@ void initInstallerPaths(std::string& installerPath) {
   pq::Os& os = pq::os();
   installerPath = os.executablePath();
   pathInstallerDir = pq::extractFilePath(installerPath);
-  pathWindows = withTrailingBackslash(os.windowsDirectory(kDirectoryBufferChars));
-  pathInstallerDir = withTrailingBackslash(pathInstallerDir);
+  pathWindows = pq::includeTrailingBackslash(os.windowsDirectory(pq::kDirectoryBufferChars));
+  pathInstallerDir = pq::includeTrailingBackslash(pathInstallerDir);
 
   // The first free name from KWRXtemp1.dat upwards, once the left-overs are gone: only the
   // copies of installers still running keep their numbers.
@@ -108,7 +100,7 @@ void initInstallerPaths(std::string& installerPath) {
     pathTempFile = pathWindows + "KWRXtemp" + std::to_string(number) + ".dat";
   }
 
-  pathSYS = withTrailingBackslash(os.systemDirectory(kDirectoryBufferChars));
+  pathSYS = pq::includeTrailingBackslash(os.systemDirectory(pq::kDirectoryBufferChars));
   logLine("pathSYS " + pathSYS);
   logLine("pathWindows " + pathWindows);
   logLine("pathInstaller " + installerPath);

@@ -46,6 +46,9 @@ constexpr uint32_t kFileAttributeNormal = 0x80;
 // ShowWindow modes used by the installer.
 constexpr int kShowNormal = 1;
 
+// The buffer, in characters, the installer asks for the Windows and System directories with.
+constexpr uint32_t kDirectoryBufferChars = 301;
+
 // What FindFirstFileA found for a path (no wildcards are ever used).
 struct FoundFile {
   std::string name;        // the long name of the entry found

@@ -73,7 +73,7 @@ std::string extractFileName(const std::string& path) {
 }
 
 std::string includeTrailingBackslash(const std::string& path) {
-  if (path.empty() || path.back() == '\\') return path;
+  if (!path.empty() && path.back() == '\\') return path;
   return path + '\\';
 }
 

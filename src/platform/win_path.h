@@ -15,7 +15,8 @@ std::string changeFileExt(const std::string& path, const std::string& extension)
 std::string extractFilePath(const std::string& path);
 // Everything after the last '\' or ':'.
 std::string extractFileName(const std::string& path);
-// `path` with a '\' appended unless it already ends in one (an empty path stays empty).
+// `path` with a '\' appended unless it already ends in one. An empty path, a directory the
+// system did not report, becomes "\" like any other that lacks the backslash.
 std::string includeTrailingBackslash(const std::string& path);
 
 // ASCII letters A-Z lower-cased, every other byte as it stands.

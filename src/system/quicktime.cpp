@@ -14,13 +14,10 @@
 
 namespace {
 
-// The size of the buffer the System directory is asked with, as at start-up.
-constexpr uint32_t kDirectoryBufferChars = 301;
-
 // The System directory with its trailing backslash. The installer's run state keeps the
 // same path; it is worked out here again so that this module does not depend on it.
 std::string systemDirectoryPath() {
-  return pq::includeTrailingBackslash(pq::os().systemDirectory(kDirectoryBufferChars));
+  return pq::includeTrailingBackslash(pq::os().systemDirectory(pq::kDirectoryBufferChars));
 }
 
 int32_t installedQuickTimeLevel() {

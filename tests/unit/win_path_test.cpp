@@ -54,7 +54,7 @@ TEST(WinPath, ChangeFileExtReplacesOnlyARealExtension) {
 TEST(WinPath, IncludeTrailingBackslashAddsExactlyOne) {
   EXPECT_EQ(includeTrailingBackslash("C:\\WINDOWS"), "C:\\WINDOWS\\");
   EXPECT_EQ(includeTrailingBackslash("C:\\WINDOWS\\"), "C:\\WINDOWS\\");
-  EXPECT_EQ(includeTrailingBackslash(""), "");
+  EXPECT_EQ(includeTrailingBackslash(""), "\\");  // a directory the system did not report
 }
 
 TEST(WinPath, LowerCasingTouchesOnlyAsciiLetters) {

@@ -186,7 +186,7 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
   Input stub{"--stub", ""};
   Input library{"--library", ""};
   if (!resolveDefault(request.stub, "pqsetup.exe", "--stub", &stub.path, problem) ||
-      !resolveDefault(request.library, "impborl.dll", "--library", &library.path, problem)) {
+      !resolveDefault(request.library, kLibraryFileName, "--library", &library.path, problem)) {
     return false;
   }
   const Input main{"MAIN", request.mainFile};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/directory.h"
+#include "compression/compressor.h"
 #include "compression/implode.h"
 
 namespace pqpack {
@@ -23,9 +24,8 @@ constexpr uint64_t kMaximumInstallerSize = 0x7FFFFFFFu;
 // Where the first stored entry begins.
 constexpr int32_t kFirstEntryOffset = DIRECTORY_OFFSET + kDirectoryTableSize;
 
-// The name entry 1 carries, and the name of the file the installer loads after extracting it.
+// The name entry 1 carries; the installer extracts it as kLibraryFileName and loads it.
 constexpr char kLibraryEntryName[] = "impborl.dat";
-constexpr char kLibraryFileName[] = "impborl.dll";
 // The entries the installer gives a role of their own: the main file and the data file.
 constexpr int kMainEntry = 2;
 constexpr int kDataEntry = 3;
