@@ -41,22 +41,8 @@ std::optional<uint32_t> SimOs::enterCall(const std::string& call, const std::str
 
 namespace sim {
 
-std::string asciiLowerText(const std::string& text) {
-  std::string result = text;
-  for (char& c : result)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return result;
-}
-
-std::string asciiUpperText(const std::string& text) {
-  std::string result = text;
-  for (char& c : result)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return result;
-}
-
 bool containsCaseBlind(const std::string& text, const std::string& part) {
-  return asciiLowerText(text).find(asciiLowerText(part)) != std::string::npos;
+  return asciiLower(text).find(asciiLower(part)) != std::string::npos;
 }
 
 } // namespace sim

@@ -177,7 +177,7 @@ bool sim::matchesPattern(const std::string& name, const std::string& pattern) {
     return false;
   }
   if (name.empty()) return false;
-  const bool same = pattern[0] == '?' || asciiLowerText(name.substr(0, 1)) == asciiLowerText(pattern.substr(0, 1));
+  const bool same = pattern[0] == '?' || asciiLower(name.substr(0, 1)) == asciiLower(pattern.substr(0, 1));
   return same && matchesPattern(name.substr(1), pattern.substr(1));
 }
 

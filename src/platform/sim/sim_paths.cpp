@@ -29,19 +29,19 @@ uint32_t sim::ResolvedPath::missingError() const {
 std::optional<std::string> SimOs::State::findEntry(const std::filesystem::path& folder, const std::string& name) {
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) return std::nullopt;
-  const std::string wanted = sim::asciiLowerText(name);
+  const std::string wanted = asciiLower(name);
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   for (const std::string& stored : names)
-    if (sim::asciiLowerText(stored) == wanted) return stored;
+    if (asciiLower(stored) == wanted) return stored;
   assignAliases(folder);
   const auto folderAliases = aliases.find(key(folder));
   if (folderAliases == aliases.end()) return std::nullopt;
   for (const auto& [longLower, alias] : folderAliases->second) {
-    if (sim::asciiLowerText(alias) != wanted) continue;
+    if (asciiLower(alias) != wanted) continue;
     for (const std::string& stored : names)
-      if (sim::asciiLowerText(stored) == longLower) return stored;
+      if (asciiLower(stored) == longLower) return stored;
   }
   return std::nullopt;
 }
@@ -89,7 +89,7 @@ void SimOs::State::forgetFile(const std::filesystem::path& host) {
   attributes.erase(key(host));
   locks.erase(key(host));
   auto folderAliases = aliases.find(key(host.parent_path()));
-  if (folderAliases != aliases.end()) folderAliases->second.erase(sim::asciiLowerText(host.filename().string()));
+  if (folderAliases != aliases.end()) folderAliases->second.erase(asciiLower(host.filename().string()));
 }
 
 uint32_t SimOs::State::attributesOf(const std::filesystem::path& host) const {

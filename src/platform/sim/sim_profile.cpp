@@ -51,7 +51,7 @@ std::optional<std::pair<std::string, std::string>> keyValueOf(const std::string&
   return std::make_pair(trimmed(text.substr(0, equals)), trimmed(text.substr(equals + 1)));
 }
 
-bool sameName(const std::string& a, const std::string& b) { return sim::asciiLowerText(a) == sim::asciiLowerText(b); }
+bool sameName(const std::string& a, const std::string& b) { return asciiLower(a) == asciiLower(b); }
 
 struct KeyPosition {
   std::optional<size_t> sectionLine;

@@ -26,7 +26,7 @@ std::vector<std::string> keyComponents(const std::string& path) {
 sim::RegistryNode* findNode(sim::RegistryNode& root, const std::vector<std::string>& components) {
   sim::RegistryNode* node = &root;
   for (const std::string& component : components) {
-    const auto found = node->subkeys.find(sim::asciiLowerText(component));
+    const auto found = node->subkeys.find(asciiLower(component));
     if (found == node->subkeys.end()) return nullptr;
     node = found->second.get();
   }
@@ -36,7 +36,7 @@ sim::RegistryNode* findNode(sim::RegistryNode& root, const std::vector<std::stri
 sim::RegistryNode& createNode(sim::RegistryNode& root, const std::vector<std::string>& components) {
   sim::RegistryNode* node = &root;
   for (const std::string& component : components) {
-    std::unique_ptr<sim::RegistryNode>& child = node->subkeys[sim::asciiLowerText(component)];
+    std::unique_ptr<sim::RegistryNode>& child = node->subkeys[asciiLower(component)];
     if (!child) {
       child = std::make_unique<sim::RegistryNode>();
       child->name = component;
@@ -56,7 +56,7 @@ public:
     if (const auto error = os.enterCall("setString", path + " " + valueName)) return static_cast<int32_t>(*error);
     sim::RegistryNode* node = nullptr;
     if (const int32_t error = openNode(&node)) return error;
-    node->values[sim::asciiLowerText(valueName)] = std::make_pair(valueName, value);
+    node->values[asciiLower(valueName)] = std::make_pair(valueName, value);
     return 0;
   }
 
@@ -64,7 +64,7 @@ public:
     if (const auto error = os.enterCall("getString", path + " " + valueName)) return static_cast<int32_t>(*error);
     sim::RegistryNode* node = nullptr;
     if (const int32_t error = openNode(&node)) return error;
-    const auto found = node->values.find(sim::asciiLowerText(valueName));
+    const auto found = node->values.find(asciiLower(valueName));
     if (found == node->values.end()) return static_cast<int32_t>(kWinErrorFileNotFound);
     *value = found->second.second;
     return 0;
@@ -74,7 +74,7 @@ public:
     if (const auto error = os.enterCall("deleteValue", path + " " + valueName)) return static_cast<int32_t>(*error);
     sim::RegistryNode* node = nullptr;
     if (const int32_t error = openNode(&node)) return error;
-    if (node->values.erase(sim::asciiLowerText(valueName)) == 0) return static_cast<int32_t>(kWinErrorFileNotFound);
+    if (node->values.erase(asciiLower(valueName)) == 0) return static_cast<int32_t>(kWinErrorFileNotFound);
     return 0;
   }
 
@@ -145,7 +145,7 @@ int32_t SimOs::regDeleteKey(const std::string& path) {
   sim::RegistryNode* node = findNode(internal->registryRoot, components);
   if (node == nullptr) return static_cast<int32_t>(kWinErrorFileNotFound);
   if (!node->subkeys.empty()) return static_cast<int32_t>(kWinErrorAccessDenied);
-  const std::string last = sim::asciiLowerText(components.back());
+  const std::string last = asciiLower(components.back());
   components.pop_back();
   findNode(internal->registryRoot, components)->subkeys.erase(last);
   return 0;
@@ -160,13 +160,13 @@ bool SimOs::registryKeyExists(const std::string& path) const {
 std::optional<std::string> SimOs::registryValue(const std::string& path, const std::string& name) const {
   const sim::RegistryNode* node = findNode(internal->registryRoot, keyComponents(path));
   if (node == nullptr) return std::nullopt;
-  const auto found = node->values.find(sim::asciiLowerText(name));
+  const auto found = node->values.find(asciiLower(name));
   if (found == node->values.end()) return std::nullopt;
   return found->second.second;
 }
 
 void SimOs::putRegistryValue(const std::string& path, const std::string& name, const std::string& value) {
-  createNode(internal->registryRoot, keyComponents(path)).values[sim::asciiLowerText(name)] = std::make_pair(name, value);
+  createNode(internal->registryRoot, keyComponents(path)).values[asciiLower(name)] = std::make_pair(name, value);
 }
 
 void SimOs::putRegistryKey(const std::string& path) { createNode(internal->registryRoot, keyComponents(path)); }

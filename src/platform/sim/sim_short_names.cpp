@@ -25,9 +25,11 @@ std::string aliasPart(const std::string& text) {
   std::string part;
   for (char c : text) {
     if (c == ' ' || c == '.') continue;
-    part += isLongOnlyCharacter(c) ? '_' : c;
+    if (isLongOnlyCharacter(c)) c = '_';
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    part += c;
   }
-  return sim::asciiUpperText(part);
+  return part;
 }
 
 } // namespace
@@ -71,21 +73,21 @@ void SimOs::State::assignAliases(const std::filesystem::path& folder) {
   // Entries removed behind the sim's back free their aliases, as a deletion does.
   for (auto it = folderAliases.begin(); it != folderAliases.end();) {
     const bool present = std::any_of(names.begin(), names.end(), [&](const std::string& stored) {
-      return sim::asciiLowerText(stored) == it->first;
+      return asciiLower(stored) == it->first;
     });
     it = present ? std::next(it) : folderAliases.erase(it);
   }
   for (const std::string& stored : names) {
-    const std::string lower = sim::asciiLowerText(stored);
+    const std::string lower = asciiLower(stored);
     if (sim::isValidShortName(stored) || folderAliases.count(lower) != 0) continue;
     for (int number = 1;; ++number) {
       const std::string alias = sim::generatedAlias(stored, number);
-      const std::string aliasLower = sim::asciiLowerText(alias);
+      const std::string aliasLower = asciiLower(alias);
       const bool takenByAlias = std::any_of(folderAliases.begin(), folderAliases.end(), [&](const auto& pair) {
-        return sim::asciiLowerText(pair.second) == aliasLower;
+        return asciiLower(pair.second) == aliasLower;
       });
       const bool takenByName = std::any_of(names.begin(), names.end(), [&](const std::string& other) {
-        return sim::asciiLowerText(other) == aliasLower;
+        return asciiLower(other) == aliasLower;
       });
       if (takenByAlias || takenByName) continue;
       folderAliases[lower] = alias;
@@ -98,7 +100,7 @@ std::string SimOs::State::aliasOf(const std::filesystem::path& folder, const std
   if (sim::isValidShortName(storedName)) return storedName;
   assignAliases(folder);
   const auto& folderAliases = aliases[key(folder)];
-  const auto found = folderAliases.find(sim::asciiLowerText(storedName));
+  const auto found = folderAliases.find(asciiLower(storedName));
   return found == folderAliases.end() ? storedName : found->second;
 }
 

@@ -14,12 +14,11 @@
 #include <vector>
 
 #include "platform/sim/sim_os.h"
+#include "platform/win_path.h"
 
 namespace pq {
 namespace sim {
 
-std::string asciiLowerText(const std::string& text);
-std::string asciiUpperText(const std::string& text);
 bool containsCaseBlind(const std::string& text, const std::string& part);
 
 // A Windows path taken apart against the host tree.
@@ -92,7 +91,7 @@ struct SimOs::State {
   std::map<std::string, sim::MutexState> mutexes; // by name, case-sensitive as Windows has it
   WindowHandle nextWindow = 0x1000;
 
-  static std::string key(const std::filesystem::path& host) { return sim::asciiLowerText(host.string()); }
+  static std::string key(const std::filesystem::path& host) { return asciiLower(host.string()); }
 
   sim::ResolvedPath resolve(const std::string& windowsPath);
   // The name of an existing entry of `folder` matching `name` by its long name or alias.

@@ -26,9 +26,9 @@ bool SimOs::windowIsOpen(WindowHandle window) const {
 WindowHandle SimOs::findWindow(const std::string& title) {
   ++findWindowCount;
   if (enterCall("findWindow", title)) return 0;
-  const std::string wanted = sim::asciiLowerText(title);
+  const std::string wanted = asciiLower(title);
   for (const auto& [handle, window] : internal->windows)
-    if (window.open && sim::asciiLowerText(window.title) == wanted) return handle;
+    if (window.open && asciiLower(window.title) == wanted) return handle;
   return 0;
 }
 
