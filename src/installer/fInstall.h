@@ -98,13 +98,15 @@ class TForm1 {
 public:
   explicit TForm1(FormView* view = nullptr);
 
-  // Fields, in declared order.
+  // The controls with their design places and captions (form_controls.cpp). Their tab order
+  // is the renderer's creation order, not this one.
   TControl Panel1, Panel2, labStatus, butInstall, Remove, Done, Bevel1, statusLabel, madeWithLabel;
   TProgressBar progressBar;
   TLabelFont madeWithLabelFont;
   TControl form; // the window itself: caption and client size
 
-  // Handlers and operations, in declared order.
+  // The handlers the window's events call, and the progress and status steps the actions
+  // share.
   void butInstallClick(void* sender);
   void FormCreate(void* sender);
   void FormClose(void* sender, TCloseAction& action);

@@ -20,7 +20,7 @@ TForm1::TForm1(FormView* view)
       Done(laidOut(ControlId::Done, "Done", 281, 120, 70, 29)),
       Bevel1(laidOut(ControlId::Bevel1, "", 3, 108, 349, 3)),
       statusLabel(laidOut(ControlId::statusLabel, "", 3, 117, 270, 17)),
-      // "&&" is the toolkit's escape for one displayed "&".
+      // A caption shows "&&" as one "&"; a single "&" would underline the letter after it.
       madeWithLabel(laidOut(ControlId::madeWithLabel,
                             std::string("Made with Panoquill Photo && Video - ") + kMakerHost, 60, 149, 221, 10)),
       form(laidOut(ControlId::Form, "Panoquill Installer", 0, 0, 355, 160)),

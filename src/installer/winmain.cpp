@@ -23,8 +23,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (!view.create()) return 1;
   Form1.setView(&view);
 
-  // The creation handler runs before the window is first shown, as the toolkit runs it, so
-  // a start-up failure's dialog comes before the window.
+  // The creation handler runs before the window is first shown, so a start-up failure's
+  // dialog comes before the window, and the window opens with the captions of its mode.
   Form1.FormCreate(&Form1);
   if (Form1.closed() || view.handle() == nullptr) return 0;
   view.show();

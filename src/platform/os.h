@@ -125,7 +125,8 @@ public:
   virtual bool release() = 0;
 };
 
-// The application-wide cursor (Screen->Cursor in the GUI toolkit's terms).
+// The application-wide cursor: any but Default shows over every control of the program,
+// whatever the control's own cursor.
 enum class AppCursor { Default, Wait, HandPoint };
 
 // A window colour of the system palette.

@@ -12,7 +12,8 @@ namespace pq::win32 {
 
 namespace {
 
-// Pixel layout at 96 DPI, as the toolkit's message dialogs space things out.
+// Pixel layout at 96 DPI: the margins and gaps of a standard message dialog, with its
+// 75 x 23 push button.
 constexpr int kMargin = 12;
 constexpr int kIconToText = 12;
 constexpr int kTextToButton = 14;

@@ -126,7 +126,8 @@ bool Win32Os::messageBoxYesNo(const std::string& text, const std::string& captio
 
 void Win32Os::setAppCursor(AppCursor newCursor) {
   cursor = newCursor;
-  // Show the change at once, as the toolkit does, instead of at the next mouse move.
+  // Show the change at once, not at the next mouse move: the work that sets the wait cursor
+  // starts now, and the pointer may rest until it ends.
   if (newCursor != AppCursor::Default) {
     SetCursor(cursorHandle(newCursor));
     return;
