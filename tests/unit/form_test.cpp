@@ -7,42 +7,6 @@ namespace {
 
 using Form = InstallerTest;
 
-void expectPlaced(const TControl& control, int left, int top, int width, int height) {
-  EXPECT_EQ(control.left, left);
-  EXPECT_EQ(control.top, top);
-  EXPECT_EQ(control.width, width);
-  EXPECT_EQ(control.height, height);
-}
-
-TEST_F(Form, ControlsAreLaidOutWithTheirDesignCaptions) {
-  EXPECT_EQ(form.form.caption, "Panoquill Installer");
-  EXPECT_EQ(form.form.width, 355);
-  EXPECT_EQ(form.form.height, 160);
-  expectPlaced(form.Panel1, 0, 0, 355, 160);
-  expectPlaced(form.Panel2, 0, 0, 355, 113);
-  expectPlaced(form.labStatus, 5, 55, 347, 50);
-  expectPlaced(form.Bevel1, 3, 108, 349, 3);
-  expectPlaced(form.butInstall, 41, 17, 125, 29);
-  expectPlaced(form.Remove, 218, 18, 100, 29);
-  expectPlaced(form.statusLabel, 3, 117, 270, 17);
-  expectPlaced(form.progressBar.control, 3, 133, 270, 15);
-  expectPlaced(form.Done, 281, 120, 70, 29);
-  expectPlaced(form.madeWithLabel, 60, 149, 221, 10);
-
-  EXPECT_EQ(form.labStatus.caption, "Installer is damaged. Please try again with new copy of the installer.");
-  EXPECT_EQ(form.butInstall.caption, "&Install");
-  EXPECT_EQ(form.Remove.caption, "Un-Install");
-  EXPECT_EQ(form.Done.caption, "Done");
-  EXPECT_EQ(form.statusLabel.caption, "");
-  EXPECT_EQ(form.madeWithLabel.caption, "Made with Panoquill Photo && Video - www.panoquill.com");
-  EXPECT_EQ(form.madeWithLabelFont.color, pq::SystemColor::WindowText);
-  EXPECT_EQ(form.progressBar.min, 0);
-  EXPECT_EQ(form.progressBar.max, 100);
-  EXPECT_EQ(form.progressBar.position, 0);
-  EXPECT_EQ(form.progressBar.step, 10);
-  EXPECT_TRUE(form.butInstall.enabled && form.Remove.enabled && form.Done.enabled);
-}
-
 TEST_F(Form, StatusBarUpdateRepaintsAtOnceAndStepsOnlyBelowTheMaximum) {
   form.updateStatusBar("Updating system parameters...", false);
   EXPECT_EQ(form.statusLabel.caption, "Updating system parameters...");

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <unistd.h>
 
 #include "platform/sim/sim_os.h"
+#include "platform/win_path.h"
 #include "support/sim_test.h"
 #include "system/saver_activation.h"
 
@@ -28,16 +29,12 @@ protected:
     }
     return false;
   }
+  bool logged(const std::string& line) const {
+    return std::find(sim.callLog.begin(), sim.callLog.end(), line) != sim.callLog.end();
+  }
 };
 
-TEST_F(SaverActivation, ProfileNamesAreTheSystemOnes) {
-  EXPECT_STREQ(kReg_SystemIni, "system.ini");
-  EXPECT_STREQ(kReg_Boot, "boot");
-  EXPECT_STREQ(kReg_SCRNSAVEEXE, "SCRNSAVE.EXE");
-  EXPECT_STREQ(kDisplayPropertiesTitle, "Display Properties");
-  EXPECT_STREQ(kDisplayControlPanelCommand, "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1");
-}
-
+// Profile lookups ignore case, so the call log checks file, section and key letter for letter.
 TEST_F(SaverActivation, ActivationWritesTheShortPathAndSwitchesSaversOn) {
   sim.putFile(kLongSaver, "saver");
   const std::string shortPath = sim.shortPathName(kLongSaver, 260);
@@ -46,6 +43,7 @@ TEST_F(SaverActivation, ActivationWritesTheShortPathAndSwitchesSaversOn) {
   EXPECT_EQ(shortPath.find(' '), std::string::npos);
 
   EXPECT_EQ(makeActiveSaver(kLongSaver), 0);
+  EXPECT_TRUE(logged("writePrivateProfileString system.ini [boot] SCRNSAVE.EXE=" + shortPath));
   EXPECT_EQ(currentSaver(), shortPath);
   ASSERT_EQ(sim.spiCalls.size(), 1u);
   EXPECT_TRUE(sim.spiCalls[0].active);
@@ -105,8 +103,7 @@ TEST_F(SaverActivation, DeactivationSwitchesOffForTheExactLongOrShortPath) {
 TEST_F(SaverActivation, DeactivationLeavesOtherSaversAndNearMissesAlone) {
   sim.putFile(kLongSaver, "saver");
   const std::string shortPath = sim.shortPathName(kLongSaver, 260);
-  std::string lowerShort = shortPath;
-  for (char& c : lowerShort) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lowerShort = pq::asciiLower(shortPath);
   ASSERT_NE(lowerShort, shortPath);
   for (const std::string& current : {std::string("c:\\windows\\long saver name.scr"), lowerShort,
                                      std::string("C:\\WINDOWS\\OTHER.SCR"), std::string("")}) {
@@ -133,6 +130,7 @@ TEST_F(SaverActivation, ClosingTheControlPanelClicksItsCancelButton) {
   pq::WindowHandle panel = sim.addTopLevelWindow("Display Properties");
   pq::WindowHandle other = sim.addTopLevelWindow("Display Properties - Notes");
   closeDisplayControlPanel();
+  EXPECT_TRUE(logged("findWindow Display Properties"));  // as titled, though the lookup is case-blind
   ASSERT_EQ(sim.clicks.size(), 1u);
   EXPECT_EQ(sim.clicks[0].window, panel);
   EXPECT_EQ(sim.clicks[0].itemId, 2);

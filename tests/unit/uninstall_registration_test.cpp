@@ -35,13 +35,12 @@ protected:
   }
 };
 
-TEST_F(UninstallRegistration, RootIsTheSystemsListOfInstalledSoftware) {
-  EXPECT_EQ(std::string(kReg_UninstallRoot), kRoot);
-}
-
-// The command must run as the system runs it: the saver's full path, quoted for blanks.
+// The key goes into the system's list of installed software (the call log keeps the path
+// letter for letter; lookups ignore case). The command must run as the system runs it: the
+// saver's full path, quoted for blanks.
 TEST_F(UninstallRegistration, CreateWritesDisplayNameAndTheSaversQuotedPathWithSlashU) {
   EXPECT_EQ(createUninstallKey(kSaverX), 0);
+  EXPECT_EQ(callsNamed("regCreateKey"), std::vector<std::string>(2, kRoot + "x"));
   EXPECT_EQ(sim.registryValue(kRoot + "x", "DisplayName"), "x Screen Saver");
   EXPECT_EQ(sim.registryValue(kRoot + "x", "UninstallString"), "\"C:\\WINDOWS\\x.scr\" /u");
   EXPECT_EQ(createUninstallKey("C:\\Program Files\\Sun Set.scr"), 0);
