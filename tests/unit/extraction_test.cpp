@@ -8,8 +8,6 @@ namespace {
 
 using Extraction = InstallerTest;
 
-const char* const kSaver = "C:\\WINDOWS\\Sunset.scr";
-const char* const kData = "C:\\WINDOWS\\Sunset.ssd";
 const char* const kLibrary = "C:\\WINDOWS\\impborl.dll";
 const char* const kLib1 = "C:\\WINDOWS\\lib1.dll";
 const char* const kLib2 = "C:\\WINDOWS\\lib2.dll";

@@ -43,19 +43,15 @@
 #include "installer/fInstall.h"
 #include "platform/sim/sim_os.h"
 #include "platform/win_path.h"
+#include "support/installer_fixture.h"
 #include "support/packed_installer.h"
 
 namespace pqtest {
 namespace {
 
-const char* const kInstaller = "C:\\Setup\\Setup.exe";
-const char* const kTempCopy = "C:\\WINDOWS\\KWRXtemp1.dat";
-const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
 const char* const kLibraryWarning =
     "System experiencing problem using compression library. Application will attempt to continue with compression "
     "disabled.";
-
-enum class Mode { ScreenSaver, Movie };
 
 struct Scenario {
   const char* name;
@@ -143,11 +139,6 @@ protected:
     return mode == Mode::ScreenSaver ? saverPayload : moviePayload;
   }
 
-  static std::string destinationOf(const pqpack::PayloadEntry& entry, Mode mode) {
-    if (entry.fileType == kFileType_Library) return "C:\\WINDOWS\\" + pq::changeFileExt(entry.name, ".dll");
-    return (mode == Mode::ScreenSaver ? "C:\\WINDOWS\\" : "C:\\Setup\\") + entry.name;
-  }
-
   std::map<std::string, std::optional<std::string>> destinations(pq::SimOs& sim, Mode mode) const {
     std::map<std::string, std::optional<std::string>> found;
     for (const pqpack::PayloadEntry& entry : payloadOf(mode)) {
@@ -167,7 +158,7 @@ protected:
       pq::ScopedSimOs scope(sim);
       resetRunState();
       resetCompressionState();
-      sim.putFile(kInstaller, (scenario.mode == Mode::ScreenSaver ? saverInstaller : movieInstaller).bytes);
+      sim.putFile(kInstallerPath, (scenario.mode == Mode::ScreenSaver ? saverInstaller : movieInstaller).bytes);
       sim.refuseScreenSaveActive(scenario.refuseActivation);
       if (failure) sim.failCall(failure->call, failure->error, failure->argument, failure->skip, 1);
 
@@ -196,7 +187,7 @@ protected:
       seen.uninstallEnd = sim.callLog.size();
 
       form.Close();
-      seen.copyLeft = sim.fileExistsAt(kTempCopy);
+      seen.copyLeft = sim.fileExistsAt(kTempCopyPath);
       seen.destinationsAtEnd = destinations(sim, scenario.mode);
       seen.dialogs = sim.errorDialogs;
       seen.callLog = sim.callLog;
@@ -254,7 +245,7 @@ protected:
   // it, as it believes any missing file, and the copy stays without a word.
   static bool copyLookupLied(const Failure& failure) {
     return failure.call == "findFirstFile" && failure.error == pq::kWinErrorFileNotFound &&
-           pq::asciiLower(failure.argument) == pq::asciiLower(kTempCopy);
+           pq::asciiLower(failure.argument) == pq::asciiLower(kTempCopyPath);
   }
 
   void expectOutcome(const Scenario& scenario, const Observation& recording, const Failure& failure,
@@ -380,7 +371,7 @@ protected:
     }
     if (seen.copyLeft && !copyLookupLied(failure)) {
       ASSERT_FALSE(seen.dialogs.empty());
-      EXPECT_NE(seen.dialogs.back().find(kTempCopy), std::string::npos) << "a copy left at close is reported";
+      EXPECT_NE(seen.dialogs.back().find(kTempCopyPath), std::string::npos) << "a copy left at close is reported";
     }
   }
 

@@ -7,9 +7,6 @@
 namespace pqtest {
 namespace {
 
-const char* const kSaver = "C:\\WINDOWS\\Sunset.scr";
-const char* const kData = "C:\\WINDOWS\\Sunset.ssd";
-const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
 const char* const kPromptText =
     "The screen saver installation was successful.\r\n\r\nWould you like to open the screen saver control panel now?";
 const char* const kQuickTimeText =

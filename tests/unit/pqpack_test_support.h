@@ -16,6 +16,7 @@
 #include "commands.h"
 #include "data_file.h"
 #include "run_program.h"
+#include "support/pe_image_builder.h"
 
 namespace pqpack_test {
 
@@ -105,14 +106,8 @@ inline Bytes peImage(const PeShape& shape, size_t filler) {
   constexpr uint32_t kPeOffset = 0x40, kRawOffset = 0x200, kSectionRva = 0x1000;
   const uint32_t optionalSize = shape.pe32Plus ? 240 : 224;
   Bytes image(kRawOffset, 0);
-  auto put16 = [&](size_t at, uint32_t value) {
-    image[at] = static_cast<uint8_t>(value);
-    image[at + 1] = static_cast<uint8_t>(value >> 8);
-  };
-  auto put32 = [&](size_t at, uint32_t value) {
-    put16(at, value & 0xFFFF);
-    put16(at + 2, value >> 16);
-  };
+  auto put16 = [&](size_t at, uint32_t value) { pe_test::put16(&image, at, value); };
+  auto put32 = [&](size_t at, uint32_t value) { pe_test::put32(&image, at, value); };
   put16(0, 0x5A4D);
   put32(0x3C, kPeOffset);
   put32(kPeOffset, 0x00004550);
@@ -133,16 +128,14 @@ inline Bytes peImage(const PeShape& shape, size_t filler) {
   uint32_t nameRva = pointers + 4 * count;
   Bytes names;
   for (uint32_t index = 0; index < count; ++index) {
-    for (int shift = 0; shift < 32; shift += 8) section.push_back(static_cast<uint8_t>(nameRva >> shift));
+    pe_test::put32(&section, section.size(), nameRva);
     names.insert(names.end(), shape.exports[index].begin(), shape.exports[index].end());
     names.push_back(0);
     nameRva = kSectionRva + 40 + 4 * count + static_cast<uint32_t>(names.size());
   }
   section.insert(section.end(), names.begin(), names.end());
-  for (int shift = 0; shift < 32; shift += 8) {
-    section[24 + shift / 8] = static_cast<uint8_t>(count >> shift);
-    section[32 + shift / 8] = static_cast<uint8_t>(pointers >> shift);
-  }
+  pe_test::put32(&section, 24, count);
+  pe_test::put32(&section, 32, pointers);
   if (count > 0) {
     put32(directories, kSectionRva);
     put32(directories + 4, static_cast<uint32_t>(section.size()));

@@ -20,26 +20,15 @@
 #include "installer/fInstall.h"
 #include "platform/sim/sim_os.h"
 #include "platform/win_path.h"
+#include "support/installer_fixture.h"
 #include "support/packed_installer.h"
 
 namespace pqtest {
 namespace {
 
-const char* const kInstaller = "C:\\Setup\\Setup.exe";
-const char* const kTempCopy = "C:\\WINDOWS\\KWRXtemp1.dat";
-const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
 const std::string kCorrupted =
     "Installation Error: \r\n\r\nFile C:\\Setup\\Setup.exe may be corrupted. Please get a new copy and try "
     "installation again.";
-
-enum class Mode { ScreenSaver, Movie };
-
-// Where an entry lands in each mode.
-std::string destinationOf(const TInstallFileInfo& entry, Mode mode) {
-  const std::string name = entryName(entry);
-  if (entry.fileType == kFileType_Library) return "C:\\WINDOWS\\" + pq::changeFileExt(name, ".dll");
-  return (mode == Mode::ScreenSaver ? "C:\\WINDOWS\\" : "C:\\Setup\\") + name;
-}
 
 struct Cut {
   size_t length;
@@ -95,7 +84,7 @@ protected:
       pq::ScopedSimOs scope(sim);
       resetRunState();
       resetCompressionState();
-      sim.putFile(kInstaller, installer.bytes.substr(0, cut.length));
+      sim.putFile(kInstallerPath, installer.bytes.substr(0, cut.length));
       TForm1 form;
       form.FormCreate(nullptr);
       form.butInstallClick(nullptr);
@@ -105,7 +94,7 @@ protected:
         expectInstallStoppedAt(sim, form, firstCutEntry(installer, cut.length));
       }
       form.Close();
-      EXPECT_FALSE(sim.fileExistsAt(kTempCopy));
+      EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
     }
     resetRunState();
     std::error_code ignored;
@@ -182,7 +171,7 @@ protected:
       std::string path = entry.path().lexically_relative(root).string();
       std::replace(path.begin(), path.end(), '/', '\\');
       path = "C:\\" + path;
-      if (path == kInstaller || pq::asciiLower(path) == pq::asciiLower(kTempCopy) || path == "C:\\WINDOWS\\system.ini")
+      if (path == kInstallerPath || pq::asciiLower(path) == pq::asciiLower(kTempCopyPath) || path == "C:\\WINDOWS\\system.ini")
         continue;
       std::ifstream input(entry.path(), std::ios::binary);
       std::string bytes(static_cast<size_t>(entry.file_size()), '\0');

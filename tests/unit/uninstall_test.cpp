@@ -6,8 +6,6 @@
 namespace pqtest {
 namespace {
 
-const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
-
 class Uninstall : public InstallerTest {
 protected:
   // The status line at each of the action's message pauses.

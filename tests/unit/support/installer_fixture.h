@@ -130,6 +130,10 @@ public:
 
 inline const char* const kInstallerPath = "C:\\Setup\\Setup.exe";
 inline const char* const kTempCopyPath = "C:\\WINDOWS\\KWRXtemp1.dat";
+// The saver Sunset.scr once installed, its data file and its uninstall key.
+inline const char* const kSaver = "C:\\WINDOWS\\Sunset.scr";
+inline const char* const kData = "C:\\WINDOWS\\Sunset.ssd";
+inline const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
 
 class InstallerTest : public SimTest<> {
 protected:

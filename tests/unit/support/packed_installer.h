@@ -14,8 +14,24 @@
 
 #include "archive/directory.h"
 #include "installer_image.h"
+#include "platform/win_path.h"
 
 namespace pqtest {
+
+enum class Mode { ScreenSaver, Movie };
+
+// Where an entry lands once installed from C:\Setup\Setup.exe: a library as name.dll in the
+// Windows directory, the rest there for a screen saver and beside the installer for a movie.
+inline std::string destinationOf(const std::string& name, int32_t fileType, Mode mode) {
+  if (fileType == kFileType_Library) return "C:\\WINDOWS\\" + pq::changeFileExt(name, ".dll");
+  return (mode == Mode::ScreenSaver ? "C:\\WINDOWS\\" : "C:\\Setup\\") + name;
+}
+inline std::string destinationOf(const pqpack::PayloadEntry& entry, Mode mode) {
+  return destinationOf(entry.name, entry.fileType, mode);
+}
+inline std::string destinationOf(const TInstallFileInfo& entry, Mode mode) {
+  return destinationOf(entryName(entry), entry.fileType, mode);
+}
 
 struct PackedInstaller {
   std::string bytes;
