@@ -16,6 +16,13 @@ ENTRY_SIZE = 280
 ENTRY_COUNT = 6
 # Extra seconds a driver call may take beyond its own wait: starting a Wine process.
 WINE_START_SECONDS = 30
+# How long an install or uninstall action may take, in milliseconds.
+ACTION_MS = 60000
+# The sample saver's installer: its window caption, the title of its completion prompt and the
+# key it registers for uninstalling.
+SAVER_CAPTION = "Screen Saver Installation: Sunset"
+SAVER_PROMPT_TITLE = "Installation Successful. "
+UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
 
 
 class TestFailed(Exception):

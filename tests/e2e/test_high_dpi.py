@@ -9,9 +9,9 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, control_with_id, entry_names, main, padded_installer,  # noqa: E402
                      program_bytes, remove_temp_copies, run_wine, screenshot)
+from e2e_lib import SAVER_CAPTION as CAPTION  # noqa: E402
 import window_ids as ids  # noqa: E402
 
-CAPTION = "Screen Saver Installation: Sunset"
 DESKTOP_KEY = "HKCU\\Control Panel\\Desktop"
 DESIGN_DPI = 96
 HIGH_DPI = 144

@@ -11,11 +11,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, build_installer, control_with_id, main, read_file,  # noqa: E402
                      registry_key_exists, registry_value, remove_temp_copies, run_wine, sample_entries,
                      screenshot, temp_copies, wait_for, windows_dir, windows_path_of)
+from e2e_lib import SAVER_CAPTION as CAPTION, UNINSTALL_KEY, ACTION_MS  # noqa: E402
 import window_ids as ids  # noqa: E402
 
-CAPTION = "Screen Saver Installation: Sunset"
-UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
-ACTION_MS = 60000
 BUSY_MESSAGE = ("Setup Error: Screen Saver file is busy.\r\n\r\n"
                 "Please close the screen saver control panel and try again.")
 

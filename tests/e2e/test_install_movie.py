@@ -9,12 +9,12 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, read_file,  # noqa: E402
                      remove_temp_copies, sample_entries, screenshot, temp_copies, wait_for, windows_dir)
+from e2e_lib import ACTION_MS  # noqa: E402
 import window_ids as ids  # noqa: E402
 
 CAPTION = "Movie Installation: Show"
 PROMPT_TITLE = "Movie Installation Complete."
 LIBRARIES = ["impborl.dll", "pqlib1.dll", "pqlib2.dll"]
-ACTION_MS = 60000
 
 
 def test(state, driver, checks):

@@ -14,15 +14,13 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, build_installer, control_with_id, main, profile_value,  # noqa: E402
                      read_file, registry_key_exists, registry_value, remove_temp_copies, sample_entries,
                      screenshot, state_dir, temp_copies, wait_for, windows_dir, windows_path_of)
+from e2e_lib import (SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as PROMPT_TITLE,  # noqa: E402
+                     UNINSTALL_KEY, ACTION_MS)
 import window_ids as ids  # noqa: E402
 
-CAPTION = "Screen Saver Installation: Sunset"
-UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
-PROMPT_TITLE = "Installation Successful. "
 PROMPT_TEXT = ("The screen saver installation was successful.\r\n\r\n"
                "Would you like to open the screen saver control panel now?")
 INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd", "pqlib1.dll", "pqlib2.dll"]
-ACTION_MS = 60000
 
 
 def installed_path(name):

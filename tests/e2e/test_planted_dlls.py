@@ -13,11 +13,9 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, read_file,  # noqa: E402
                      remove_temp_copies, sample_entries, state_dir, temp_copies, wait_for)
+from e2e_lib import SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as PROMPT_TITLE, ACTION_MS  # noqa: E402
 import window_ids as ids  # noqa: E402
 
-CAPTION = "Screen Saver Installation: Sunset"
-PROMPT_TITLE = "Installation Successful. "
-ACTION_MS = 60000
 PLANTED = ["advapi32.dll", "comctl32.dll", "gdi32.dll", "imm32.dll", "impborl.dll", "sechost.dll", "shcore.dll",
            "shell32.dll", "shlwapi.dll", "ucrtbase.dll", "user32.dll", "uxtheme.dll", "version.dll", "win32u.dll",
            "winex11.drv", "zlib1.dll"]

@@ -12,6 +12,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, control_with_id, main, profile_value, read_file,  # noqa: E402
                      registry_value, remove_temp_copies, screenshot, temp_copies, wait_for, windows_dir)
+from e2e_lib import SAVER_PROMPT_TITLE as PROMPT_TITLE, UNINSTALL_KEY, ACTION_MS  # noqa: E402
 import window_ids as ids  # noqa: E402
 
 CASES = [
@@ -19,10 +20,7 @@ CASES = [
     ("ShowSetup.exe", "Show.exe", "Show.ssd", "Movie Installation: Show", "Install Movie"),
 ]
 SAVER_CAPTION = CASES[0][3]
-PROMPT_TITLE = "Installation Successful. "
-UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
 INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd"]
-ACTION_MS = 60000
 
 
 def build(folder, name, main_file, data_file, extra=()):

@@ -8,9 +8,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, main, remove_temp_copies, sample_entries,  # noqa: E402
                      temp_copies, wait_for)
-
-CAPTION = "Screen Saver Installation: Sunset"
-PROMPT_TITLE = "Installation Successful. "
+from e2e_lib import SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as PROMPT_TITLE  # noqa: E402
 
 
 def test(state, driver, checks):

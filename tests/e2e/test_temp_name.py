@@ -11,8 +11,8 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, entry_names, main, padded_installer, remove_temp_copies, temp_copies,  # noqa: E402
                      windows_dir, windows_path_of)
+from e2e_lib import SAVER_CAPTION as CAPTION  # noqa: E402
 
-CAPTION = "Screen Saver Installation: Sunset"
 LEFT_OVER = b"left by an earlier run"
 
 

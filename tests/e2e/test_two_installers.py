@@ -13,14 +13,12 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, prefix_dir, read_file,  # noqa: E402
                      registry_key_exists, remove_temp_copies, run_wine, sample_entries, screenshot,
                      temp_copies, wait_for, windows_dir)
+from e2e_lib import ACTION_MS, SAVER_CAPTION, UNINSTALL_KEY  # noqa: E402
 import window_ids as ids  # noqa: E402
 
-SAVER_CAPTION = "Screen Saver Installation: Sunset"
 MOVIE_CAPTION = "Movie Installation: Show"
-UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
 ANOTHER_ACTION = ("Setup Error: Another installation or un-installation is running on this computer.\r\n\r\n"
                   "Please wait until it has finished and try again.")
-ACTION_MS = 60000
 
 
 def remove_installed(state):

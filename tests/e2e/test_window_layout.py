@@ -10,9 +10,9 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, entry_names, control_with_id, main, padded_installer,  # noqa: E402
                      remove_temp_copies, screenshot)
+from e2e_lib import SAVER_CAPTION as CAPTION  # noqa: E402
 import window_ids as ids  # noqa: E402
 
-CAPTION = "Screen Saver Installation: Sunset"
 HOVER_LEAVE_SECONDS = 5
 
 WS_CAPTION = 0x00C00000
