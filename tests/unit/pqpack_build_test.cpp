@@ -40,30 +40,11 @@ Bytes expanded(const Bytes& stream) {
   return output;
 }
 
-class PqpackBuild : public testing::Test {
+class PqpackBuild : public SaverBuildInputs {
 protected:
-  PqpackBuild() {
-    writeFile(folder / "pqsetup.exe", program);
-    writeFile(folder / "impborl.dll", library);
-    writeFile(folder / "Sunset.scr", saver);
-    writeFile(folder / "Sunset.ssd", data);
-    writeFile(folder / "qtlib.dll", support);
-  }
-
   // The arguments every build here shares, then `rest`.
-  Args buildArgs(const std::vector<std::string>& rest) {
-    Args args = {"-o", output(), "--stub", folder / "pqsetup.exe", "--library", folder / "impborl.dll"};
-    args.insert(args.end(), rest.begin(), rest.end());
-    return args;
-  }
-  std::string output() { return folder / "SunsetSetup.exe"; }
-
-  ScratchFolder folder;
-  Bytes program = fakeProgram();
-  Bytes library = fakeLibrary();
-  Bytes saver = compressibleBytes(60000, 1);
-  Bytes data = pqpack::makeDataFile(0, compressibleBytes(5000, 2));
-  Bytes support = compressibleBytes(20000, 3);
+  Args buildArgs(const std::vector<std::string>& rest) const { return SaverBuildInputs::buildArgs(output(), rest); }
+  std::string output() const { return folder / "SunsetSetup.exe"; }
 };
 
 TEST_F(PqpackBuild, ScreenSaverInstallerIsLaidOutAsProduced) {

@@ -22,22 +22,12 @@ namespace {
 using namespace pqpack_test;
 using Directory = std::array<TInstallFileInfo, kDirectoryEntryCount>;
 
-class PqpackInspect : public testing::Test {
+class PqpackInspect : public SaverBuildInputs {
 protected:
-  PqpackInspect() {
-    writeFile(folder / "pqsetup.exe", fakeProgram());
-    writeFile(folder / "impborl.dll", library);
-    writeFile(folder / "Sunset.scr", saver);
-    writeFile(folder / "Sunset.ssd", data);
-    writeFile(folder / "qtlib.dll", support);
-  }
-
   // Builds an installer of `main` (a scratch file name), Sunset.ssd and qtlib.dll.
   std::string build(const std::string& main = "Sunset.scr", const std::string& dataName = "Sunset.ssd") {
     const std::string out = folder / "Setup.exe";
-    const CommandRun result =
-        run(commandBuild, {"-o", out, "--stub", folder / "pqsetup.exe", "--library", folder / "impborl.dll",
-                           folder / main, folder / dataName, folder / "qtlib.dll"});
+    const CommandRun result = run(commandBuild, buildArgs(out, {folder / main, folder / dataName, folder / "qtlib.dll"}));
     EXPECT_EQ(result.status, 0) << result.err;
     return out;
   }
@@ -51,11 +41,6 @@ protected:
     encodeDirectoryTable(entries.data(), image->data() + DIRECTORY_OFFSET);
   }
 
-  ScratchFolder folder;
-  Bytes library = fakeLibrary();
-  Bytes saver = compressibleBytes(60000, 1);
-  Bytes data = pqpack::makeDataFile(0, compressibleBytes(5000, 2));
-  Bytes support = compressibleBytes(20000, 3);
 };
 
 // ---- verify ------------------------------------------------------------------------------------

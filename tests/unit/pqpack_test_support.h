@@ -200,6 +200,33 @@ inline std::string makeTestCertificate(const std::string& folder, const std::str
   return status == 0 ? "" : said;
 }
 
+// A scratch folder with what a screen-saver build takes: stand-ins for pqsetup.exe and
+// impborl.dll, Sunset.scr, Sunset.ssd and one support library, qtlib.dll.
+class SaverBuildInputs : public testing::Test {
+protected:
+  SaverBuildInputs() {
+    writeFile(folder / "pqsetup.exe", program);
+    writeFile(folder / "impborl.dll", library);
+    writeFile(folder / "Sunset.scr", saver);
+    writeFile(folder / "Sunset.ssd", data);
+    writeFile(folder / "qtlib.dll", support);
+  }
+
+  // The build arguments naming `output` and the two stand-ins, then `rest`.
+  Args buildArgs(const std::string& output, const std::vector<std::string>& rest) const {
+    Args args = {"-o", output, "--stub", folder / "pqsetup.exe", "--library", folder / "impborl.dll"};
+    args.insert(args.end(), rest.begin(), rest.end());
+    return args;
+  }
+
+  ScratchFolder folder;
+  Bytes program = fakeProgram();
+  Bytes library = fakeLibrary();
+  Bytes saver = compressibleBytes(60000, 1);
+  Bytes data = pqpack::makeDataFile(0, compressibleBytes(5000, 2));
+  Bytes support = compressibleBytes(20000, 3);
+};
+
 struct CommandRun {
   int status = 0;
   std::string out;
