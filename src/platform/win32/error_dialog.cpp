@@ -120,11 +120,9 @@ void layOut(HWND dialog, DialogState& state) {
 
   RECT frame{0, 0, clientWidth, clientHeight};
   AdjustWindowRectEx(&frame, kDialogStyle, FALSE, WS_EX_DLGMODALFRAME);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  SetWindowPos(dialog, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  const POINT origin = centredOnScreen(frame);
+  SetWindowPos(dialog, nullptr, origin.x, origin.y, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
   // At start-up the owner is not shown yet; the dialog must still take the keyboard.
   SetForegroundWindow(dialog);
   SetFocus(button);

@@ -173,11 +173,8 @@ void Win32FormView::show() {
   if (main == nullptr) return;
   RECT frame{};
   GetWindowRect(main, &frame);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  SetWindowPos(main, HWND_TOPMOST, left, top, 0, 0, SWP_NOSIZE);
+  const POINT origin = centredOnScreen(frame);
+  SetWindowPos(main, HWND_TOPMOST, origin.x, origin.y, 0, 0, SWP_NOSIZE);
   ShowWindow(main, SW_SHOWNORMAL);
   SetForegroundWindow(main);
   focusFirstControl();
