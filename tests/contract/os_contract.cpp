@@ -72,8 +72,8 @@ bool isValidShortComponent(const std::string& name) {
 
 void checkDirectories(Checks& checks) {
   Os& os = checks.os;
-  const std::string windows = os.windowsDirectory(301);
-  const std::string system = os.systemDirectory(301);
+  const std::string windows = os.windowsDirectory(kDirectoryBufferChars);
+  const std::string system = os.systemDirectory(kDirectoryBufferChars);
   checks.expect(!windows.empty(), "windowsDirectory is reported");
   checks.expect(!system.empty(), "systemDirectory is reported");
   checks.expect(os.windowsDirectory(static_cast<uint32_t>(windows.size())).empty(),

@@ -33,8 +33,8 @@ protected:
 TEST_F(SimOsTest, StartsWithTheWindowsAndSystemFolders) {
   EXPECT_TRUE(sim.directoryExistsAt("C:\\WINDOWS"));
   EXPECT_TRUE(sim.directoryExistsAt("c:/windows/system32"));
-  EXPECT_EQ(sim.windowsDirectory(301), "C:\\WINDOWS");
-  EXPECT_EQ(sim.systemDirectory(301), "C:\\WINDOWS\\SYSTEM32");
+  EXPECT_EQ(sim.windowsDirectory(pq::kDirectoryBufferChars), "C:\\WINDOWS");
+  EXPECT_EQ(sim.systemDirectory(pq::kDirectoryBufferChars), "C:\\WINDOWS\\SYSTEM32");
   EXPECT_EQ(sim.windowsDirectory(11), "C:\\WINDOWS") << "eleven characters hold the text and its NUL";
   EXPECT_EQ(sim.windowsDirectory(10), "");
 }
