@@ -4,6 +4,7 @@ timeout fails the test with a message that says what was awaited."""
 
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -11,9 +12,18 @@ import sys
 import tempfile
 import time
 
-DIRECTORY_OFFSET = 478208
-ENTRY_SIZE = 280
-ENTRY_COUNT = 6
+
+def layout_number(pattern):
+    """A number of the installer file's layout, read from its one definition."""
+    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "archive", "directory.h")
+    with open(header) as source:
+        return int(re.search(pattern, source.read()).group(1))
+
+
+DIRECTORY_OFFSET = layout_number(r"constexpr int32_t DIRECTORY_OFFSET = (\d+);")
+ENTRY_SIZE = layout_number(r"sizeof\(TInstallFileInfo\) == (\d+)")
+ENTRY_COUNT = layout_number(r"constexpr int kDirectoryEntryCount = (\d+);")
+
 # Extra seconds a driver call may take beyond its own wait: starting a Wine process.
 WINE_START_SECONDS = 30
 # How long an install or uninstall action may take, in milliseconds.

@@ -12,7 +12,8 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, control_with_id, main, profile_value, read_file,  # noqa: E402
                      registry_value, remove_temp_copies, screenshot, temp_copies, wait_for, windows_dir)
-from e2e_lib import SAVER_PROMPT_TITLE as PROMPT_TITLE, UNINSTALL_KEY, ACTION_MS  # noqa: E402
+from e2e_lib import (ACTION_MS, DIRECTORY_OFFSET, SAVER_PROMPT_TITLE as PROMPT_TITLE,  # noqa: E402
+                     UNINSTALL_KEY)
 import window_ids as ids  # noqa: E402
 
 CASES = [
@@ -98,7 +99,7 @@ def test(state, driver, checks):
 
         unsigned = build(folder, "Unsigned.exe", "Sunset.scr", "Sunset.ssd")
         signed = build(folder, "Signed.exe", "Sunset.scr", "Sunset.ssd", signing_arguments(folder))
-        checks.true(len(signed) > len(unsigned) and signed[478208:len(unsigned)] == unsigned[478208:],
+        checks.true(len(signed) > len(unsigned) and signed[DIRECTORY_OFFSET:len(unsigned)] == unsigned[DIRECTORY_OFFSET:],
                     "the signed installer carries the unsigned one's payload and more")
         verified = subprocess.run([os.environ["PQ_PQPACK"], "verify", os.path.join(folder, "Signed.exe")],
                                   capture_output=True, timeout=120)
