@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "bench_corpus.h"
+#include "bench_timing.h"
 #include "compression/compressor.h"
 #include "installer/fInstall.h"
 #include "installer_image.h"
@@ -207,16 +208,8 @@ void BM_IoFloor(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * prepared().installer.size()));
 }
 
-double threadCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values.empty() ? 0 : values[values.size() / 2];
-}
+using pq::bench::median;
+using pq::bench::threadCpuSeconds;
 
 // The ratio, from the floor and the installation taken in turns on one machine, so that
 // whatever else the machine is doing weighs on both alike; medians of each.
