@@ -33,6 +33,8 @@ ACTION_MS = 60000
 SAVER_CAPTION = "Screen Saver Installation: Sunset"
 SAVER_PROMPT_TITLE = "Installation Successful. "
 UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
+# What installing the sample saver (with sample_entries) puts into the Windows directory.
+SAVER_INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd", "pqlib1.dll", "pqlib2.dll"]
 
 
 class TestFailed(Exception):
@@ -103,6 +105,16 @@ def temp_copies():
 def remove_temp_copies():
     for name in temp_copies():
         os.remove(os.path.join(windows_dir(), name))
+
+
+def remove_saver_installation():
+    """Takes away the files an earlier installation of the sample saver left in the Windows
+    directory, and any temporary copies: the machine as before it."""
+    for name in SAVER_INSTALLED:
+        path = os.path.join(windows_dir(), name)
+        if os.path.exists(path):
+            os.remove(path)
+    remove_temp_copies()
 
 
 class Driver:

@@ -9,7 +9,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, build_installer, control_with_id, main, read_file,  # noqa: E402
-                     registry_key_exists, registry_value, remove_temp_copies, run_wine, sample_entries,
+                     registry_key_exists, registry_value, remove_saver_installation, run_wine, sample_entries,
                      screenshot, temp_copies, wait_for, windows_dir, windows_path_of)
 from e2e_lib import SAVER_CAPTION as CAPTION, UNINSTALL_KEY, ACTION_MS  # noqa: E402
 import window_ids as ids  # noqa: E402
@@ -31,12 +31,6 @@ def remove(path):
         os.remove(path)
 
 
-def forget_earlier_runs():
-    for name in ("Sunset.scr", "Sunset.ssd", "impborl.dll", "pqlib1.dll", "pqlib2.dll"):
-        remove(windows_file(name))
-    remove_temp_copies()
-
-
 def final_texts(driver):
     _, controls = driver.texts(CAPTION)
     detail = control_with_id(controls, ids.LAB_STATUS)
@@ -44,7 +38,7 @@ def final_texts(driver):
 
 
 def check_quicktime_missing(state, driver, checks):
-    forget_earlier_runs()
+    remove_saver_installation()
     data = bytearray(read_file(os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd")))
     data[8:12] = struct.pack("<i", 3)
     for name in ("QuickTime.qts", "QTim32.dll"):
@@ -77,7 +71,7 @@ def check_quicktime_missing(state, driver, checks):
 
 
 def check_saver_busy(state, driver, checks):
-    forget_earlier_runs()
+    remove_saver_installation()
     with open(windows_file("Sunset.scr"), "wb") as out:
         out.write(b"an older saver, still running")
     with open(windows_file("Sunset.ssd"), "wb") as out:
@@ -110,7 +104,7 @@ def check_saver_busy(state, driver, checks):
         installer.wait_exit(20)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
     run_wine(state, ["reg", "delete", UNINSTALL_KEY, "/f"], 60, "reg delete")
-    forget_earlier_runs()
+    remove_saver_installation()
 
 
 def test(state, driver, checks):

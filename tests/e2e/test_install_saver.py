@@ -12,30 +12,22 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, build_installer, control_with_id, main, profile_value,  # noqa: E402
-                     read_file, registry_key_exists, registry_value, remove_temp_copies, sample_entries,
+                     read_file, registry_key_exists, registry_value, remove_saver_installation, sample_entries,
                      screenshot, state_dir, temp_copies, wait_for, windows_dir, windows_path_of)
-from e2e_lib import (SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as PROMPT_TITLE,  # noqa: E402
-                     UNINSTALL_KEY, ACTION_MS)
+from e2e_lib import (SAVER_CAPTION as CAPTION, SAVER_INSTALLED as INSTALLED,  # noqa: E402
+                     SAVER_PROMPT_TITLE as PROMPT_TITLE, UNINSTALL_KEY, ACTION_MS)
 import window_ids as ids  # noqa: E402
 
 PROMPT_TEXT = ("The screen saver installation was successful.\r\n\r\n"
                "Would you like to open the screen saver control panel now?")
-INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd", "pqlib1.dll", "pqlib2.dll"]
 
 
 def installed_path(name):
     return os.path.join(windows_dir(), name)
 
 
-def forget_earlier_runs():
-    for name in INSTALLED:
-        if os.path.exists(installed_path(name)):
-            os.remove(installed_path(name))
-    remove_temp_copies()
-
-
 def test(state, driver, checks):
-    forget_earlier_runs()
+    remove_saver_installation()
     saver = os.environ["PQ_SUNSET_SAVER_FILE"]
     data = os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd")
     installer_bytes = build_installer(state, sample_entries("Sunset.scr", saver, "Sunset.ssd", data))
@@ -99,7 +91,7 @@ def test(state, driver, checks):
         installer.wait_exit(20)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
     check_registered_command(state, driver, checks)
-    forget_earlier_runs()
+    remove_saver_installation()
 
 
 def check_registered_command(state, driver, checks):

@@ -11,7 +11,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, control_with_id, main, profile_value, read_file,  # noqa: E402
-                     registry_value, remove_temp_copies, screenshot, temp_copies, wait_for, windows_dir)
+                     registry_value, remove_saver_installation, screenshot, temp_copies, wait_for, windows_dir)
 from e2e_lib import (ACTION_MS, DIRECTORY_OFFSET, SAVER_PROMPT_TITLE as PROMPT_TITLE,  # noqa: E402
                      UNINSTALL_KEY)
 import window_ids as ids  # noqa: E402
@@ -48,17 +48,9 @@ def signing_arguments(folder):
     return ["--sign-cert", cert, "--sign-key", key]
 
 
-def forget_installed():
-    for name in INSTALLED:
-        path = os.path.join(windows_dir(), name)
-        if os.path.exists(path):
-            os.remove(path)
-    remove_temp_copies()
-
-
 def install_and_uninstall(state, driver, contents, label):
     """Installs, declines the prompt, un-installs and closes; returns what could be seen."""
-    forget_installed()
+    remove_saver_installation()
     seen = {}
     with Installer(state, contents, name="SunsetSetup.exe") as installer:
         driver.wait_window(SAVER_CAPTION, 30000)
@@ -80,7 +72,7 @@ def install_and_uninstall(state, driver, contents, label):
         driver.click(SAVER_CAPTION, "Done")
         installer.wait_exit(20)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
-    forget_installed()
+    remove_saver_installation()
     return seen
 
 

@@ -11,7 +11,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, prefix_dir, read_file,  # noqa: E402
-                     registry_key_exists, remove_temp_copies, run_wine, sample_entries, screenshot,
+                     registry_key_exists, remove_saver_installation, run_wine, sample_entries, screenshot,
                      temp_copies, wait_for, windows_dir)
 from e2e_lib import ACTION_MS, SAVER_CAPTION, UNINSTALL_KEY  # noqa: E402
 import window_ids as ids  # noqa: E402
@@ -22,11 +22,7 @@ ANOTHER_ACTION = ("Setup Error: Another installation or un-installation is runni
 
 
 def remove_installed(state):
-    for name in ("Sunset.scr", "Sunset.ssd", "impborl.dll", "pqlib1.dll", "pqlib2.dll"):
-        path = os.path.join(windows_dir(), name)
-        if os.path.exists(path):
-            os.remove(path)
-    remove_temp_copies()
+    remove_saver_installation()
     run_wine(state, ["reg", "delete", UNINSTALL_KEY, "/f"], 60, "reg delete")
 
 
