@@ -39,14 +39,14 @@ def install_saver(state, installer_path):
     driver = e2e_lib.Driver(state)
     with open(installer_path, "rb") as source:
         contents = source.read()
-    title = "Screen Saver Installation: Sunset"
+    title = e2e_lib.SAVER_CAPTION
     with e2e_lib.Installer(state, contents, name="SunsetSetup.exe") as installer:
         driver.wait_window(title, 30000)
         window, _ = driver.texts(title)
         print("demo: before  ->", e2e_lib.screenshot(state, window, "sunset-before"))
         driver.click(title, "Install Screen Saver")
-        prompt = "Installation Successful. "
-        driver.wait_window(prompt, 60000)
+        prompt = e2e_lib.SAVER_PROMPT_TITLE
+        driver.wait_window(prompt, e2e_lib.ACTION_MS)
         print("demo: the prompt says: %r" % driver.dialog_text(prompt).strip())
         driver.answer(prompt, "No")
         driver.wait_text(title, "Installation Successful.", 10000)
@@ -62,9 +62,7 @@ def report(state):
     for name in sorted(os.listdir(windows)):
         if name.lower() in ("impborl.dll", "sunset.scr", "sunset.ssd"):
             print("   %-12s %8d bytes" % (name, os.path.getsize(os.path.join(windows, name))))
-    result = e2e_lib.run_wine(state, ["reg", "query",
-                                      "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"],
-                              timeout=60)
+    result = e2e_lib.run_wine(state, ["reg", "query", e2e_lib.UNINSTALL_KEY], timeout=60)
     print("demo: uninstall entry:")
     for line in result.stdout.decode("latin-1").splitlines():
         if line.strip():

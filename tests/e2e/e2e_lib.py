@@ -35,6 +35,9 @@ SAVER_PROMPT_TITLE = "Installation Successful. "
 UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
 # What installing the sample saver (with sample_entries) puts into the Windows directory.
 SAVER_INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd", "pqlib1.dll", "pqlib2.dll"]
+# The sample movie's installer: its window caption and the title of its completion prompt.
+MOVIE_CAPTION = "Movie Installation: Show"
+MOVIE_PROMPT_TITLE = "Movie Installation Complete."
 
 
 class TestFailed(Exception):

@@ -9,11 +9,9 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, read_file,  # noqa: E402
                      remove_temp_copies, sample_entries, screenshot, temp_copies, wait_for, windows_dir)
-from e2e_lib import ACTION_MS  # noqa: E402
+from e2e_lib import ACTION_MS, MOVIE_CAPTION as CAPTION, MOVIE_PROMPT_TITLE as PROMPT_TITLE  # noqa: E402
 import window_ids as ids  # noqa: E402
 
-CAPTION = "Movie Installation: Show"
-PROMPT_TITLE = "Movie Installation Complete."
 LIBRARIES = ["impborl.dll", "pqlib1.dll", "pqlib2.dll"]
 
 

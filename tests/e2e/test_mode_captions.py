@@ -8,11 +8,12 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, entry_names, control_with_id, main, padded_installer, remove_temp_copies,  # noqa: E402
                      screenshot, temp_copies)
+from e2e_lib import MOVIE_CAPTION, SAVER_CAPTION  # noqa: E402
 import window_ids as ids  # noqa: E402
 
 CASES = [
-    ("Sunset.SCR", "Screen Saver Installation: Sunset", "Install Screen Saver", "window-screen-saver"),
-    ("Show.exe", "Movie Installation: Show", "Install Movie", "window-movie"),
+    ("Sunset.SCR", SAVER_CAPTION, "Install Screen Saver", "window-screen-saver"),
+    ("Show.exe", MOVIE_CAPTION, "Install Movie", "window-movie"),
 ]
 
 

@@ -12,15 +12,14 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, TestFailed, control_with_id, main, profile_value, read_file,  # noqa: E402
                      registry_value, remove_saver_installation, screenshot, temp_copies, wait_for, windows_dir)
-from e2e_lib import (ACTION_MS, DIRECTORY_OFFSET, SAVER_PROMPT_TITLE as PROMPT_TITLE,  # noqa: E402
-                     UNINSTALL_KEY)
+from e2e_lib import (ACTION_MS, DIRECTORY_OFFSET, MOVIE_CAPTION, SAVER_CAPTION,  # noqa: E402
+                     SAVER_PROMPT_TITLE as PROMPT_TITLE, UNINSTALL_KEY)
 import window_ids as ids  # noqa: E402
 
 CASES = [
-    ("SunsetSetup.exe", "Sunset.scr", "Sunset.ssd", "Screen Saver Installation: Sunset", "Install Screen Saver"),
-    ("ShowSetup.exe", "Show.exe", "Show.ssd", "Movie Installation: Show", "Install Movie"),
+    ("SunsetSetup.exe", "Sunset.scr", "Sunset.ssd", SAVER_CAPTION, "Install Screen Saver"),
+    ("ShowSetup.exe", "Show.exe", "Show.ssd", MOVIE_CAPTION, "Install Movie"),
 ]
-SAVER_CAPTION = CASES[0][3]
 INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd"]
 
 

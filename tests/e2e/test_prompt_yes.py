@@ -8,7 +8,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, main, remove_temp_copies, sample_entries,  # noqa: E402
                      temp_copies, wait_for)
-from e2e_lib import SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as PROMPT_TITLE  # noqa: E402
+from e2e_lib import ACTION_MS, SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as PROMPT_TITLE  # noqa: E402
 
 
 def test(state, driver, checks):
@@ -18,7 +18,7 @@ def test(state, driver, checks):
     with Installer(state, build_installer(state, entries), "SunsetSetup.exe") as installer:
         driver.wait_window(CAPTION, 30000)
         driver.click(CAPTION, "Install Screen Saver")
-        driver.wait_window(PROMPT_TITLE, 60000)
+        driver.wait_window(PROMPT_TITLE, ACTION_MS)
         driver.click(PROMPT_TITLE, "&Yes")
         installer.wait_exit(60)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
@@ -26,7 +26,7 @@ def test(state, driver, checks):
     with Installer(state, build_installer(state, entries), "SunsetSetup.exe") as installer:
         driver.wait_window(CAPTION, 30000)
         driver.click(CAPTION, "Un-Install")
-        driver.wait_text(CAPTION, "Un-Installation Complete.", 60000)
+        driver.wait_text(CAPTION, "Un-Installation Complete.", ACTION_MS)
         driver.click(CAPTION, "Done")
         installer.wait_exit(20)
     remove_temp_copies()

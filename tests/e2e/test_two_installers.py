@@ -13,10 +13,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, prefix_dir, read_file,  # noqa: E402
                      registry_key_exists, remove_saver_installation, run_wine, sample_entries, screenshot,
                      temp_copies, wait_for, windows_dir)
-from e2e_lib import ACTION_MS, SAVER_CAPTION, UNINSTALL_KEY  # noqa: E402
+from e2e_lib import ACTION_MS, MOVIE_CAPTION, MOVIE_PROMPT_TITLE, SAVER_CAPTION, UNINSTALL_KEY  # noqa: E402
 import window_ids as ids  # noqa: E402
 
-MOVIE_CAPTION = "Movie Installation: Show"
 ANOTHER_ACTION = ("Setup Error: Another installation or un-installation is running on this computer.\r\n\r\n"
                   "Please wait until it has finished and try again.")
 
@@ -63,7 +62,7 @@ def one_action_at_a_time(state, driver, checks, first, movie_folder):
     checks.equal(temp_copies(), ["KWRXtemp2.dat"], "the closed installer removed its own copy, and only it")
 
     driver.click(MOVIE_CAPTION, "Install Movie")
-    driver.answer("Movie Installation Complete.", "&No", ACTION_MS)
+    driver.answer(MOVIE_PROMPT_TITLE, "&No", ACTION_MS)
     checks.true(os.path.exists(os.path.join(movie_folder, "Show.exe")), "the movie installs once the other is done")
 
 
