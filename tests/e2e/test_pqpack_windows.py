@@ -9,12 +9,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import TestFailed, main, run_wine  # noqa: E402
-
-
-def windows_path(path):
-    """A host path as Wine's Z: drive shows it."""
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
+from e2e_lib import TestFailed, main, run_wine, windows_path_of  # noqa: E402
 
 
 def test(state, driver, checks):
@@ -28,8 +23,8 @@ def test(state, driver, checks):
 
     with tempfile.TemporaryDirectory() as folder:
         on_windows = os.path.join(folder, "windows.exe")
-        built = run_wine(state, [exe, "build", "-o", windows_path(on_windows)] +
-                         [windows_path(p) if os.path.isabs(p) else p for p in inputs], timeout=300)
+        built = run_wine(state, [exe, "build", "-o", windows_path_of(on_windows)] +
+                         [windows_path_of(p) if os.path.isabs(p) else p for p in inputs], timeout=300)
         if built.returncode != 0:
             raise TestFailed("pqpack.exe build failed (%d): %s" % (built.returncode,
                                                                   built.stderr.decode("latin-1").strip()))
@@ -52,8 +47,8 @@ def test(state, driver, checks):
             expected = stream.read()
         for threads in ("1", "3"):
             on_windows = os.path.join(folder, "windows-%s.imp" % threads)
-            imploded = run_wine(state, [exe, "implode", "--level", "best", "--threads", threads, windows_path(program),
-                                        windows_path(on_windows)], timeout=300)
+            imploded = run_wine(state, [exe, "implode", "--level", "best", "--threads", threads,
+                                        windows_path_of(program), windows_path_of(on_windows)], timeout=300)
             checks.equal(imploded.returncode, 0, "pqpack.exe implode --threads %s" % threads)
             with open(on_windows, "rb") as stream:
                 checks.true(stream.read() == expected,
