@@ -63,11 +63,9 @@ LRESULT CALLBACK standInProcedure(HWND window, UINT message, WPARAM wParam, LPAR
 int makeWindow(const Arguments& arguments) {
   if (arguments.empty()) return kExitUsage;
   if (arguments.size() > 1 && !arguments[1].empty()) g_recordFile = arguments[1].c_str();
-  unsigned lifetimeMs = kDefaultLifetimeMs;
-  if (arguments.size() > 2 && !parseTimeout(arguments[2].c_str(), &lifetimeMs)) return kExitUsage;
+  if (arguments.size() > 2 && !parseTimeout(arguments[2].c_str(), &g_lifetimeMs)) return kExitUsage;
   if (arguments.size() > 3 && arguments[3] != "hang") return kExitUsage;
   g_hang = arguments.size() > 3;
-  g_lifetimeMs = lifetimeMs;
 
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = standInProcedure;
@@ -83,7 +81,7 @@ int makeWindow(const Arguments& arguments) {
   if (window == nullptr) return kExitFailure;
   CreateWindowExA(0, "BUTTON", "Cancel", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 80, 40, 75, 23, window,
                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kRecordedButtonId)), windowClass.hInstance, nullptr);
-  SetTimer(window, kLifetimeTimer, lifetimeMs, nullptr);
+  SetTimer(window, kLifetimeTimer, g_lifetimeMs, nullptr);
   std::printf("ready\n");
   std::fflush(stdout);
 

@@ -1,5 +1,6 @@
-// Commands that read or hold system state for the tests: the screen-saver switch and a file
-// kept open the way another program would keep it.
+// Commands that read or hold system state for the tests: the screen-saver switch, a command
+// line run as the system runs a registered one, and a file kept open the way another program
+// would keep it.
 #include <cstdio>
 
 #include "commands.h"
@@ -21,7 +22,7 @@ int screenSaverActive(const Arguments&) {
 }
 
 // Runs a command line as the system runs a registered command (CreateProcess with the whole
-// line), waits for it to end and exits with its exit code.
+// line), waits for it to end and prints "exit N" with its exit code.
 int runCommand(const Arguments& arguments) {
   unsigned timeoutMs = 0;
   if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
