@@ -6,10 +6,6 @@
 
 using namespace pqpack_test;
 
-namespace {
-int runCommandLineOf(const Args& arguments) { return pqpack::runCommandLine(arguments); }
-} // namespace
-
 TEST(PqpackCodecCommands, ImplodeThenExplodeGivesTheFileBack) {
   ScratchFolder folder;
   const Bytes input = compressibleBytes(50000, 3);
@@ -117,15 +113,15 @@ TEST(PqpackCodecCommands, HelpExplainsTheExitStatuses) {
 }
 
 TEST(PqpackCommandLine, EveryCommandSharesTheHelpAndTheUsageErrors) {
-  const CommandRun overview = run(runCommandLineOf, {"--help"});
+  const CommandRun overview = run(pqpack::runCommandLine, {"--help"});
   EXPECT_EQ(overview.status, pqpack::kExit_Done);
   for (const char* command : {"build", "list", "verify", "extract", "ssd", "implode", "explode"}) {
     SCOPED_TRACE(command);
     EXPECT_NE(overview.out.find(std::string("\n  ") + command + " "), std::string::npos);
-    const CommandRun help = run(runCommandLineOf, {command, "-h"});
+    const CommandRun help = run(pqpack::runCommandLine, {command, "-h"});
     EXPECT_EQ(help.status, pqpack::kExit_Done);
     EXPECT_NE(help.out.find(std::string("Usage: pqpack ") + command + " [OPTIONS]"), std::string::npos) << help.out;
-    const CommandRun wrong = run(runCommandLineOf, {command, "--no-such-option"});
+    const CommandRun wrong = run(pqpack::runCommandLine, {command, "--no-such-option"});
     EXPECT_EQ(wrong.status, std::string(command) == "explode" ? pqpack::kExplodeExit_Usage : pqpack::kExit_Usage);
     // One line that names the command, and the hint.
     const std::string hint = std::string("\nRun 'pqpack ") + command + " --help' for more information.\n";
@@ -134,10 +130,10 @@ TEST(PqpackCommandLine, EveryCommandSharesTheHelpAndTheUsageErrors) {
     EXPECT_EQ(wrong.err.substr(wrong.err.size() - hint.size()), hint);
   }
   EXPECT_NE(overview.out.find("Exit status: 0 done, 1 failed"), std::string::npos);
-  const CommandRun none = run(runCommandLineOf, {});
+  const CommandRun none = run(pqpack::runCommandLine, {});
   EXPECT_EQ(none.status, pqpack::kExit_Usage);
   EXPECT_EQ(none.err, "pqpack: a command is required\nRun 'pqpack --help' for more information.\n");
-  EXPECT_EQ(run(runCommandLineOf, {"bild"}).err,
+  EXPECT_EQ(run(pqpack::runCommandLine, {"bild"}).err,
             "pqpack: unknown command 'bild'\nRun 'pqpack --help' for more information.\n");
-  EXPECT_EQ(run(runCommandLineOf, {"--version"}).out.rfind("pqpack ", 0), 0u);
+  EXPECT_EQ(run(pqpack::runCommandLine, {"--version"}).out.rfind("pqpack ", 0), 0u);
 }
