@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "compression/byte_order.h"
 #include "installer_image.h"
+#include "system/data_file_header.h"
 
 namespace {
 
@@ -29,7 +31,7 @@ std::vector<uint8_t> patternBytes(size_t size, uint32_t seed) {
 
 std::vector<uint8_t> dataFile(int32_t quickTimeLevel) {
   std::vector<uint8_t> bytes = patternBytes(80, 9);
-  for (int shift = 0; shift < 4; ++shift) bytes[8 + shift] = static_cast<uint8_t>(quickTimeLevel >> (8 * shift));
+  pq::storeLittleEndian32(&bytes[kDataFileLevelOffset], static_cast<uint32_t>(quickTimeLevel));
   return bytes;
 }
 
