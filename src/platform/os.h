@@ -30,10 +30,10 @@ constexpr uint32_t kWinErrorSharingViolation = 32;
 constexpr uint32_t kWinErrorHandleEof = 38;
 constexpr uint32_t kWinErrorDiskFull = 112;
 constexpr uint32_t kWinErrorModNotFound = 126;
-constexpr uint32_t kWinErrorAlreadyExists = 183;
-constexpr uint32_t kWinErrorNotOwner = 288;
 constexpr uint32_t kWinErrorProcNotFound = 127;
+constexpr uint32_t kWinErrorAlreadyExists = 183;
 constexpr uint32_t kWinErrorBadExeFormat = 193;
+constexpr uint32_t kWinErrorNotOwner = 288;
 
 // File attribute bits, as FindFirstFile reports them.
 constexpr uint32_t kFileAttributeReadOnly = 0x01;
@@ -49,7 +49,7 @@ constexpr int kShowNormal = 1;
 // The buffer, in characters, the installer asks for the Windows and System directories with.
 constexpr uint32_t kDirectoryBufferChars = 301;
 
-// What FindFirstFileA found for a path (no wildcards are ever used).
+// One entry that FindFirstFileA or FindNextFileA found.
 struct FoundFile {
   std::string name;        // the long name of the entry found
   uint32_t attributes = 0; // FILE_ATTRIBUTE_* bits

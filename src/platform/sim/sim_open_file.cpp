@@ -11,7 +11,6 @@ namespace pq {
 
 namespace {
 
-constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorInvalidName = 123;
 
 class SimFile : public OsFile {
@@ -164,7 +163,7 @@ std::unique_ptr<OsFile> SimOs::openFile(const std::string& path, FileAccess acce
     internal->assignAliases(resolved.host.parent_path());
   }
   // CREATE_ALWAYS over an existing file succeeds and says so through the last error.
-  if (create && existed) setLastError(kErrorAlreadyExists);
+  if (create && existed) setLastError(kWinErrorAlreadyExists);
   return std::make_unique<SimFile>(*this, path, resolved.host, descriptor, handle);
 }
 
