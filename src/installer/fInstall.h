@@ -51,10 +51,10 @@ std::string entryNameAt(int index);
 // initInstallerPaths first removes the copies that earlier runs left behind and that no
 // running installer holds. openInstallerArchive returns 0, -31 when the table cannot be read
 // whole (or names an entry unsafely), a removal code, or a system error number; it has shown
-// the failure. On success `heldCopy` (when given) keeps the copy open for the rest of the run,
-// so that no other installer's start-up takes it for a left-over.
+// the failure. On success `heldCopy` keeps the copy open for the rest of the run, so that no
+// other installer's start-up takes it for a left-over.
 void initInstallerPaths(std::string& installerPath);
-TResult openInstallerArchive(const std::string& installerPath, std::unique_ptr<pq::OsFile>* heldCopy = nullptr);
+TResult openInstallerArchive(const std::string& installerPath, std::unique_ptr<pq::OsFile>* heldCopy);
 
 // ---- Window controls ----------------------------------------------------------------------
 enum class ControlId {

@@ -51,7 +51,7 @@ TResult readDirectoryTable(const std::string& installerPath, std::unique_ptr<pq:
     showInstallError(kErr_InstallerCorrupted, installerPath);
     return kErr_DirectoryShort;
   }
-  if (heldCopy != nullptr) *heldCopy = std::move(copy);
+  *heldCopy = std::move(copy);
   return 0;
 }
 
