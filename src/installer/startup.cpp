@@ -55,12 +55,18 @@ TResult readDirectoryTable(const std::string& installerPath, std::unique_ptr<pq:
   return 0;
 }
 
-// "KWRXtemp" + a decimal number from 1 up + ".dat", in any case: the names start-up gives its
-// copies, and nothing else.
+// Start-up's copies of the installer are named kCopyPrefix + a decimal number from 1 up +
+// kCopySuffix, in the Windows directory.
+const char* const kCopyPrefix = "KWRXtemp";
+const char* const kCopySuffix = ".dat";
+
+std::string temporaryCopyPath(int number) { return pathWindows + kCopyPrefix + std::to_string(number) + kCopySuffix; }
+
+// The names start-up gives its copies, in any case, and nothing else.
 bool isTemporaryCopyName(const std::string& name) {
   const std::string lower = pq::asciiLower(name);
-  const std::string prefix = "kwrxtemp";
-  const std::string suffix = ".dat";
+  const std::string prefix = pq::asciiLower(kCopyPrefix);
+  const std::string suffix = pq::asciiLower(kCopySuffix);
   if (lower.size() <= prefix.size() + suffix.size()) return false;
   if (lower.compare(0, prefix.size(), prefix) != 0) return false;
   if (lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
@@ -73,7 +79,7 @@ bool isTemporaryCopyName(const std::string& name) {
 // directory. A running installer holds its copy open, so its deletion fails and it stays.
 void removeAbandonedCopies() {
   std::vector<pq::FoundFile> found;
-  if (!pq::os().findFiles(pathWindows + "KWRXtemp*.dat", &found)) return;
+  if (!pq::os().findFiles(pathWindows + kCopyPrefix + "*" + kCopySuffix, &found)) return;
   for (const pq::FoundFile& file : found) {
     if ((file.attributes & pq::kFileAttributeDirectory) != 0 || !isTemporaryCopyName(file.name)) continue;
     myDeleteFile(pathWindows + file.name, ShowError::No);
@@ -94,11 +100,8 @@ void initInstallerPaths(std::string& installerPath) {
   // copies of installers still running keep their numbers.
   removeAbandonedCopies();
   int number = 1;
-  pathTempFile = pathWindows + "KWRXtemp" + std::to_string(number) + ".dat";
-  while (fileExists(pathTempFile)) {
-    ++number;
-    pathTempFile = pathWindows + "KWRXtemp" + std::to_string(number) + ".dat";
-  }
+  pathTempFile = temporaryCopyPath(number);
+  while (fileExists(pathTempFile)) pathTempFile = temporaryCopyPath(++number);
 
   pathSYS = pq::includeTrailingBackslash(os.systemDirectory(pq::kDirectoryBufferChars));
   logLine("pathSYS " + pathSYS);
