@@ -16,6 +16,8 @@
 //   (the binding's "Zip Error" text, then no file, -16). A destination that cannot be created,
 //   written or closed gets exactly the installation error with the system's error number and
 //   its path (-13 for a failed write into an expanded file). The uninstall action shows none.
+// - The action lock: when it cannot be had, the action shows the one "another installation
+//   is running" dialog and changes nothing.
 // - Window texts: start-up that failed leaves both actions disabled and the run shows exactly
 //   its one report; otherwise the install ends in "Installation Successful." (prompt shown,
 //   detail hidden for a saver, "Movie installed as: " for a movie) or "Installation Failed."
@@ -110,9 +112,6 @@ std::vector<uint32_t> errorsFor(const std::string& call, const std::string& argu
     return {notFound, denied};
   return {denied}; // symbol, setScreenSaveActive, the mutex and window calls
 }
-
-// The result code a failure with this error number is reported with.
-TResult reportedCode(uint32_t error) { return failureCode(error); }
 
 std::string callName(const std::string& line) { return line.substr(0, line.find(' ')); }
 std::string callArgument(const std::string& line) {
@@ -285,7 +284,7 @@ protected:
 
     // Dialogs.
     const std::string expanded = compressedDestinationAfter(recording, failure.recordedIndex);
-    const TResult reported = reportedCode(failure.error);
+    const TResult reported = failureCode(failure.error);
     if (failure.call == "loadLibrary") {
       // The binding warns once; the entry it could not expand is then empty, so the wrong size.
       ASSERT_EQ(seen.dialogs.size(), 2u);
