@@ -106,11 +106,9 @@ inline std::string buildInstallerImage(const std::vector<ImageEntry>& entries,
 
   std::string image = "MZ installer stub";
   image.resize(DIRECTORY_OFFSET, '\0');
-  uint8_t bytes[sizeof(TInstallFileInfo)];
-  for (const TInstallFileInfo& info : table) {
-    encodeEntry(info, bytes);
-    image.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
-  }
+  uint8_t bytes[kDirectoryTableSize];
+  encodeDirectoryTable(table, bytes);
+  image.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
   return image + payload;
 }
 
