@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win_path.h"
+
 namespace {
 
 const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -34,18 +36,6 @@ std::string modulePath() {
   const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   if (length == 0 || length >= buffer.size()) return std::string();
   return std::string(buffer.data(), length);
-}
-
-std::string fileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of("\\/:");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string withoutExtension(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  const size_t slash = path.find_last_of("\\/:");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
-  return path.substr(0, dot);
 }
 
 std::string shortPath(const std::string& path) {
@@ -124,7 +114,7 @@ std::string freshTempFolder() {
 bool startRemoval(const std::string& self) {
   const std::string folder = freshTempFolder();
   if (folder.empty()) return false;
-  const std::string copy = folder + "\\" + fileNameOf(self);
+  const std::string copy = folder + "\\" + pq::extractFileName(self);
   if (!CopyFileA(self.c_str(), copy.c_str(), TRUE)) return false;
 
   HANDLE waitable = nullptr;
@@ -162,7 +152,7 @@ bool readWholeFile(const std::string& path, std::string* bytes) {
 
 int removeSaver(bool rightsAsked) {
   const std::string self = modulePath();
-  const std::string name = fileNameOf(withoutExtension(self));
+  const std::string name = pq::extractFileName(pq::changeFileExt(self, ""));
   if (self.empty() || name.empty()) return 1;
   if (!rightsAsked && !isElevated()) {
     // The entry lives under HKEY_LOCAL_MACHINE and the saver in the Windows directory.
@@ -176,7 +166,7 @@ int removeSaver(bool rightsAsked) {
   }
   deactivateIfCurrent(self);
   deleteOwnUninstallEntry(self, name);
-  deleteFileAnyway(withoutExtension(self) + ".ssd");
+  deleteFileAnyway(pq::changeFileExt(self, ".ssd"));
   return startRemoval(self) ? 0 : 1;
 }
 
