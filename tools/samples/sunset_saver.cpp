@@ -221,7 +221,7 @@ int runFullScreen(HINSTANCE instance) {
   return 0;
 }
 
-// The first switch of the command line, lower-cased, without its '/' or '-': 's', 'c', 'p'.
+// The first switch of the command line, lower-cased, without its '/' or '-': 's', 'c', 'p', 'u'.
 char modeOf(const char* commandLine) {
   for (const char* at = commandLine; *at != '\0'; ++at) {
     if ((*at == '/' || *at == '-') && at[1] != '\0') {
