@@ -15,14 +15,8 @@ int runExtract(const ExtractRequest& request) {
   const std::filesystem::path folder = pathOf(request.folder);
   InstallerImage image;
   std::string problem;
-  if (!readInstallerImage(request.installer, &image, &problem)) {
+  if (!readInstaller(request.installer, &image, &problem)) {
     std::fprintf(stderr, "pqpack extract: %s\n", problem.c_str());
-    return kExit_Failure;
-  }
-  const std::string notInstaller = notAnInstallerReason(request.installer, image);
-  if (!notInstaller.empty()) {
-    std::fprintf(stderr, "pqpack extract: '%s' is not an installer: %s\n", request.installer.c_str(),
-                 notInstaller.c_str());
     return kExit_Failure;
   }
   std::error_code error;

@@ -126,6 +126,7 @@ constexpr uint64_t kCertificateAlignment = 8;
 struct InstallerImage {
   uint64_t fileSize = 0;
   std::array<TInstallFileInfo, kDirectoryEntryCount> entries{};
+  bool startsWithProgram = false;  // the file starts with a Windows program's headers
   CertificateTable certificate;
   // Where the payload must end: the file's end, or the certificate table's start.
   uint64_t payloadEnd() const { return certificate.present() ? certificate.offset : fileSize; }
@@ -136,10 +137,11 @@ struct InstallerImage {
 bool readInstallerImage(const std::string& path, InstallerImage* image, std::string* problem);
 // The program part of the file: its first DIRECTORY_OFFSET bytes, or all of a shorter file.
 std::vector<uint8_t> readProgramBytes(const std::string& path);
-// Why the file read into `image` is no installer at all, or empty when it is one: it does not
-// start with a Windows program, or entry 0 does not describe that program as every builder
-// writes it.
-std::string notAnInstallerReason(const std::string& path, const InstallerImage& image);
+// readInstallerImage, and besides false, with `problem` set ("'PATH' is not an installer:
+// ..."), when the file is no installer at all: it does not start with a Windows program, or
+// entry 0 does not describe that program as every builder writes it. list and extract read
+// installers this way; verify reads the directory alone and reports every departure.
+bool readInstaller(const std::string& path, InstallerImage* image, std::string* problem);
 // The stored bytes of one entry; false when its range does not lie inside the file.
 bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
                      std::string* problem);

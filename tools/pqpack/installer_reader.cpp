@@ -36,9 +36,27 @@ bool readInstallerImage(const std::string& path, InstallerImage* image, std::str
   decodeDirectoryTable(table, image->entries.data());
   PeHeaders headers;
   std::string ignored;
-  if (readPeHeaders(ByteView(readProgramBytes(path)), &headers, &ignored)) {
+  image->startsWithProgram = readPeHeaders(ByteView(readProgramBytes(path)), &headers, &ignored);
+  if (image->startsWithProgram) {
     const PeDataDirectory security = headers.directory(kPeDirectory_Security);
     image->certificate = {security.address, security.size};
+  }
+  return true;
+}
+
+bool readInstaller(const std::string& path, InstallerImage* image, std::string* problem) {
+  if (!readInstallerImage(path, image, problem)) return false;
+  const std::string notAnInstaller = "'" + path + "' is not an installer: ";
+  if (!image->startsWithProgram) {
+    *problem = notAnInstaller + "it does not start with a Windows program";
+    return false;
+  }
+  const TInstallFileInfo& program = image->entries[0];
+  if (entryName(program) != kProgramEntryName || program.startOffset != 0 ||
+      program.stopOffset != DIRECTORY_OFFSET - 1) {
+    *problem = notAnInstaller + "there is no installer's directory table at byte " + std::to_string(DIRECTORY_OFFSET) +
+               " (pqpack verify tells what is there)";
+    return false;
   }
   return true;
 }
@@ -48,21 +66,6 @@ std::vector<uint8_t> readProgramBytes(const std::string& path) {
   InputFile file(path);
   program.resize(file.readUpTo(0, program.data(), program.size()));
   return program;
-}
-
-std::string notAnInstallerReason(const std::string& path, const InstallerImage& image) {
-  PeHeaders headers;
-  std::string problem;
-  if (!readPeHeaders(ByteView(readProgramBytes(path)), &headers, &problem)) {
-    return "it does not start with a Windows program";
-  }
-  const TInstallFileInfo& program = image.entries[0];
-  if (entryName(program) != kProgramEntryName || program.startOffset != 0 ||
-      program.stopOffset != DIRECTORY_OFFSET - 1) {
-    return "there is no installer's directory table at byte " + std::to_string(DIRECTORY_OFFSET) +
-           " (pqpack verify tells what is there)";
-  }
-  return "";
 }
 
 bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,

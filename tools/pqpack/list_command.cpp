@@ -81,13 +81,8 @@ void printText(const ListRequest& request, const InstallerImage& image) {
 int runList(const ListRequest& request) {
   InstallerImage image;
   std::string problem;
-  if (!readInstallerImage(request.installer, &image, &problem)) {
+  if (!readInstaller(request.installer, &image, &problem)) {
     std::fprintf(stderr, "pqpack list: %s\n", problem.c_str());
-    return kExit_Failure;
-  }
-  const std::string notInstaller = notAnInstallerReason(request.installer, image);
-  if (!notInstaller.empty()) {
-    std::fprintf(stderr, "pqpack list: '%s' is not an installer: %s\n", request.installer.c_str(), notInstaller.c_str());
     return kExit_Failure;
   }
   if (request.json) {
