@@ -74,12 +74,11 @@ bool checkProgramAndLibrary(const Input& stub, const std::vector<uint8_t>& progr
 }
 
 // The entry name of an input, checked for everything the installer needs of a name.
-bool nameOf(const Input& input, bool isLibrary, std::string* name, std::string* problem) {
+bool nameOf(const Input& input, int32_t fileType, std::string* name, std::string* problem) {
   std::string reason;
   if (entryNameOfPath(input.path, name, &reason)) {
-    if (isLibrary) *name = libraryEntryName(*name);
-    reason = unsafeNameReason(*name);
-    if (reason.empty()) reason = landingNameLengthProblem(isLibrary ? installedLibraryName(*name) : *name);
+    if (fileType == kFileType_Library) *name = libraryEntryName(*name);
+    reason = storedNameProblem(*name, fileType);
   }
   if (reason.empty()) return true;
   *problem = input.role + " '" + input.path + "': " + reason;
@@ -123,7 +122,7 @@ bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* 
     const PayloadEntry& entry = payload[slot];
     // The free slots repeat entry 1 on purpose.
     if (slot > 0 && entry.name == payload[0].name && entry.stored == payload[0].stored) continue;
-    std::string landing = entry.fileType == kFileType_Library ? installedLibraryName(entry.name) : entry.name;
+    const std::string landing = landingNameOf(entry.name, entry.fileType);
     const std::string key = pq::asciiLower(landing);
     auto [found, inserted] = landings.emplace(key, entry.name);
     if (!inserted) {
@@ -213,9 +212,11 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
 
   std::string mainName, dataName;
   std::vector<std::string> libraryNames(libraries.size());
-  if (!nameOf(main, false, &mainName, problem) || !nameOf(data, false, &dataName, problem)) return false;
+  if (!nameOf(main, kFileType_Main, &mainName, problem) || !nameOf(data, kFileType_Data, &dataName, problem)) {
+    return false;
+  }
   for (size_t i = 0; i < libraries.size(); ++i) {
-    if (!nameOf(libraries[i], true, &libraryNames[i], problem)) return false;
+    if (!nameOf(libraries[i], kFileType_Library, &libraryNames[i], problem)) return false;
   }
   const std::string dataProblem = dataFileProblem(dataBytes);
   if (!dataProblem.empty()) {

@@ -129,10 +129,7 @@ void checkContents(const std::string& path, const InstallerImage& image, int ind
 
 void checkNames(int index, const TInstallFileInfo& entry, Findings* findings) {
   const std::string name = entryName(entry);
-  std::string reason = unsafeNameReason(name);
-  if (reason.empty()) {
-    reason = landingNameLengthProblem(entry.fileType == kFileType_Library ? installedLibraryName(name) : name);
-  }
+  const std::string reason = storedNameProblem(name, entry.fileType);
   if (!reason.empty()) findings->problems.push_back(entryLabel(index, entry) + ": " + reason);
   const std::string warning = utf8NameWarning(name);
   if (!warning.empty()) findings->warnings.push_back(entryLabel(index, entry) + ": " + warning);

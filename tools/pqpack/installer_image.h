@@ -51,8 +51,13 @@ bool entryNameOfPath(const std::string& path, std::string* name, std::string* pr
 constexpr size_t kLongestDestinationFolder = 64;
 constexpr size_t kLongestPath = 259;
 constexpr size_t kLongestLandingName = kLongestPath - kLongestDestinationFolder - 1;  // less the '\'
-// Why a file landing under `landingName` might not be written, or empty.
-std::string landingNameLengthProblem(const std::string& landingName);
+// The name an entry of `fileType` lands under: a library's as installedLibraryName gives it,
+// any other's as it is stored.
+std::string landingNameOf(const std::string& entryName, int32_t fileType);
+// Why an entry of `fileType` cannot be stored under `name`, or empty: an unsafe name
+// (unsafeNameReason), or one that lands under a name too long for a Windows folder of
+// kLongestDestinationFolder characters. build refuses the names verify reports.
+std::string storedNameProblem(const std::string& name, int32_t fileType);
 // For a stored name that reads as UTF-8 text (as an older pqpack stored "Écran.scr"), what
 // the installer shows instead; empty for any other name.
 std::string utf8NameWarning(const std::string& name);

@@ -50,7 +50,14 @@ bool entryNameOfPath(const std::string& path, std::string* name, std::string* pr
   return false;
 }
 
-std::string landingNameLengthProblem(const std::string& landingName) {
+std::string landingNameOf(const std::string& entryName, int32_t fileType) {
+  return fileType == kFileType_Library ? installedLibraryName(entryName) : entryName;
+}
+
+std::string storedNameProblem(const std::string& name, int32_t fileType) {
+  const std::string reason = unsafeNameReason(name);
+  if (!reason.empty()) return reason;
+  const std::string landingName = landingNameOf(name, fileType);
   if (landingName.size() <= kLongestLandingName) return "";
   return "the name is " + std::to_string(landingName.size()) + " characters: in a Windows folder of " +
          std::to_string(kLongestDestinationFolder) +
