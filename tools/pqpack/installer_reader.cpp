@@ -116,7 +116,7 @@ bool readEntryFile(const std::string& path, const InstallerImage& image, int ind
 }
 
 std::string installerMode(const InstallerImage& image) {
-  return isScreenSaverName(entryName(image.entries[2])) ? "screen saver" : "movie";
+  return isScreenSaverName(entryName(image.entries[kMainEntry])) ? "screen saver" : "movie";
 }
 
 std::string listingHeader() {
