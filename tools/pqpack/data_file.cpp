@@ -72,15 +72,14 @@ std::string dataFileWarning(const std::vector<uint8_t>& bytes) {
   if (bytes.size() < static_cast<size_t>(kDataFileHeaderSize)) return "";
   const int32_t level = levelOf(bytes);
   const std::string asks = "it asks for QuickTime level " + std::to_string(level);
+  const std::string outside =
+      ", outside " + std::to_string(kLowestQuickTimeLevel) + " to " + std::to_string(kHighestQuickTimeLevel);
   if (level < kLowestQuickTimeLevel) {
-    return asks + ", outside " + std::to_string(kLowestQuickTimeLevel) + " to " +
-           std::to_string(kHighestQuickTimeLevel) + "; the installer takes it as no QuickTime needed (level 0)";
+    return asks + outside + "; the installer takes it as no QuickTime needed (level 0)";
   }
   if (level > kHighestInstalledQuickTimeLevel) {
-    return asks + (level > kHighestQuickTimeLevel ? ", outside " + std::to_string(kLowestQuickTimeLevel) + " to " +
-                                                        std::to_string(kHighestQuickTimeLevel)
-                                                  : std::string()) +
-           "; the installer finds QuickTime up to level " + std::to_string(kHighestInstalledQuickTimeLevel) +
+    return asks + (level > kHighestQuickTimeLevel ? outside : "") + "; the installer finds QuickTime up to level " +
+           std::to_string(kHighestInstalledQuickTimeLevel) +
            " only, so every installation would fail for want of QuickTime";
   }
   return "";

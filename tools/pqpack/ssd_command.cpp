@@ -1,4 +1,4 @@
-// pqpack ssd: a data file with a chosen QuickTime requirement (format in data_file.h).
+// pqpack ssd: a data file with a chosen QuickTime requirement (its header: system/data_file_header.h).
 #include <cstdio>
 
 #include "commands.h"
