@@ -51,7 +51,7 @@ TEST(PeResources, SkipsNamedEntriesAndKeepsTheNumberedOnes) {
 TEST(PeResources, AProgramWithoutAResourceDirectoryHasNoResources) {
   std::vector<PeResource> resources{PeResource{}};
   std::string problem;
-  EXPECT_TRUE(readPeResources(peImage(Bytes(64, 0), false), &resources, &problem)) << problem;
+  EXPECT_TRUE(readPeResources(peImage(Bytes(64, 0), kNoDirectory), &resources, &problem)) << problem;
   EXPECT_TRUE(resources.empty());
 }
 

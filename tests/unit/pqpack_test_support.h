@@ -103,49 +103,23 @@ struct PeShape {
 // A small but well-formed PE image of that shape: headers, one section holding the export
 // table, then `filler` bytes of noise.
 inline Bytes peImage(const PeShape& shape, size_t filler) {
-  constexpr uint32_t kPeOffset = 0x40, kRawOffset = 0x200, kSectionRva = 0x1000;
-  const uint32_t optionalSize = shape.pe32Plus ? 240 : 224;
-  Bytes image(kRawOffset, 0);
-  auto put16 = [&](size_t at, uint32_t value) { pe_test::put16(&image, at, value); };
-  auto put32 = [&](size_t at, uint32_t value) { pe_test::put32(&image, at, value); };
-  put16(0, 0x5A4D);
-  put32(0x3C, kPeOffset);
-  put32(kPeOffset, 0x00004550);
-  const size_t fileHeader = kPeOffset + 4, optional = fileHeader + 20;
-  put16(fileHeader, shape.machine);
-  put16(fileHeader + 2, 1);
-  put16(fileHeader + 16, optionalSize);
-  put16(fileHeader + 18, 0x0002 | 0x0100 | (shape.dll ? 0x2000 : 0));
-  put16(optional, shape.pe32Plus ? 0x20B : 0x10B);
-  put16(optional + 68, shape.subsystem);
-  const size_t directories = optional + (shape.pe32Plus ? 112 : 96);
-  put32(directories - 4, 16);
-
-  // The section: the export directory, the name pointers, then the names.
+  // The export directory, the name pointers, then the names.
   Bytes section(40, 0);
   const uint32_t count = static_cast<uint32_t>(shape.exports.size());
-  const uint32_t pointers = kSectionRva + 40;
+  const uint32_t pointers = pe_test::kSectionRva + 40;
   uint32_t nameRva = pointers + 4 * count;
   Bytes names;
   for (uint32_t index = 0; index < count; ++index) {
     pe_test::put32(&section, section.size(), nameRva);
     names.insert(names.end(), shape.exports[index].begin(), shape.exports[index].end());
     names.push_back(0);
-    nameRva = kSectionRva + 40 + 4 * count + static_cast<uint32_t>(names.size());
+    nameRva = pointers + 4 * count + static_cast<uint32_t>(names.size());
   }
   section.insert(section.end(), names.begin(), names.end());
   pe_test::put32(&section, 24, count);
   pe_test::put32(&section, 32, pointers);
-  if (count > 0) {
-    put32(directories, kSectionRva);
-    put32(directories + 4, static_cast<uint32_t>(section.size()));
-  }
-  const size_t sectionHeader = optional + optionalSize;
-  put32(sectionHeader + 8, static_cast<uint32_t>(section.size()));
-  put32(sectionHeader + 12, kSectionRva);
-  put32(sectionHeader + 16, static_cast<uint32_t>(section.size()));
-  put32(sectionHeader + 20, kRawOffset);
-  image.insert(image.end(), section.begin(), section.end());
+  Bytes image = pe_test::peImage(section, count > 0 ? pe_test::kExportDirectory : pe_test::kNoDirectory,
+                                 {shape.machine, shape.pe32Plus, shape.dll, shape.subsystem});
   const Bytes noise = noiseBytes(filler, 99);
   image.insert(image.end(), noise.begin(), noise.end());
   return image;

@@ -1,5 +1,5 @@
-// Crafted Windows images for the resource-reader tests: a minimal PE32 file with one
-// ".rsrc" section, and VS_VERSIONINFO blocks, built byte by byte as a linker and a resource
+// Crafted Windows images for the pqpack tests: a minimal PE file with one section, resource
+// directories and VS_VERSIONINFO blocks, built byte by byte as a linker and a resource
 // compiler lay them out, so every field a test breaks is one it names.
 #pragma once
 
@@ -31,13 +31,27 @@ struct Resource {
   Bytes data;
 };
 
-// Where things are in the image `peImage` builds.
+// Where things are in the image `peImage` builds (the directory entry and the section table
+// as in a PE32 image).
 constexpr uint32_t kPeHeaderOffset = 0x40;
 constexpr uint32_t kOptionalHeaderOffset = kPeHeaderOffset + 4 + 20;
 constexpr uint32_t kResourceDirectoryEntryOffset = kOptionalHeaderOffset + 96 + 2 * 8;
 constexpr uint32_t kSectionTableOffset = kOptionalHeaderOffset + 224;
 constexpr uint32_t kSectionFileOffset = 0x200;
 constexpr uint32_t kSectionRva = 0x1000;
+
+// The data directories `peImage` may point at its section.
+constexpr uint32_t kExportDirectory = 0;
+constexpr uint32_t kResourceDirectory = 2;
+constexpr uint32_t kNoDirectory = 16;  // past the sixteen the image has
+
+// The header fields the tests vary; the defaults make a 32-bit Windows GUI program.
+struct PeHeader {
+  uint16_t machine = 0x14C;  // i386
+  bool pe32Plus = false;     // the 64-bit optional header
+  bool dll = false;
+  uint16_t subsystem = 2;    // Windows GUI
+};
 
 // A resource section at RVA kSectionRva: the root directory, then per resource its name and
 // language directories and its leaf, then the data. Each resource has a path of its own.
@@ -73,30 +87,34 @@ inline Bytes resourceSection(const std::vector<Resource>& resources) {
   return section;
 }
 
-// A PE32 image whose one section holds `section` as its resource directory. With
-// `withResourceDirectory` false the data directory entry stays empty.
-inline Bytes peImage(const Bytes& section, bool withResourceDirectory = true) {
+// A PE image whose one section, at kSectionFileOffset and RVA kSectionRva, holds `section`,
+// with data directory `directory` covering it (kNoDirectory: none).
+inline Bytes peImage(const Bytes& section, uint32_t directory = kResourceDirectory, const PeHeader& header = {}) {
+  const uint32_t optionalSize = header.pe32Plus ? 240 : 224;
+  const uint32_t directories = kOptionalHeaderOffset + (header.pe32Plus ? 112 : 96);
+  const uint32_t sectionTable = kOptionalHeaderOffset + optionalSize;
   Bytes image(kSectionFileOffset, 0);
   image[0] = 'M';
   image[1] = 'Z';
   put32(&image, 0x3C, kPeHeaderOffset);
   image[kPeHeaderOffset] = 'P';
   image[kPeHeaderOffset + 1] = 'E';
-  put16(&image, kPeHeaderOffset + 4, 0x14C); // i386
-  put16(&image, kPeHeaderOffset + 6, 1);     // one section
-  put16(&image, kPeHeaderOffset + 20, 224);  // optional header size
-  put16(&image, kOptionalHeaderOffset, 0x10B);
-  put32(&image, kOptionalHeaderOffset + 92, 16);
-  if (withResourceDirectory) {
-    put32(&image, kResourceDirectoryEntryOffset, kSectionRva);
-    put32(&image, kResourceDirectoryEntryOffset + 4, static_cast<uint32_t>(section.size()));
+  put16(&image, kPeHeaderOffset + 4, header.machine);
+  put16(&image, kPeHeaderOffset + 6, 1);  // one section
+  put16(&image, kPeHeaderOffset + 20, optionalSize);
+  // Executable and 32-bit machine, and a DLL when asked.
+  put16(&image, kPeHeaderOffset + 22, 0x0002 | 0x0100 | (header.dll ? 0x2000 : 0));
+  put16(&image, kOptionalHeaderOffset, header.pe32Plus ? 0x20B : 0x10B);
+  put16(&image, kOptionalHeaderOffset + 68, header.subsystem);
+  put32(&image, directories - 4, 16);
+  if (directory != kNoDirectory) {
+    put32(&image, directories + 8 * directory, kSectionRva);
+    put32(&image, directories + 8 * directory + 4, static_cast<uint32_t>(section.size()));
   }
-  const char name[] = ".rsrc";
-  for (size_t index = 0; index < 5; ++index) image[kSectionTableOffset + index] = static_cast<uint8_t>(name[index]);
-  put32(&image, kSectionTableOffset + 8, static_cast<uint32_t>(section.size()));
-  put32(&image, kSectionTableOffset + 12, kSectionRva);
-  put32(&image, kSectionTableOffset + 16, static_cast<uint32_t>(section.size()));
-  put32(&image, kSectionTableOffset + 20, kSectionFileOffset);
+  put32(&image, sectionTable + 8, static_cast<uint32_t>(section.size()));
+  put32(&image, sectionTable + 12, kSectionRva);
+  put32(&image, sectionTable + 16, static_cast<uint32_t>(section.size()));
+  put32(&image, sectionTable + 20, kSectionFileOffset);
   image.insert(image.end(), section.begin(), section.end());
   return image;
 }
