@@ -519,8 +519,7 @@ TEST_F(PqpackSigning, VerifyAcceptsOneCertificateTableRightAfterEntry5Only) {
   const Bytes good = readFile(output());
   const size_t security = securityDirectoryAt(good);
   const auto grow = [&](Bytes& image, uint32_t by) {
-    const uint32_t size = le32(image, security + 4) + by;
-    for (int shift = 0; shift < 32; shift += 8) image[security + 4 + shift / 8] = static_cast<uint8_t>(size >> shift);
+    pe_test::put32(&image, security + 4, le32(image, security + 4) + by);
   };
   struct Misplacement {
     const char* label;
@@ -670,10 +669,6 @@ TEST(PqpackNames, LibrariesAreStoredUnderDatNamesAndLandUnderDllNames) {
   EXPECT_FALSE(pqpack::isScreenSaverName("Show.exe"));
   EXPECT_FALSE(pqpack::isScreenSaverName("scr"));
 }
-
-} // namespace
-
-namespace {
 
 TEST(PqpackDefaults, ProgramAndLibraryAreLookedForBesidePqpackThenInDistWin32) {
   const std::vector<std::string> candidates = pqpack::defaultInputCandidates("pqsetup.exe");

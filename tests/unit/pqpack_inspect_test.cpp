@@ -40,7 +40,6 @@ protected:
   static void encode(const Directory& entries, Bytes* image) {
     encodeDirectoryTable(entries.data(), image->data() + DIRECTORY_OFFSET);
   }
-
 };
 
 // ---- verify ------------------------------------------------------------------------------------
@@ -187,6 +186,8 @@ TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
   }
   ASSERT_EQ(lines.size(), 9u);
   EXPECT_EQ(lines[0], installer + ": screen saver installer, " + std::to_string(image.size()) + " bytes");
+  // No "program:" line: the stand-in program has no version information.
+  EXPECT_EQ(result.out.find("program:"), std::string::npos);
   EXPECT_EQ(lines[1], "signature: unsigned");
   lines.erase(lines.begin() + 1);
   EXPECT_EQ(lines[1], "entry kind storage         start       stop     stored   expanded  name");
@@ -447,10 +448,6 @@ TEST_F(PqpackInspect, SsdRefusesBadLevelsAndMissingInput) {
   EXPECT_NE(missing.err.find("no such file"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(folder.path / "Out.ssd"));
 }
-
-} // namespace
-
-namespace {
 
 TEST(PqpackSamples, SampleDataFilesRequireNoQuickTimeAndHoldTheirContentWhole) {
   for (const char* name : {"Sunset.ssd", "Show.ssd"}) {
