@@ -124,17 +124,12 @@ struct CertificateTable {
   uint32_t size = 0;
   bool present() const { return offset != 0 || size != 0; }
 };
-// Certificate tables start on an 8-byte boundary: a signature of an installer whose entry 5
-// ends elsewhere follows after up to 7 zero bytes.
-constexpr uint64_t kCertificateAlignment = 8;
 
 struct InstallerImage {
   uint64_t fileSize = 0;
   std::array<TInstallFileInfo, kDirectoryEntryCount> entries{};
   bool startsWithProgram = false;  // the file starts with a Windows program's headers
   CertificateTable certificate;
-  // Where the payload must end: the file's end, or the certificate table's start.
-  uint64_t payloadEnd() const { return certificate.present() ? certificate.offset : fileSize; }
 };
 
 // Reads the directory of the installer at `path`. False, with `problem` set, when the file

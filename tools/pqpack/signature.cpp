@@ -15,6 +15,9 @@ namespace {
 constexpr uint32_t kCertificateHeaderSize = 8;
 constexpr uint16_t kCertificateRevision = 0x0200;           // WIN_CERT_REVISION_2_0
 constexpr uint16_t kCertificateType_SignedData = 0x0002;  // WIN_CERT_TYPE_PKCS_SIGNED_DATA
+// Certificate tables start on an 8-byte boundary: a signature of an installer whose entry 5
+// ends elsewhere follows after up to 7 zero bytes.
+constexpr uint64_t kCertificateAlignment = 8;
 
 uint64_t alignedUp(uint64_t offset) { return (offset + kCertificateAlignment - 1) / kCertificateAlignment * kCertificateAlignment; }
 
