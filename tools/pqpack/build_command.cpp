@@ -170,8 +170,10 @@ bool writeSignedInstaller(const BuildRequest& request, const std::vector<uint8_t
   }
   InstallerImage image;
   if (!readInstallerImage(signedOutput.temporaryPath(), &image, problem)) return false;
-  std::vector<std::string> misplaced = certificateTableProblems(signedOutput.temporaryPath(), image);
-  if (!image.certificate.present()) misplaced.push_back("there is no certificate table");
+  // A missing table is the one problem to name: measured against it, every place is wrong.
+  const std::vector<std::string> misplaced =
+      image.certificate.present() ? certificateTableProblems(signedOutput.temporaryPath(), image)
+                                  : std::vector<std::string>{"there is no certificate table"};
   if (!misplaced.empty()) {
     *problem = std::string(kSigningProgram) + " wrote a signature the installer's layout does not allow: " + misplaced[0];
     return false;
