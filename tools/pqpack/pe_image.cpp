@@ -11,6 +11,7 @@ constexpr uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
 constexpr uint32_t kDosNewHeaderField = 0x3C;  // e_lfanew
 constexpr uint32_t kFileHeaderSize = 20;
 constexpr uint32_t kSectionHeaderSize = 40;
+constexpr uint32_t kChecksumField = 64;
 constexpr uint32_t kSubsystemField = 68;
 // Windows defines sixteen data directories; an image claiming more has the rest ignored.
 constexpr uint32_t kMaximumDirectories = 16;
@@ -61,6 +62,7 @@ bool readPeHeaders(const ByteView& file, PeHeaders* headers, std::string* proble
     *problem = "the PE optional header is cut short";
     return false;
   }
+  headers->checksumOffset = optionalHeader + kChecksumField;
   headers->directoriesOffset = directoryCountField + 4;
   // Only the directories that both the count and the optional header's size hold count.
   const uint64_t directoriesRoom = (optionalEnd - headers->directoriesOffset) / 8;

@@ -4,7 +4,7 @@
 //
 //   "MZ" ... e_lfanew (0x3C) -> "PE\0\0", file header (20 bytes), optional header
 //   file header: machine (0), section count (2), optional header size (16), characteristics (18)
-//   optional header: magic 0x10B (PE32) or 0x20B (PE32+), subsystem (68),
+//   optional header: magic 0x10B (PE32) or 0x20B (PE32+), checksum (64), subsystem (68),
 //   the data directories (RVA and size each) after the fixed fields
 //   section table: where each RVA range lies in the file
 #pragma once
@@ -46,6 +46,7 @@ struct PeHeaders {
   uint16_t characteristics = 0;
   uint16_t optionalMagic = 0;
   uint16_t subsystem = 0;
+  uint64_t checksumOffset = 0;     // where the image checksum lies in the file
   uint64_t directoriesOffset = 0;  // where data directory 0 lies in the file
   std::vector<PeDataDirectory> directories;
   std::vector<PeSection> sections;
