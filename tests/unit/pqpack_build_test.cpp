@@ -19,6 +19,7 @@
 #include "pe_image.h"
 #include "platform/win_path.h"
 #include "pqpack_test_support.h"
+#include "signature.h"
 
 namespace {
 
@@ -495,22 +496,130 @@ TEST_F(PqpackSigning, ASignatureFollowsEntry5AndCoversTheWholeFile) {
   EXPECT_EQ(report["signer"], "/CN=Panoquill Test Author/O=Sunset Works");
 }
 
+// Where `marker` first occurs in `bytes` from `from` on.
+size_t findBytes(const Bytes& bytes, const Bytes& marker, size_t from) {
+  const auto at =
+      std::search(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end(), marker.begin(), marker.end());
+  EXPECT_NE(at, bytes.end()) << "a marker is missing from the signature";
+  return static_cast<size_t>(at - bytes.begin());
+}
+
 TEST_F(PqpackSigning, VerifyFailsWhenAnyByteChangedAfterSigning) {
   buildSignedAndUnsigned();
   const Bytes good = readFile(output());
   const auto entries = directoryOf(good);
-  const size_t places[] = {1000, DIRECTORY_OFFSET - 1, static_cast<size_t>(entries[2].startOffset) + 5,
-                           static_cast<size_t>(entries[5].stopOffset)};
-  for (size_t place : places) {
-    SCOPED_TRACE(place);
-    Bytes image = good;
-    image[place] ^= 0x01;
-    writeFile(output(), image);
-    const CommandRun verified = run(commandVerify, {output()});
-    EXPECT_EQ(verified.status, pqpack::kExit_Failure);
-    EXPECT_NE(verified.out.find("signature: the file changed after it was signed: its SHA-256 digest is "),
-              std::string::npos)
-        << verified.out;
+  pqpack::InstallerImage image;
+  std::string problem;
+  ASSERT_TRUE(pqpack::readInstallerImage(output(), &image, &problem)) << problem;
+  // Unchanged, it passes with a warning (ASignatureFollowsEntry5AndCoversTheWholeFile). The
+  // parts of the signature, found by what they hold: the certificate as openssl encodes it, the
+  // object identifiers of the signed content (SPC_PE_IMAGE_DATA) and of the signed attributes
+  // (contentType first, messageDigest last), and the RSA-2048 signature's 256 bytes.
+  const std::string der = folder / "cert.der";
+  int status = 0;
+  std::string said;
+  ASSERT_TRUE(pqpack::runProgram("openssl", {"x509", "-in", (certificates() / "cert.pem").string(), "-outform", "DER",
+                                             "-out", der},
+                                 &status, &said) &&
+              status == 0)
+      << said;
+  const Bytes certificate = readFile(der);
+  const size_t table = image.certificate.offset;
+  const size_t content =
+      findBytes(good, {0x06, 0x0A, 0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x02, 0x01, 0x0F}, table);
+  const size_t certificateAt = findBytes(good, certificate, table);
+  const size_t certificateEnd = certificateAt + certificate.size();
+  const Bytes attributeOid = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09};
+  Bytes contentType = attributeOid, messageDigest = attributeOid;
+  contentType.push_back(0x03);
+  messageDigest.push_back(0x04);
+  const size_t attributes = findBytes(good, contentType, certificateEnd);
+  const size_t attributesEnd = findBytes(good, messageDigest, attributes) + messageDigest.size() + 4 + 32;
+  const size_t signature = findBytes(good, {0x04, 0x82, 0x01, 0x00}, attributesEnd) + 4;
+  struct Region {
+    const char* label;
+    size_t from;
+    size_t to;
+    size_t places;  // spread evenly from `from` to before `to`
+  };
+  const Region regions[] = {
+      {"the program", 1000, 1001, 1},
+      {"the program's last byte", DIRECTORY_OFFSET - 1, DIRECTORY_OFFSET, 1},
+      {"entry 2", static_cast<size_t>(entries[2].startOffset) + 5, static_cast<size_t>(entries[2].startOffset) + 6, 1},
+      {"entry 5's last byte", static_cast<size_t>(entries[5].stopOffset),
+       static_cast<size_t>(entries[5].stopOffset) + 1, 1},
+      {"the table's header", table, table + 8, 8},
+      {"the SignedData before its content", table + 8, content, 6},
+      {"the signed content", content, certificateAt, 6},
+      {"the certificate", certificateAt, certificateEnd, 12},
+      {"the signer's version, issuer and serial number", certificateEnd, attributes, 6},
+      {"the signed attributes", attributes, attributesEnd, 8},
+      {"the signer's algorithms", attributesEnd, signature, 4},
+      {"the signature", signature, signature + 256, 8},
+      {"the table's last byte", good.size() - 1, good.size(), 1},
+  };
+  for (const Region& region : regions) {
+    for (size_t place = 0; place < region.places; ++place) {
+      const size_t at = region.from + (region.to - region.from) * place / region.places;
+      SCOPED_TRACE(std::string(region.label) + ", byte " + std::to_string(at));
+      Bytes changed = good;
+      changed[at] ^= 0x01;
+      writeFile(output(), changed);
+      ASSERT_TRUE(pqpack::readInstallerImage(output(), &image, &problem)) << problem;
+      EXPECT_NE(pqpack::checkSignature(output(), image).problems, std::vector<std::string>{});
+    }
+  }
+  // And the command: a byte of the signature changed fails verify.
+  Bytes changed = good;
+  changed[signature + 100] ^= 0x01;
+  writeFile(output(), changed);
+  const CommandRun verified = run(commandVerify, {output()});
+  EXPECT_EQ(verified.status, pqpack::kExit_Failure);
+  EXPECT_NE(verified.out.find("signature: the signature does not verify with the certificate of "
+                              "/CN=Panoquill Test Author/O=Sunset Works"),
+            std::string::npos)
+      << verified.out;
+}
+
+// Whether the chain ends at a root this machine trusts is a finding of its own: a warning when
+// it does not, a problem when the chain is incomplete; the trusted store is OpenSSL's, which
+// SSL_CERT_FILE replaces here.
+TEST_F(PqpackSigning, TheCertificateChainIsAFindingOfItsOwn) {
+  ASSERT_EQ(makeTestChain(folder.path.string()), "");
+  struct ChainCase {
+    const char* label;
+    const char* certificates;
+    const char* trusted;  // SSL_CERT_FILE, or null
+    const char* problem;  // null: none
+    const char* warning;  // null: none
+  };
+  const ChainCase cases[] = {
+      {"UntrustedRoot", "chain.pem", nullptr, nullptr, "(self-signed certificate in certificate chain)"},
+      {"TrustedRoot", "chain.pem", "root.pem", nullptr, nullptr},
+      {"WithoutItsIssuer", "leaf.pem", nullptr,
+       "the certificate chain of /CN=Panoquill Test Leaf is broken at /CN=Panoquill Test Leaf: unable to get local "
+       "issuer certificate",
+       nullptr},
+  };
+  for (const ChainCase& chain : cases) {
+    SCOPED_TRACE(chain.label);
+    const CommandRun built = run(commandBuild, buildArgs({"--sign-cert", folder / chain.certificates, "--sign-key",
+                                                          folder / "leaf.key", folder / "Sunset.scr",
+                                                          folder / "Sunset.ssd"}));
+    ASSERT_EQ(built.status, 0) << built.err;
+    pqpack::InstallerImage image;
+    std::string problem;
+    ASSERT_TRUE(pqpack::readInstallerImage(output(), &image, &problem)) << problem;
+    if (chain.trusted != nullptr) setenv("SSL_CERT_FILE", (folder / chain.trusted).c_str(), 1);
+    const pqpack::SignatureReport report = pqpack::checkSignature(output(), image);
+    unsetenv("SSL_CERT_FILE");
+    EXPECT_EQ(report.signer, "/CN=Panoquill Test Leaf");
+    // One finding at most, which says what it is.
+    const auto says = [](const std::vector<std::string>& findings, const char* text) {
+      return text == nullptr ? findings.empty() : findings.size() == 1 && findings[0].find(text) != std::string::npos;
+    };
+    EXPECT_TRUE(says(report.problems, chain.problem)) << testing::PrintToString(report.problems);
+    EXPECT_TRUE(says(report.warnings, chain.warning)) << testing::PrintToString(report.warnings);
   }
 }
 
@@ -566,7 +675,7 @@ TEST_F(PqpackSigning, SigningThatCannotBeDoneLeavesTheOutputAsItWas) {
        pqpack::kExit_Failure},
       {"UnreachableTimestampServer", {"--timestamp", "http://127.0.0.1:9/"}, "osslsigncode could not sign",
        pqpack::kExit_Failure},
-      {"NoOsslsigncode", {}, "signatures are made and checked by osslsigncode, which is not installed",
+      {"NoOsslsigncode", {}, "signatures are made by osslsigncode, which is not installed",
        pqpack::kExit_Failure, empty},
   };
   for (const SigningRefusal& refusal : refusals) {

@@ -174,6 +174,28 @@ inline std::string makeTestCertificate(const std::string& folder, const std::str
   return status == 0 ? "" : said;
 }
 
+// A root and a certificate it issued, made with openssl in `folder`: root.pem, and leaf.pem
+// with its key leaf.key (no password); chain.pem holds the leaf and then the root. Empty, or
+// what openssl said when it failed.
+inline std::string makeTestChain(const std::string& folder) {
+  const std::vector<std::vector<std::string>> steps = {
+      {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Panoquill Test Root", "-keyout",
+       folder + "/root.key", "-out", folder + "/root.pem"},
+      {"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=Panoquill Test Leaf", "-keyout", folder + "/leaf.key",
+       "-out", folder + "/leaf.csr"},
+      {"x509", "-req", "-in", folder + "/leaf.csr", "-CA", folder + "/root.pem", "-CAkey", folder + "/root.key",
+       "-set_serial", "2", "-days", "2", "-out", folder + "/leaf.pem"}};
+  for (const std::vector<std::string>& arguments : steps) {
+    int status = 0;
+    std::string said;
+    if (!pqpack::runProgram("openssl", arguments, &status, &said)) return "cannot run openssl";
+    if (status != 0) return said;
+  }
+  std::ofstream(folder + "/chain.pem") << std::ifstream(folder + "/leaf.pem").rdbuf()
+                                       << std::ifstream(folder + "/root.pem").rdbuf();
+  return "";
+}
+
 // A scratch folder with what a screen-saver build takes: stand-ins for pqsetup.exe and
 // impborl.dll, Sunset.scr, Sunset.ssd and one support library, qtlib.dll.
 class SaverBuildInputs : public testing::Test {

@@ -39,8 +39,9 @@ const char kBuildFooter[] =
     "and impborl.dll beside pqpack or in dist/win32/. OUT is replaced whole, or left as it was\n"
     "on failure.\n"
     "With --sign-cert and --sign-key, osslsigncode signs the installer (Authenticode, SHA-256):\n"
-    "the signature follows entry 5, where the installer never reads, and covers every byte, so\n"
-    "Windows names the author and pqpack verify sees any byte changed since.";
+    "the signature follows entry 5, where the installer never reads, and covers every byte but\n"
+    "the PE checksum field, so Windows names the author and pqpack verify sees any other byte\n"
+    "changed since (pqpack verify --help says how).";
 
 const char kListFooter[] =
     "Shows the installer's mode (screen saver or movie, from entry 2's extension), the program's\n"
@@ -58,10 +59,17 @@ const char kVerifyFooter[] =
     "file, the sizes, and that each compressed entry starts 00 06 and expands to exactly its\n"
     "expanded size; that the program, the compression library and the data file will work on\n"
     "the user's machine, and that every name can be written there. A signed installer has one\n"
-    "certificate table right after entry 5, to the end of the file, and its signature must match\n"
-    "every byte (osslsigncode checks it). Prints one line per problem, then one per warning; the\n"
-    "exit status is 0 only when there is no problem. With --json: one object with \"file\",\n"
-    "\"ok\", \"problems\" and \"warnings\" (arrays of sentences), \"signed\" and \"signer\".";
+    "certificate table right after entry 5 (after zeros up to an 8-byte boundary) to the end of\n"
+    "the file, holding one Authenticode signature, which is checked here, whatever its chain: its\n"
+    "header and zero padding, the signer's signature over the signed attributes with the\n"
+    "certificate in the table, their digest of the signed content, that content's digest of\n"
+    "every byte of the file but the PE checksum field and the table, and each certificate of the\n"
+    "chain by its issuer's key. Not checked: certificates the chain does not use and a\n"
+    "timestamp's own signature. A chain that ends at a root this machine does not trust (a\n"
+    "self-signed certificate) is a warning; a broken or incomplete one is a problem. Prints one\n"
+    "line per problem, then one per warning; the exit status is 0 only when there is no problem.\n"
+    "With --json: one object with \"file\", \"ok\", \"problems\" and \"warnings\" (arrays of\n"
+    "sentences), \"signed\" and \"signer\".";
 
 const char kExtractFooter[] =
     "Writes entries 1 to 5 into DIR (created if missing) under their stored names, expanding\n"

@@ -143,26 +143,14 @@ void checkProgram(const std::string& path, Findings* findings) {
   }
 }
 
-// A signature must sit in one certificate table right behind entry 5 and match every byte.
+// A signature must sit in one certificate table right behind entry 5 and hold for every byte.
 void checkSigning(const std::string& path, const InstallerImage& image, Findings* findings) {
   findings->isSigned = image.certificate.present();
   if (!findings->isSigned) return;
-  const std::vector<std::string> tableProblems = certificateTableProblems(path, image);
-  if (!tableProblems.empty()) {
-    findings->problems.insert(findings->problems.end(), tableProblems.begin(), tableProblems.end());
-    return;
-  }
-  const SignatureReport report = checkSignature(path);
+  const SignatureReport report = checkSignature(path, image);
   findings->signer = report.signer;
-  if (!report.checked) {
-    findings->problems.push_back("signature: cannot be checked: " + report.problem);
-  } else if (!report.intact) {
-    findings->problems.push_back("signature: " + report.problem);
-  } else if (!report.trusted) {
-    findings->warnings.push_back("signature: it matches the file, but the certificate of " + report.signer +
-                                 " is not trusted on this machine (" + report.trustProblem +
-                                 "); Windows warns of it unless the certificate comes from a code-signing authority");
-  }
+  for (const std::string& problem : report.problems) findings->problems.push_back("signature: " + problem);
+  for (const std::string& warning : report.warnings) findings->warnings.push_back("signature: " + warning);
 }
 
 } // namespace

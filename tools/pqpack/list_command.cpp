@@ -28,9 +28,9 @@ SignatureLine signatureOf(const std::string& path, const InstallerImage& image) 
     line.text = "unsigned";
     return line;
   }
-  const SignatureReport report = checkSignature(path);
+  const SignatureReport report = checkSignature(path, image);
   line.signer = report.signer;
-  line.text = !report.signer.empty() ? report.signer : "signed, but " + report.problem;
+  line.text = !report.signer.empty() ? report.signer : "signed, but " + (report.problems.empty() ? "its signer cannot be read" : report.problems.front());
   return line;
 }
 

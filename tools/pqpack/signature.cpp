@@ -1,10 +1,13 @@
 #include "signature.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
+#include "authenticode.h"
 #include "byte_view.h"
 #include "file_io.h"
+#include "pe_image.h"
 #include "run_program.h"
 
 namespace pqpack {
@@ -18,6 +21,9 @@ constexpr uint16_t kCertificateType_SignedData = 0x0002;  // WIN_CERT_TYPE_PKCS_
 // Certificate tables start on an 8-byte boundary: a signature of an installer whose entry 5
 // ends elsewhere follows after up to 7 zero bytes.
 constexpr uint64_t kCertificateAlignment = 8;
+// A signature with a long chain and a timestamp takes tens of kilobytes; a table far larger is
+// no signature, and is not read into memory.
+constexpr uint32_t kLongestCertificateTable = 1u << 20;
 
 uint64_t alignedUp(uint64_t offset) { return (offset + kCertificateAlignment - 1) / kCertificateAlignment * kCertificateAlignment; }
 
@@ -25,18 +31,6 @@ std::string trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(" \t\r");
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// The value after "name:" on the first line that starts with `name`, or empty.
-std::string valueAfter(const std::string& output, const std::string& name) {
-  std::istringstream lines(output);
-  for (std::string line; std::getline(lines, line);) {
-    const std::string text = trimmed(line);
-    if (text.rfind(name, 0) != 0) continue;
-    const size_t colon = text.find(':', name.size());
-    if (colon != std::string::npos) return trimmed(text.substr(colon + 1));
-  }
-  return "";
 }
 
 // What osslsigncode said about a failure, in one line: its own first two complaints, without
@@ -60,7 +54,7 @@ std::string summary(const std::string& output) {
 
 std::string signingProgramMissing() {
   if (isProgramOnPath(kSigningProgram)) return "";
-  return std::string("signatures are made and checked by ") + kSigningProgram +
+  return std::string("signatures are made by ") + kSigningProgram +
          ", which is not installed (on Debian: apt-get install osslsigncode)";
 }
 
@@ -83,7 +77,13 @@ bool signInstaller(const SigningRequest& request, const std::string& input, cons
   return true;
 }
 
-std::vector<std::string> certificateTableProblems(const std::string& path, const InstallerImage& image) {
+namespace {
+
+// Reads the certificate table: where it lies, its header, and the zeros before and after the
+// certificate. The certificate's bytes go to `certificate` (when not null) unless there is a
+// problem.
+std::vector<std::string> readCertificateTable(const std::string& path, const InstallerImage& image,
+                                              std::vector<uint8_t>* certificate) {
   std::vector<std::string> problems;
   const CertificateTable& table = image.certificate;
   const std::string where = std::to_string(table.offset);
@@ -91,31 +91,34 @@ std::vector<std::string> certificateTableProblems(const std::string& path, const
   const uint64_t payloadEnd = lastStop < 0 ? 0 : static_cast<uint64_t>(lastStop) + 1;
   const uint64_t expected = alignedUp(payloadEnd);
   if (table.offset != expected) {
-    problems.push_back("signature: the certificate table starts at " + where + ", not right after entry 5 at " +
-                       std::to_string(expected) +
-                       (expected != payloadEnd ? " (its 8-byte boundary)" : std::string()));
+    problems.push_back("the certificate table starts at " + where + ", not right after entry 5 at " +
+                       std::to_string(expected) + (expected != payloadEnd ? " (its 8-byte boundary)" : std::string()));
     return problems;
   }
   if (uint64_t{table.offset} + table.size != image.fileSize) {
-    problems.push_back("signature: the certificate table runs from " + where + " for " + std::to_string(table.size) +
+    problems.push_back("the certificate table runs from " + where + " for " + std::to_string(table.size) +
                        " bytes, but the file is " + std::to_string(image.fileSize) +
                        " bytes: nothing may come before or after it");
     return problems;
   }
-  InputFile file(path);
-  uint8_t bytes[kCertificateAlignment + kCertificateHeaderSize] = {};
-  const size_t padding = static_cast<size_t>(expected - payloadEnd);
-  if (table.size < kCertificateHeaderSize || !file.readAt(payloadEnd, bytes, padding + kCertificateHeaderSize)) {
-    problems.push_back("signature: the certificate table at " + where + " is too short to hold a signature");
+  if (table.size > kLongestCertificateTable) {
+    problems.push_back("the certificate table of " + std::to_string(table.size) +
+                       " bytes is larger than any signature (" + std::to_string(kLongestCertificateTable) +
+                       " bytes at most)");
     return problems;
   }
-  for (size_t index = 0; index < padding; ++index) {
-    if (bytes[index] != 0) {
-      problems.push_back("signature: the bytes between entry 5 and the certificate table are not zero");
-      break;
-    }
+  InputFile file(path);
+  const size_t padding = static_cast<size_t>(expected - payloadEnd);
+  std::vector<uint8_t> bytes(padding + table.size);
+  if (table.size < kCertificateHeaderSize || !file.readAt(payloadEnd, bytes.data(), bytes.size())) {
+    problems.push_back("the certificate table at " + where + " is too short to hold a signature");
+    return problems;
   }
-  const ByteView header(bytes + padding, kCertificateHeaderSize);
+  const auto isZero = [](uint8_t byte) { return byte == 0; };
+  if (!std::all_of(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(padding), isZero)) {
+    problems.push_back("the bytes between entry 5 and the certificate table are not zero");
+  }
+  const ByteView header(bytes.data() + padding, kCertificateHeaderSize);
   uint32_t length = 0;
   uint16_t revision = 0, type = 0;
   header.u32(0, &length);
@@ -124,56 +127,47 @@ std::vector<std::string> certificateTableProblems(const std::string& path, const
   if (revision != kCertificateRevision || type != kCertificateType_SignedData) {
     char found[64];
     std::snprintf(found, sizeof found, "revision %04X, type %04X", revision, type);
-    problems.push_back(std::string("signature: the certificate table holds no Authenticode signature (") + found + ")");
+    problems.push_back(std::string("the certificate table holds no Authenticode signature (") + found + ")");
   } else if (length < kCertificateHeaderSize || alignedUp(length) != table.size) {
-    problems.push_back("signature: the certificate table of " + std::to_string(table.size) +
+    problems.push_back("the certificate table of " + std::to_string(table.size) +
                        " bytes does not hold exactly one certificate (the first is " + std::to_string(length) +
                        " bytes)");
+  } else if (!std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(padding + length), bytes.end(), isZero)) {
+    problems.push_back("the bytes after the certificate, up to the table's 8-byte boundary, are not zero");
+  }
+  if (problems.empty() && certificate != nullptr) {
+    certificate->assign(bytes.begin() + static_cast<std::ptrdiff_t>(padding + kCertificateHeaderSize),
+                        bytes.begin() + static_cast<std::ptrdiff_t>(padding + length));
   }
   return problems;
 }
 
-SignatureReport checkSignature(const std::string& path) {
+} // namespace
+
+std::vector<std::string> certificateTableProblems(const std::string& path, const InstallerImage& image) {
+  return readCertificateTable(path, image, nullptr);
+}
+
+SignatureReport checkSignature(const std::string& path, const InstallerImage& image) {
   SignatureReport report;
-  report.problem = signingProgramMissing();
-  if (!report.problem.empty()) return report;
-  int status = 0;
-  std::string said;
-  if (!runProgram(kSigningProgram, {"verify", "-in", path}, &status, &said)) {
-    report.problem = std::string("cannot run ") + kSigningProgram;
+  std::vector<uint8_t> certificate;
+  report.problems = readCertificateTable(path, image, &certificate);
+  if (!report.problems.empty()) return report;
+  // A table is found through the program's headers only, so they are there.
+  PeHeaders headers;
+  std::string problem;
+  if (!readPeHeaders(ByteView(readProgramBytes(path)), &headers, &problem)) {
+    report.problems.push_back("the program's headers cannot be read: " + problem);
     return report;
   }
-  // The primary signature comes first; its digest covers the whole file but the checksum and
-  // the certificate table.
-  const std::string signedDigest = valueAfter(said, "Current message digest");
-  const std::string fileDigest = valueAfter(said, "Calculated message digest");
-  if (signedDigest.empty() || fileDigest.empty()) {
-    report.problem = std::string(kSigningProgram) + " cannot read the signature: " + summary(said);
-    return report;
-  }
-  report.checked = true;
-  report.signer = valueAfter(said, "Subject");
-  const std::string fileDigestValue = fileDigest.substr(0, fileDigest.find_first_of(" \t"));
-  if (fileDigestValue != signedDigest) {
-    report.problem = "the file changed after it was signed: its SHA-256 digest is " + fileDigestValue +
-                     ", the signature's " + signedDigest + "; build and sign it again";
-    return report;
-  }
-  report.intact = true;
-  report.trusted = status == 0 && said.find("Signature verification: ok") != std::string::npos;
-  if (!report.trusted) {
-    // OpenSSL names a certificate it cannot trust in a "Verify error" line; anything else
-    // means the signature itself does not hold.
-    const std::string marker = "Verify error:";
-    const size_t at = said.find(marker);
-    if (at == std::string::npos) {
-      report.intact = false;
-      report.problem = "the signature does not verify: " + summary(said);
-    } else {
-      const size_t start = at + marker.size();
-      report.trustProblem = trimmed(said.substr(start, said.find('\n', start) - start));
-    }
-  }
+  // The file's digest leaves out what signing changes: the checksum, the table's directory
+  // entry and the table. Both fields lie in the program's headers, far before the table.
+  const uint64_t checksum = headers.checksumOffset;
+  const uint64_t entry = headers.directoriesOffset + uint64_t{kPeDirectory_Security} * 8;
+  const std::vector<FileRange> covered = {{0, checksum},
+                                          {checksum + 4, entry - checksum - 4},
+                                          {entry + 8, image.certificate.offset - entry - 8}};
+  checkAuthenticode(path, covered, certificate, &report);
   return report;
 }
 

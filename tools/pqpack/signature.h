@@ -1,6 +1,7 @@
-// Authenticode signatures of installers, made and checked through osslsigncode. A signature
-// is a certificate table appended behind entry 5, where the installer never reads, and it
-// covers the whole file, payload included: a byte changed in transit no longer matches it.
+// Authenticode signatures of installers: made by osslsigncode, checked in-process (the
+// cryptography: authenticode.cpp). A signature is a certificate table appended behind entry 5,
+// where the installer never reads, and it covers the whole file, payload included, but for the
+// PE checksum and the table itself: a byte changed in transit no longer matches it.
 #pragma once
 
 #include <string>
@@ -18,7 +19,7 @@ struct SigningRequest {
   bool wanted() const { return !certificate.empty(); }
 };
 
-// The program that signs and checks signatures.
+// The program that signs installers.
 constexpr char kSigningProgram[] = "osslsigncode";
 // Empty when osslsigncode can be run, otherwise the sentence that says it cannot.
 std::string signingProgramMissing();
@@ -29,18 +30,20 @@ bool signInstaller(const SigningRequest& request, const std::string& input, cons
                    std::string* problem);
 
 // Every way the certificate table of a signed installer departs from one table right behind
-// entry 5 that runs to the end of the file.
+// entry 5 (after zeros up to its 8-byte boundary) that runs to the end of the file and holds
+// one Authenticode certificate.
 std::vector<std::string> certificateTableProblems(const std::string& path, const InstallerImage& image);
 
-// What osslsigncode finds in the signature of a signed installer.
+// What the signature of a signed installer says, checked whatever its chain.
 struct SignatureReport {
-  bool checked = false;      // osslsigncode read the signature
-  bool intact = false;       // the file is byte for byte what was signed
-  bool trusted = false;      // and the certificate leads to an authority this machine trusts
-  std::string signer;        // the certificate's subject, as "/CN=.../O=..."
-  std::string problem;       // why it is not intact, or could not be checked
-  std::string trustProblem;  // why an intact signature is not trusted here
+  std::string signer;                 // the signing certificate's subject, "/CN=.../O=...", once read
+  std::vector<std::string> problems;  // each way the table or the file is not what was signed, or
+                                      // the chain is broken
+  std::vector<std::string> warnings;  // it holds, but Windows will warn: an untrusted root, a date
 };
-SignatureReport checkSignature(const std::string& path);
+// Checks the table's structure, then the signature: the signed attributes' digest of the
+// content, the signer's signature over them with the certificate in the table, the file's
+// digest against the content's, and the certificate chain.
+SignatureReport checkSignature(const std::string& path, const InstallerImage& image);
 
 } // namespace pqpack
