@@ -2,23 +2,17 @@
 
 #include "errors/logFile.h"
 #include "errors/messages.h"
-
-const char* const kActionMutexName = "Global\\PanoquillInstallerAction";
+#include "installer/fInstall.h"
 
 TResult ActionLock::acquire() {
   TResult result = kErr_None;
-  LogOperation trace("ActionLock.acquire", kActionMutexName, &result);
-  mutex = pq::os().createMutex(kActionMutexName);
-  // An action that was killed half way leaves the lock abandoned; its successor may go on.
-  const pq::WaitResult wait = mutex ? mutex->wait(0) : pq::WaitResult::Failed;
-  owned = wait == pq::WaitResult::Signaled || wait == pq::WaitResult::Abandoned;
-  if (!owned) {
+  const std::string path = pathWindows + kActionLockFileName;
+  LogOperation trace("ActionLock.acquire", path, &result);
+  // A lock left on disk by a holder that lost power is no one's: opening it takes it over.
+  file = pq::os().openLockFile(path);
+  if (!file) {
     result = kErr_ActionRunning;
     showInstallError(result, "");
   }
   return result;
-}
-
-ActionLock::~ActionLock() {
-  if (owned) mutex->release();
 }

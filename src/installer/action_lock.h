@@ -1,6 +1,11 @@
 // One install or uninstall action at a time on the whole machine. Two installers of the same
 // saver started together (or one started twice) would otherwise replace, roll back and
-// unregister each other's files half way.
+// unregister each other's files half way; the saver's own /u takes the same lock.
+//
+// The lock is a file in the Windows directory, opened with no sharing and deleted by the
+// system when its handle closes, also when its holder is killed. Only administrators may
+// create files there, so no program of a standard user can hold or squat it, as any user
+// could a named kernel object; and it never outlives its holder.
 #pragma once
 
 #include <memory>
@@ -8,13 +13,13 @@
 #include "errors/result_codes.h"
 #include "platform/os.h"
 
-// The name every installer shares; "Global\" reaches the installers of every logged-on user.
-extern const char* const kActionMutexName;
+// The lock file's name in the Windows directory (unlike the temporary copies' names, which
+// start-up removes when nobody holds them).
+inline constexpr char kActionLockFileName[] = "PanoquillInstallerAction.lock";
 
 class ActionLock {
 public:
   ActionLock() = default;
-  ~ActionLock();
   ActionLock(const ActionLock&) = delete;
   ActionLock& operator=(const ActionLock&) = delete;
 
@@ -24,6 +29,5 @@ public:
   TResult acquire();
 
 private:
-  std::unique_ptr<pq::OsMutex> mutex;
-  bool owned = false;
+  std::unique_ptr<pq::OsFile> file;
 };

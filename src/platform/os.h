@@ -33,7 +33,6 @@ constexpr uint32_t kWinErrorModNotFound = 126;
 constexpr uint32_t kWinErrorProcNotFound = 127;
 constexpr uint32_t kWinErrorAlreadyExists = 183;
 constexpr uint32_t kWinErrorBadExeFormat = 193;
-constexpr uint32_t kWinErrorNotOwner = 288;
 
 // File attribute bits, as FindFirstFile reports them.
 constexpr uint32_t kFileAttributeReadOnly = 0x01;
@@ -103,26 +102,6 @@ public:
   virtual int32_t enumerateSubkey(uint32_t index, std::string* name) = 0;
   // RegCloseKey, reported. After it the object is inert.
   virtual int32_t close() = 0;
-};
-
-// How WaitForSingleObject ended.
-enum class WaitResult {
-  Signaled,  // WAIT_OBJECT_0: a mutex is now owned by this thread
-  Abandoned, // WAIT_ABANDONED: owned now, after its last owner ended without releasing it
-  Timeout,   // WAIT_TIMEOUT: still owned elsewhere
-  Failed     // WAIT_FAILED (see lastError())
-};
-
-// A named mutex (CreateMutexA), shared by every process that opens the same name. Destroying
-// it closes the handle; a mutex this thread still owns then stays owned until the thread ends,
-// so an owner releases it first.
-class OsMutex {
-public:
-  virtual ~OsMutex() = default;
-  // WaitForSingleObject(mutex, milliseconds). An owner may wait again; it then owns it twice.
-  virtual WaitResult wait(uint32_t milliseconds) = 0;
-  // ReleaseMutex, one ownership; false (288, not the owner) when this thread owns none.
-  virtual bool release() = 0;
 };
 
 // The application-wide cursor: any but Default shows over every control of the program,
@@ -199,10 +178,12 @@ public:
   virtual uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) = 0;
 
   // --- Synchronisation between processes ----------------------------------------------
-  // CreateMutexA(nullptr, FALSE, name): opens the mutex of that name, or creates it unowned.
-  // Null on failure (see lastError()), for instance when the name belongs to another kind of
-  // object.
-  virtual std::unique_ptr<OsMutex> createMutex(const std::string& name) = 0;
+  // CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+  // FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr): opens the file, creating it
+  // if needed, shared with no other handle. The system deletes it when the handle closes, also
+  // when the program is killed. Null on failure (see lastError()): 32 while another handle
+  // has it open, 5 where the caller may not create files.
+  virtual std::unique_ptr<OsFile> openLockFile(const std::string& path) = 0;
 
   // --- Libraries ------------------------------------------------------------------------
   // LoadLibraryA; null on failure (see lastError()).

@@ -135,21 +135,23 @@ void checkFindFiles(Checks& checks, const std::string& scratch) {
                 "findFiles with '?' stands for one character and reports the size");
 }
 
-void checkMutex(Checks& checks) {
+void checkLockFile(Checks& checks, const std::string& scratch) {
   Os& os = checks.os;
-  const std::string name = "PanoquillContractMutex";
-  std::unique_ptr<OsMutex> first = os.createMutex(name);
-  checks.expect(first != nullptr, "createMutex creates a mutex");
-  std::unique_ptr<OsMutex> second = os.createMutex(name);
-  checks.expect(second != nullptr, "createMutex opens an existing mutex");
-  if (!first || !second) return;
-  checks.expect(!first->release(), "release of a mutex nobody owns fails");
-  checks.expectError(kWinErrorNotOwner, "release of a mutex nobody owns");
-  checks.expect(first->wait(0) == WaitResult::Signaled, "wait takes a free mutex");
-  checks.expect(second->wait(0) == WaitResult::Signaled, "its owner takes it again, through another handle");
-  checks.expect(first->release() && second->release(), "each ownership is released once");
-  checks.expect(!second->release(), "a third release fails");
-  checks.expectError(kWinErrorNotOwner, "a third release");
+  const std::string path = scratch + "Action.lock";
+  FoundFile found;
+  std::unique_ptr<OsFile> held = os.openLockFile(path);
+  checks.expect(held != nullptr && os.findFirstFile(path, &found), "openLockFile creates the file");
+  checks.expect(os.openLockFile(path) == nullptr, "a held lock file cannot be had again");
+  checks.expectError(kWinErrorSharingViolation, "openLockFile of a held lock file");
+  checks.expect(os.openFile(path, FileAccess::Read, FileShare::ReadWrite, FileCreation::OpenExisting) == nullptr,
+                "a held lock file shares nothing");
+  held.reset();
+  checks.expect(!os.findFirstFile(path, &found), "a lock file goes with its handle");
+  checks.expect(writeWholeFile(os, path, "left behind"), "a lock file left behind");
+  held = os.openLockFile(path);
+  checks.expect(held != nullptr, "openLockFile takes over a lock file nobody holds");
+  held.reset();
+  checks.expect(!os.findFirstFile(path, &found), "the taken-over lock file goes with its handle");
 }
 
 void checkReadOnly(Checks& checks, const std::string& scratch) {
@@ -343,7 +345,7 @@ std::vector<std::string> runOsContract(Os& os, const std::string& scratchDir) {
   checkShortNames(checks, scratchDir);
   checkProfile(checks, scratchDir);
   checkRegistry(checks);
-  checkMutex(checks);
+  checkLockFile(checks, scratchDir);
   checkWindowsLibrariesAndMessages(checks, scratchDir);
   return checks.failures;
 }

@@ -13,16 +13,23 @@ import tempfile
 import time
 
 
+def defined_in(header, pattern):
+    """What `pattern`'s group matches in a header of src/: the program's one definition."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", *header.split("/"))
+    with open(path) as source:
+        return re.search(pattern, source.read()).group(1)
+
+
 def layout_number(pattern):
-    """A number of the installer file's layout, read from its one definition."""
-    header = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "archive", "directory.h")
-    with open(header) as source:
-        return int(re.search(pattern, source.read()).group(1))
+    """A number of the installer file's layout."""
+    return int(defined_in("archive/directory.h", pattern))
 
 
 DIRECTORY_OFFSET = layout_number(r"constexpr int32_t DIRECTORY_OFFSET = (\d+);")
 ENTRY_SIZE = layout_number(r"sizeof\(TInstallFileInfo\) == (\d+)")
 ENTRY_COUNT = layout_number(r"constexpr int kDirectoryEntryCount = (\d+);")
+# The file in the Windows directory that holds the installers' action lock.
+ACTION_LOCK_FILE = defined_in("installer/action_lock.h", r'kActionLockFileName\[\] = "([^"]+)";')
 
 # Extra seconds a driver call may take beyond its own wait: starting a Wine process.
 WINE_START_SECONDS = 30

@@ -4,7 +4,9 @@ each with its own temporary copy, which the other's start-up leaves alone. While
 installer's installation runs (held inside it by a "Display Properties" window that stops
 answering), the movie installer's Install and Un-Install change nothing and say so in one
 dialog each. The saver installer, closed during its installation, finishes it, asks nothing
-and ends, removing its copy without a busy message; then the movie installer installs."""
+and ends, removing its copy without a busy message; then the movie installer installs.
+All of it runs while another program keeps the event Global\\PanoquillInstallerAction, as any
+user's program could: a name of that kind must not decide who may install."""
 
 import os
 import sys
@@ -13,7 +15,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_lib import (Installer, build_installer, control_with_id, main, prefix_dir, read_file,  # noqa: E402
                      registry_key_exists, remove_saver_installation, run_wine, sample_entries, screenshot,
                      temp_copies, wait_for, windows_dir)
-from e2e_lib import ACTION_MS, MOVIE_CAPTION, MOVIE_PROMPT_TITLE, SAVER_CAPTION, UNINSTALL_KEY  # noqa: E402
+from e2e_lib import (ACTION_LOCK_FILE, ACTION_MS, MOVIE_CAPTION, MOVIE_PROMPT_TITLE, SAVER_CAPTION,  # noqa: E402
+                     UNINSTALL_KEY)
 import window_ids as ids  # noqa: E402
 
 ANOTHER_ACTION = ("Setup Error: Another installation or un-installation is running on this computer.\r\n\r\n"
@@ -76,7 +79,9 @@ def test(state, driver, checks):
     movie_folder = os.path.join(prefix_dir(), "drive_c", "pqtest2")
 
     # The saver installer first, so that its copy is KWRXtemp1.dat.
-    with Installer(state, saver, "SunsetSetup.exe") as first:
+    with driver.background(["hold-event", "Global\\PanoquillInstallerAction", "600000"]) as squatter, \
+            Installer(state, saver, "SunsetSetup.exe") as first:
+        squatter.wait_output("held")
         driver.wait_window(SAVER_CAPTION, 30000)
         with Installer(state, movie, "ShowSetup.exe", folder="pqtest2") as second:
             driver.wait_window(MOVIE_CAPTION, 30000)
@@ -85,6 +90,8 @@ def test(state, driver, checks):
             driver.click(MOVIE_CAPTION, "Done")
             second.wait_exit(20)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copies to be removed")
+    checks.true(not os.path.exists(os.path.join(windows_dir(), ACTION_LOCK_FILE)),
+                "the action lock's file goes with its last holder")
     remove_installed(state)
 
 

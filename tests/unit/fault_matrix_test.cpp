@@ -99,7 +99,7 @@ std::vector<uint32_t> errorsFor(const std::string& call, const std::string& argu
   const uint32_t notFound = pq::kWinErrorFileNotFound, denied = pq::kWinErrorAccessDenied,
                  sharing = pq::kWinErrorSharingViolation, full = pq::kWinErrorDiskFull, none = 0;
   const bool registry = argument.rfind("SOFTWARE\\", 0) == 0;
-  if (call == "copyFile" || call == "openFile") return {notFound, denied, sharing, full, none};
+  if (call == "copyFile" || call == "openFile" || call == "openLockFile") return {notFound, denied, sharing, full, none};
   if (call == "deleteFile") return {notFound, denied, sharing};
   if (call == "read") return {denied, sharing, none};
   if (call == "write") return {denied, full, none};
@@ -110,7 +110,7 @@ std::vector<uint32_t> errorsFor(const std::string& call, const std::string& argu
       call == "getPrivateProfileString" || call == "loadLibrary" || call.rfind("reg", 0) == 0 ||
       call == "setString" || call == "deleteValue" || call == "subkeyCount" || call == "enumerateSubkey")
     return {notFound, denied};
-  return {denied}; // symbol, setScreenSaveActive, the mutex and window calls
+  return {denied}; // symbol, setScreenSaveActive and the window calls
 }
 
 std::string callName(const std::string& line) { return line.substr(0, line.find(' ')); }
@@ -257,7 +257,7 @@ protected:
 
     // The action lock that cannot be had counts as held by another installer: the action
     // says so once and changes nothing.
-    if (failure.call == "createMutex" || failure.call == "wait") {
+    if (failure.call == "openLockFile") {
       EXPECT_EQ(seen.dialogs, std::vector<std::string>{installErrorMessage(kErr_ActionRunning, "")});
       if (failure.recordedIndex < recording.installEnd) {
         EXPECT_EQ(seen.status, "");

@@ -251,7 +251,7 @@ TEST_F(InstallSaver, ClicksAtAMessagePauseOfTheInstallationAreIgnored) {
 // nothing, neither on the machine nor in its window; once the other is done it installs.
 TEST_F(InstallSaver, AnotherInstallersActionMakesTheInstallationChangeNothing) {
   startScreenSaver();
-  sim.holdMutexElsewhere(kActionMutexName);
+  holdActionLockElsewhere();
   const auto filesBefore = sim.snapshot();
   view.changes.clear();
   sim.cursorHistory.clear();
@@ -266,41 +266,41 @@ TEST_F(InstallSaver, AnotherInstallersActionMakesTheInstallationChangeNothing) {
   EXPECT_TRUE(sim.cursorHistory.empty());
   EXPECT_EQ(isBusy, 0);
 
-  sim.holdMutexElsewhere(kActionMutexName, false);
+  sim.unlockFile(kActionLockPath);
   form.butInstallClick(nullptr);
   EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
   EXPECT_EQ(sim.errorDialogs.size(), 1u);
 }
 
-// The lock covers every change of the action, a failed one too, and is free again for the
-// prompt, which may wait on the user for long. A lock whose last owner was killed half way is
-// taken over.
+// The lock covers every change of the action, a failed one's rollback too, and is free again
+// for the prompt, which may wait on the user for long. A lock file left behind by a holder
+// that lost power is taken over, and goes with this action's hold.
 TEST_F(InstallSaver, TheActionLockIsHeldFromStartToRollbackAndFreeAtThePrompt) {
   for (const bool fail : {false, true}) {
     SCOPED_TRACE(fail ? "failed installation" : "successful installation");
     resetRunState();
     sim.messageBoxes.clear();
     sim.refuseScreenSaveActive(fail);
-    sim.abandonMutexElsewhere(kActionMutexName);
+    sim.putFile(kActionLockPath, "");
     TForm1 fresh(nullptr);
     sim.putFile(kInstallerPath, buildInstallerImage(screenSaverEntries()));
     fresh.FormCreate(nullptr);
-    std::vector<int> owned;
-    sim.onProcessMessages = [&] { owned.push_back(sim.mutexOwnedHere(kActionMutexName)); };
-    sim.callLog.clear();
+    std::vector<std::pair<std::string, bool>> calls; // each call, and whether the lock was held
+    sim.onCall = [&](const std::string& line) { calls.emplace_back(line, sim.fileOpenHere(kActionLockPath)); };
     fresh.butInstallClick(nullptr);
-    sim.onProcessMessages = nullptr;
-    // One pause per entry, and the prompt's after a success.
-    const std::vector<int> expected = fail ? std::vector<int>{1, 1, 1, 1, 1} : std::vector<int>{1, 1, 1, 1, 1, 0};
-    EXPECT_EQ(owned, expected);
-    EXPECT_EQ(sim.mutexOwnedHere(kActionMutexName), 0);
-    // Released only after the rollback's last step.
-    const auto release = std::find(sim.callLog.begin(), sim.callLog.end(), std::string("release ") + kActionMutexName);
-    const auto lastRegistryCall = std::find_if(sim.callLog.rbegin(), sim.callLog.rend(), [](const std::string& line) {
-      return line.rfind("reg", 0) == 0;
-    });
-    ASSERT_NE(release, sim.callLog.end());
-    EXPECT_LT(lastRegistryCall.base() - sim.callLog.begin(), release - sim.callLog.begin());
+    sim.onCall = nullptr;
+    const auto startsWith = [](const std::string& prefix) {
+      return [prefix](const std::pair<std::string, bool>& call) { return call.first.rfind(prefix, 0) == 0; };
+    };
+    const auto lock = std::find_if(calls.begin(), calls.end(), startsWith("openLockFile"));
+    ASSERT_NE(lock, calls.end());
+    const auto released = std::find_if(lock + 1, calls.end(), [](const auto& call) { return !call.second; });
+    const auto lastRegistryCall = std::find_if(calls.rbegin(), calls.rend(), startsWith("reg"));
+    ASSERT_NE(lastRegistryCall, calls.rend());
+    EXPECT_LT(lastRegistryCall.base() - calls.begin(), released - calls.begin());
+    EXPECT_TRUE(std::none_of(released, calls.end(), [](const auto& call) { return call.second; }));
+    EXPECT_EQ(released == calls.end() ? "" : released->first, fail ? "" : "processMessages");
+    EXPECT_FALSE(sim.fileExistsAt(kActionLockPath));
     EXPECT_EQ(fresh.statusLabel.caption, fail ? "Installation Failed." : "Installation Successful.");
     fresh.Close();
   }

@@ -119,7 +119,7 @@ TEST_F(Uninstall, ASecondClickAtAMessagePauseDoesNothing) {
 TEST_F(Uninstall, AnotherInstallersActionMakesTheUninstallationChangeNothing) {
   startScreenSaver();
   form.butInstallClick(nullptr);
-  sim.holdMutexElsewhere(kActionMutexName);
+  holdActionLockElsewhere();
   const auto filesBefore = sim.snapshot();
   form.butUnInstallClick(nullptr);
   EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_ActionRunning, "")});
@@ -146,7 +146,7 @@ TEST_F(Uninstall, ACloseDuringTheUninstallationWaitsForItsEnd) {
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.ssd"));
   EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
   EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
-  EXPECT_EQ(sim.mutexOwnedHere(kActionMutexName), 0);
+  EXPECT_FALSE(sim.fileExistsAt(kActionLockPath));
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 

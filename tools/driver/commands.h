@@ -21,6 +21,7 @@ int pointAt(const Arguments& arguments);     // TITLE CONTROL-TEXT [timeout-ms]
 int makeWindow(const Arguments& arguments);  // TITLE [record-file] [lifetime-ms] [hang]
 int screenSaverActive(const Arguments& arguments); // (no arguments)
 int holdFile(const Arguments& arguments);    // PATH HOLD-MS
+int holdEvent(const Arguments& arguments);   // NAME HOLD-MS
 int runCommand(const Arguments& arguments);  // COMMAND-LINE [timeout-ms]
 
 } // namespace pqdriver

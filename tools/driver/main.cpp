@@ -26,6 +26,7 @@ const Command kCommands[] = {
     {"make-window", "TITLE [record-file] [lifetime-ms] [hang]", pqdriver::makeWindow},
     {"screen-saver-active", "", pqdriver::screenSaverActive},
     {"hold-file", "PATH HOLD-MS", pqdriver::holdFile},
+    {"hold-event", "NAME HOLD-MS", pqdriver::holdEvent},
     {"run", "COMMAND-LINE [timeout-ms]", pqdriver::runCommand},
 };
 

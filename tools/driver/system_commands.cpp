@@ -1,7 +1,8 @@
 // Commands that read or hold system state for the tests: the screen-saver switch, a command
-// line run as the system runs a registered one, and a file kept open the way another program
-// would keep it.
+// line run as the system runs a registered one, and a file or a named event kept the way
+// another program would keep it.
 #include <cstdio>
+#include <string>
 
 #include "commands.h"
 #include "window_query.h"
@@ -49,24 +50,42 @@ int runCommand(const Arguments& arguments) {
   return kExitOk;
 }
 
-// Opens PATH for reading, sharing only reading, prints "held", and keeps it open for HOLD-MS
-// milliseconds, so that nobody else can delete or replace it meanwhile (as a running program
-// holds its file, and as the installer holds its temporary copy).
-int holdFile(const Arguments& arguments) {
-  unsigned holdMs = 0;
-  if (arguments.size() != 2 || !parseTimeout(arguments[1].c_str(), &holdMs)) return kExitUsage;
-  HANDLE file = CreateFileA(arguments[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "pqdriver: cannot open %s (error %lu)\n", arguments[0].c_str(),
-                 static_cast<unsigned long>(GetLastError()));
+namespace {
+
+// Prints "held" and keeps `handle` for `holdMs` milliseconds; when it is not `valid`, says that
+// it could not `what`.
+int holdHandle(HANDLE handle, bool valid, const std::string& what, unsigned holdMs) {
+  if (!valid) {
+    std::fprintf(stderr, "pqdriver: cannot %s (error %lu)\n", what.c_str(), static_cast<unsigned long>(GetLastError()));
     return kExitFailure;
   }
   std::printf("held\n");
   std::fflush(stdout);
   Sleep(holdMs);
-  CloseHandle(file);
+  CloseHandle(handle);
   return kExitOk;
+}
+
+} // namespace
+
+// Opens PATH for reading, sharing only reading, and keeps it open for HOLD-MS milliseconds, so
+// that nobody else can delete or replace it meanwhile (as a running program holds its file,
+// and as the installer holds its temporary copy).
+int holdFile(const Arguments& arguments) {
+  unsigned holdMs = 0;
+  if (arguments.size() != 2 || !parseTimeout(arguments[1].c_str(), &holdMs)) return kExitUsage;
+  HANDLE file = CreateFileA(arguments[0].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  return holdHandle(file, file != INVALID_HANDLE_VALUE, "open " + arguments[0], holdMs);
+}
+
+// Creates the event NAME and keeps it for HOLD-MS milliseconds: what any program of a standard
+// user may do to a name that other programs mean to use for themselves.
+int holdEvent(const Arguments& arguments) {
+  unsigned holdMs = 0;
+  if (arguments.size() != 2 || !parseTimeout(arguments[1].c_str(), &holdMs)) return kExitUsage;
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, arguments[0].c_str());
+  return holdHandle(event, event != nullptr, "create the event " + arguments[0], holdMs);
 }
 
 } // namespace pqdriver

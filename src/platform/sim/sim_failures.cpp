@@ -12,6 +12,7 @@ void SimOs::clearFailures() { internal->failures.clear(); }
 
 void SimOs::logCall(const std::string& call, const std::string& argument) {
   callLog.push_back(argument.empty() ? call : call + " " + argument);
+  if (onCall) onCall(callLog.back());
 }
 
 bool SimOs::injectedFailure(const std::string& call, const std::string& argument, uint32_t* error) {

@@ -207,4 +207,9 @@ bool SimOs::isReadOnly(const std::string& windowsPath) const {
   return resolved.exists() && internal->readOnly(resolved.host);
 }
 
+bool SimOs::fileOpenHere(const std::string& windowsPath) const {
+  const sim::ResolvedPath resolved = internal->resolve(windowsPath);
+  return resolved.exists() && internal->openHandles.count(State::key(resolved.host)) != 0;
+}
+
 } // namespace pq

@@ -15,8 +15,10 @@ constexpr uint32_t kErrorInvalidName = 123;
 
 class SimFile : public OsFile {
 public:
-  SimFile(SimOs& os, std::string windowsPath, std::filesystem::path host, int descriptor, sim::OpenHandle handle)
-      : os(os), windowsPath(std::move(windowsPath)), host(std::move(host)), descriptor(descriptor), handle(handle) {
+  SimFile(SimOs& os, std::string windowsPath, std::filesystem::path host, int descriptor, sim::OpenHandle handle,
+          bool deleteOnClose)
+      : os(os), windowsPath(std::move(windowsPath)), host(std::move(host)), descriptor(descriptor), handle(handle),
+        deleteOnClose(deleteOnClose) {
     registration = os.state().openHandles.emplace(SimOs::State::key(this->host), &this->handle);
   }
 
@@ -95,6 +97,12 @@ private:
     ::close(descriptor);
     descriptor = -1;
     os.state().openHandles.erase(registration);
+    // FILE_FLAG_DELETE_ON_CLOSE: the file goes with its last handle, which was this one.
+    if (deleteOnClose) {
+      std::error_code ignored;
+      std::filesystem::remove(host, ignored);
+      os.state().forgetFile(host);
+    }
   }
 
   SimOs& os;
@@ -102,6 +110,7 @@ private:
   std::filesystem::path host;
   int descriptor;
   sim::OpenHandle handle;
+  bool deleteOnClose;
   int64_t position = 0;
   std::multimap<std::string, const sim::OpenHandle*>::iterator registration;
 };
@@ -115,56 +124,69 @@ sim::OpenHandle handleFor(FileAccess access, FileShare share) {
   return handle;
 }
 
-} // namespace
-
-std::unique_ptr<OsFile> SimOs::openFile(const std::string& path, FileAccess access, FileShare share,
-                                        FileCreation creation) {
-  if (enterCall("openFile", path)) return nullptr;
-  const sim::ResolvedPath resolved = internal->resolve(path);
-  const bool create = creation == FileCreation::CreateAlways;
+// CreateFileA on the host tree: `create` makes a missing file (else error 2 or 3), `truncate`
+// empties an existing one.
+std::unique_ptr<OsFile> openHostFile(SimOs& os, const std::string& path, const sim::OpenHandle& handle, bool create,
+                                     bool truncate, bool deleteOnClose) {
+  SimOs::State& state = os.state();
+  const sim::ResolvedPath resolved = state.resolve(path);
   if (!resolved.onDriveC || resolved.components.empty() || resolved.trailingSeparator) {
-    setLastError(resolved.onDriveC && resolved.exists() ? kWinErrorAccessDenied : kWinErrorPathNotFound);
+    os.setLastError(resolved.onDriveC && resolved.exists() ? kWinErrorAccessDenied : kWinErrorPathNotFound);
     return nullptr;
   }
   if (!resolved.exists()) {
     if (!create || !resolved.parentExists()) {
-      setLastError(resolved.missingError());
+      os.setLastError(resolved.missingError());
       return nullptr;
     }
     if (!sim::isCreatableName(resolved.components.back())) {
-      setLastError(kErrorInvalidName);
+      os.setLastError(kErrorInvalidName);
       return nullptr;
     }
   }
   std::error_code error;
   const bool existed = resolved.exists();
   if (existed && std::filesystem::is_directory(resolved.host, error)) {
-    setLastError(kWinErrorAccessDenied);
+    os.setLastError(kWinErrorAccessDenied);
     return nullptr;
   }
-  const sim::OpenHandle handle = handleFor(access, share);
-  if (existed && internal->readOnly(resolved.host) && (handle.canWrite || create)) {
-    setLastError(kWinErrorAccessDenied);
+  if (existed && state.readOnly(resolved.host) && (handle.canWrite || truncate || deleteOnClose)) {
+    os.setLastError(kWinErrorAccessDenied);
     return nullptr;
   }
-  if (existed && internal->sharingConflict(resolved.host, handle)) {
-    setLastError(kWinErrorSharingViolation);
+  if (existed && state.sharingConflict(resolved.host, handle)) {
+    os.setLastError(kWinErrorSharingViolation);
     return nullptr;
   }
   int flags = handle.canRead && handle.canWrite ? O_RDWR : handle.canWrite ? O_WRONLY : O_RDONLY;
-  if (create) flags = O_RDWR | O_CREAT | O_TRUNC; // the host side only; access is checked above
+  if (create) flags = O_RDWR | O_CREAT; // the host side only; access is checked above
+  if (truncate) flags |= O_TRUNC;
   const int descriptor = ::open(resolved.host.c_str(), flags | O_CLOEXEC, 0644);
   if (descriptor < 0) {
-    setLastError(kWinErrorAccessDenied);
+    os.setLastError(kWinErrorAccessDenied);
     return nullptr;
   }
   if (create && !existed) {
-    internal->attributes[State::key(resolved.host)] = kFileAttributeArchive;
-    internal->assignAliases(resolved.host.parent_path());
+    state.attributes[SimOs::State::key(resolved.host)] = kFileAttributeArchive;
+    state.assignAliases(resolved.host.parent_path());
   }
-  // CREATE_ALWAYS over an existing file succeeds and says so through the last error.
-  if (create && existed) setLastError(kWinErrorAlreadyExists);
-  return std::make_unique<SimFile>(*this, path, resolved.host, descriptor, handle);
+  // Creating over an existing file succeeds and says so through the last error.
+  if (create && existed) os.setLastError(kWinErrorAlreadyExists);
+  return std::make_unique<SimFile>(os, path, resolved.host, descriptor, handle, deleteOnClose);
+}
+
+} // namespace
+
+std::unique_ptr<OsFile> SimOs::openFile(const std::string& path, FileAccess access, FileShare share,
+                                        FileCreation creation) {
+  if (enterCall("openFile", path)) return nullptr;
+  const bool createAlways = creation == FileCreation::CreateAlways;
+  return openHostFile(*this, path, handleFor(access, share), createAlways, createAlways, false);
+}
+
+std::unique_ptr<OsFile> SimOs::openLockFile(const std::string& path) {
+  if (enterCall("openLockFile", path)) return nullptr;
+  return openHostFile(*this, path, sim::OpenHandle{true, true, false, false}, true, false, true);
 }
 
 } // namespace pq

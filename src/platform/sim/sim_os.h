@@ -6,8 +6,7 @@
 // with. On top of the files it keeps what a test needs to arrange or observe: locked and
 // read-only files, 8.3 short names, profile files, the registry, the screen-saver switch,
 // other programs' top-level windows, started commands, dialogs with scripted answers, the
-// application cursor, named mutexes that other programs may hold, and failure injection for
-// every call of the seam.
+// application cursor, and failure injection for every call of the seam.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +49,8 @@ public:
   // A read-only file refuses deletion (error 5) until its attributes are reset.
   void setReadOnly(const std::string& windowsPath, bool readOnly);
   bool isReadOnly(const std::string& windowsPath) const;
+  // Whether a handle this program opened holds the file now.
+  bool fileOpenHere(const std::string& windowsPath) const;
   // Every file below the root as "C:\..." paths with their contents, for before/after checks.
   std::map<std::string, std::string> snapshot() const;
 
@@ -88,15 +89,6 @@ public:
   // Called after WinExec is recorded, e.g. to open a "Display Properties" window.
   std::function<void(const std::string& commandLine)> onWinExec;
 
-  // ---- Named mutexes -----------------------------------------------------------------------
-  // Another program owns the mutex of that name (created if needed) until it lets go; a wait
-  // on it times out meanwhile.
-  void holdMutexElsewhere(const std::string& name, bool held = true);
-  // Its other owner ended without releasing it: the next wait gets it, as abandoned.
-  void abandonMutexElsewhere(const std::string& name);
-  // How many times this program owns the mutex now (0 when not at all).
-  int mutexOwnedHere(const std::string& name) const;
-
   // ---- Libraries -----------------------------------------------------------------------------
   // loadLibrary of an existing file resolves to the in-process codec (_implode, _explode,
   // _crc32). These make every later load fail with `error`, or lack one export.
@@ -131,6 +123,8 @@ public:
   // "name argument" for every seam call made, in order ("name" alone when it takes none).
   // lastError() and appCursor() are not logged: they only read state back.
   std::vector<std::string> callLog;
+  // Called with each line as it is logged, before the call does anything.
+  std::function<void(const std::string& line)> onCall;
 
   // ---- The Os interface ----------------------------------------------------------------------
   std::string windowsDirectory(uint32_t bufferChars) override;
@@ -143,6 +137,7 @@ public:
   bool setFileAttributes(const std::string& path, uint32_t attributes) override;
   std::unique_ptr<OsFile> openFile(const std::string& path, FileAccess access, FileShare share,
                                    FileCreation creation) override;
+  std::unique_ptr<OsFile> openLockFile(const std::string& path) override;
   std::string shortPathName(const std::string& path, uint32_t bufferChars) override;
   uint32_t lastError() override;
   bool writePrivateProfileString(const std::string& section, const std::string& key, const std::string& value,
@@ -158,7 +153,6 @@ public:
   void clickDialogItem(WindowHandle window, int itemId) override;
   uint32_t winExec(const std::string& commandLine, int showMode) override;
   uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) override;
-  std::unique_ptr<OsMutex> createMutex(const std::string& name) override;
   std::unique_ptr<OsLibrary> loadLibrary(const std::string& path) override;
   std::string systemMessage(uint32_t code, uint32_t bufferChars) override;
   void showErrorDialog(const std::string& text) override;

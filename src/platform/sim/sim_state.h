@@ -64,12 +64,6 @@ struct RegistryNode {
   std::map<std::string, std::pair<std::string, std::string>> values;      // lower -> (name, data)
 };
 
-struct MutexState {
-  int ownedHere = 0;         // this program's ownership count
-  bool heldElsewhere = false; // another program owns it
-  bool abandoned = false;    // its other owner ended while owning it
-};
-
 struct TopLevelWindow {
   std::string title;
   bool closesOnCancel = true;
@@ -88,7 +82,6 @@ struct SimOs::State {
   std::vector<sim::FailureRule> failures;
   sim::RegistryNode registryRoot;
   std::map<WindowHandle, sim::TopLevelWindow> windows;
-  std::map<std::string, sim::MutexState> mutexes; // by name, case-sensitive as Windows has it
   WindowHandle nextWindow = 0x1000;
 
   static std::string key(const std::filesystem::path& host) { return asciiLower(host.string()); }

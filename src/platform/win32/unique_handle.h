@@ -53,13 +53,6 @@ struct FileHandleTraits {
   static bool close(Value handle) noexcept { return CloseHandle(handle) != 0; }
 };
 
-// Kernel objects other than files (mutexes): null when absent.
-struct KernelHandleTraits {
-  using Value = HANDLE;
-  static Value invalid() noexcept { return nullptr; }
-  static bool close(Value handle) noexcept { return CloseHandle(handle) != 0; }
-};
-
 struct FindHandleTraits {
   using Value = HANDLE;
   static Value invalid() noexcept { return INVALID_HANDLE_VALUE; }
@@ -85,7 +78,6 @@ struct GdiObjectTraits {
 };
 
 using FileHandle = UniqueHandle<FileHandleTraits>;
-using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using LibraryHandle = UniqueHandle<LibraryHandleTraits>;
 using RegistryKeyHandle = UniqueHandle<RegistryKeyTraits>;

@@ -191,6 +191,16 @@ std::unique_ptr<OsFile> Win32Os::openFile(const std::string& path, FileAccess ac
   return std::make_unique<Win32File>(std::move(handle), *this);
 }
 
+std::unique_ptr<OsFile> Win32Os::openLockFile(const std::string& path) {
+  FileHandle handle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!handle) {
+    takeLastError();
+    return nullptr;
+  }
+  return std::make_unique<Win32File>(std::move(handle), *this);
+}
+
 std::string Win32Os::shortPathName(const std::string& path, uint32_t bufferChars) {
   std::vector<char> buffer(bufferChars + 1);
   const DWORD length = GetShortPathNameA(path.c_str(), buffer.data(), bufferChars);

@@ -22,32 +22,6 @@ private:
   LibraryHandle module;
 };
 
-class Win32Mutex final : public OsMutex {
-public:
-  Win32Mutex(KernelHandle owned, Win32Os& backend) : handle(std::move(owned)), os(backend) {}
-
-  WaitResult wait(uint32_t milliseconds) override {
-    switch (WaitForSingleObject(handle.get(), milliseconds)) {
-    case WAIT_OBJECT_0: return WaitResult::Signaled;
-    case WAIT_ABANDONED: return WaitResult::Abandoned;
-    case WAIT_TIMEOUT: return WaitResult::Timeout;
-    default: break;
-    }
-    os.takeLastError();
-    return WaitResult::Failed;
-  }
-
-  bool release() override {
-    const bool ok = ReleaseMutex(handle.get()) != 0;
-    if (!ok) os.takeLastError();
-    return ok;
-  }
-
-private:
-  KernelHandle handle;
-  Win32Os& os;
-};
-
 } // namespace
 
 HCURSOR cursorHandle(AppCursor cursor) {
@@ -90,15 +64,6 @@ uintptr_t Win32Os::shellExecute(const std::string& verb, const std::string& file
   const HINSTANCE result =
       ShellExecuteA(nullptr, verb.empty() ? nullptr : verb.c_str(), file.c_str(), nullptr, nullptr, showMode);
   return reinterpret_cast<uintptr_t>(result);
-}
-
-std::unique_ptr<OsMutex> Win32Os::createMutex(const std::string& name) {
-  KernelHandle mutex(CreateMutexA(nullptr, FALSE, name.c_str()));
-  if (!mutex) {
-    takeLastError();
-    return nullptr;
-  }
-  return std::make_unique<Win32Mutex>(std::move(mutex), *this);
 }
 
 std::unique_ptr<OsLibrary> Win32Os::loadLibrary(const std::string& path) {

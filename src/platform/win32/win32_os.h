@@ -28,6 +28,7 @@ public:
   bool setFileAttributes(const std::string& path, uint32_t attributes) override;
   std::unique_ptr<OsFile> openFile(const std::string& path, FileAccess access, FileShare share,
                                    FileCreation creation) override;
+  std::unique_ptr<OsFile> openLockFile(const std::string& path) override;
   std::string shortPathName(const std::string& path, uint32_t bufferChars) override;
   uint32_t lastError() override { return lastErrorNumber; }
 
@@ -47,8 +48,6 @@ public:
   void clickDialogItem(WindowHandle window, int itemId) override;
   uint32_t winExec(const std::string& commandLine, int showMode) override;
   uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) override;
-
-  std::unique_ptr<OsMutex> createMutex(const std::string& name) override;
 
   std::unique_ptr<OsLibrary> loadLibrary(const std::string& path) override;
 

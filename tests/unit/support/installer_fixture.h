@@ -19,6 +19,7 @@
 #include "compression/compressor.h"
 #include "compression/implode.h"
 #include "errors/messages.h"
+#include "installer/action_lock.h"
 #include "installer/fInstall.h"
 #include "platform/sim/sim_os.h"
 #include "sim_test.h"
@@ -132,6 +133,7 @@ inline const char* const kTempCopyPath = "C:\\WINDOWS\\KWRXtemp1.dat";
 inline const char* const kSaver = "C:\\WINDOWS\\Sunset.scr";
 inline const char* const kData = "C:\\WINDOWS\\Sunset.ssd";
 inline const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
+inline const std::string kActionLockPath = std::string("C:\\WINDOWS\\") + kActionLockFileName;
 
 class InstallerTest : public SimTest<> {
 protected:
@@ -149,6 +151,11 @@ protected:
   }
   void startScreenSaver() { start(buildInstallerImage(screenSaverEntries())); }
   void startMovie() { start(buildInstallerImage(movieEntries())); }
+  // Another installer's action holds the machine-wide lock.
+  void holdActionLockElsewhere() {
+    sim.putFile(kActionLockPath, "");
+    sim.lockFile(kActionLockPath);
+  }
 
   // The installed bytes at a path, or "<missing>".
   std::string installed(const std::string& path) const {
