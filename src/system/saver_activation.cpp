@@ -4,15 +4,19 @@
 
 #include "errors/logFile.h"
 #include "platform/os.h"
+#include "platform/win_path.h"
 
 const char* const kReg_SystemIni = "system.ini";
 const char* const kReg_Boot = "boot";
 const char* const kReg_SCRNSAVEEXE = "SCRNSAVE.EXE";
 const char* const kDisplayPropertiesTitle = "Display Properties";
-// Page 1 of the Display control panel is its Screen Saver page.
-const char* const kDisplayControlPanelCommand = "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1";
 
 namespace {
+
+// The command that opens the Display control panel: the program, in the System directory, and
+// its arguments. Page 1 of the panel is its Screen Saver page.
+const char* const kDisplayControlPanelProgram = "rundll32.exe";
+const char* const kDisplayControlPanelArguments = "shell32.dll,Control_RunDLL desk.cpl,,1";
 
 // MAX_PATH: no short path is longer.
 constexpr uint32_t kShortPathBufferChars = 260;
@@ -80,7 +84,16 @@ void closeDisplayControlPanel() {
 void openScreenSaverControlPanel() {
   LogOperation trace("openScreenSaverControlPanel", "");
   pq::Os& os = pq::os();
-  os.winExec(kDisplayControlPanelCommand, pq::kShowNormal);
+  // The program by its full, quoted path in the System directory: a bare name is looked for
+  // first in the installer's own folder, where whoever can write to a Downloads folder may have
+  // left a program of that name to run with the installer's rights. Without a System
+  // directory there is nowhere safe to start it from.
+  const std::string system = os.systemDirectory(pq::kDirectoryBufferChars);
+  if (!system.empty()) {
+    os.winExec("\"" + pq::includeTrailingBackslash(system) + kDisplayControlPanelProgram + "\" " +
+                   kDisplayControlPanelArguments,
+               pq::kShowNormal);
+  }
   for (int lookup = 0; lookup < kControlPanelLookups; ++lookup) {
     if (os.findWindow(kDisplayPropertiesTitle) != 0) return;
   }

@@ -10,7 +10,6 @@ extern const char* const kReg_SystemIni;     // "system.ini"
 extern const char* const kReg_Boot;          // "boot"
 extern const char* const kReg_SCRNSAVEEXE;   // "SCRNSAVE.EXE"
 extern const char* const kDisplayPropertiesTitle;   // "Display Properties"
-extern const char* const kDisplayControlPanelCommand;
 
 // Makes the saver current and switches savers on: 0, -16 (no short path), -25 (refused),
 // or a non-zero code when the profile cannot be written.
@@ -19,8 +18,8 @@ TResult makeActiveSaver(const std::string& saverPath);
 void deactivateSaver(const std::string& saverPath);
 // Clicks Cancel (item 2) of an open "Display Properties" window.
 void closeDisplayControlPanel();
-// Starts the Display control panel at its Screen Saver page; waits for its window by a
-// bounded count of lookups.
+// Starts the Display control panel at its Screen Saver page, through the System directory's
+// rundll32.exe; waits for its window by a bounded count of lookups.
 void openScreenSaverControlPanel();
 // Asks the shell to open a folder or file with its default verb.
 void openPath(const std::string& path);

@@ -92,7 +92,8 @@ TEST_F(InstallSaver, YesOpensTheControlPanelAndEndsTheInstaller) {
   form.butInstallClick(nullptr);
   EXPECT_TRUE(sim.minimized);
   ASSERT_EQ(sim.winExecCalls.size(), 1u);
-  EXPECT_EQ(sim.winExecCalls[0].commandLine, "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1");
+  EXPECT_EQ(sim.winExecCalls[0].commandLine,
+            "\"C:\\WINDOWS\\SYSTEM32\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1");
   EXPECT_TRUE(form.closed());
   EXPECT_EQ(view.closeCount, 1);
   EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));

@@ -148,10 +148,20 @@ TEST_F(SaverActivation, ClosingWithoutAControlPanelDoesNothing) {
 TEST_F(SaverActivation, OpeningTheControlPanelStopsLookingOnceItsWindowIsThere) {
   sim.onWinExec = [this](const std::string&) { sim.addTopLevelWindow("Display Properties"); };
   openScreenSaverControlPanel();
-  ASSERT_EQ(sim.winExecCalls.size(), 1u);
-  EXPECT_EQ(sim.winExecCalls[0].commandLine, "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1");
-  EXPECT_EQ(sim.winExecCalls[0].showMode, 1);
+  EXPECT_EQ(sim.winExecCalls.size(), 1u);
   EXPECT_EQ(sim.findWindowCount, 1);
+}
+
+// rundll32.exe by its quoted full path in the System directory, never by a bare name that the
+// installer's own folder could answer; nothing is started when that directory is unknown.
+TEST_F(SaverActivation, TheControlPanelStartsOnlyFromTheSystemDirectory) {
+  openScreenSaverControlPanel();
+  sim.setSystemDirectoryReported("");
+  openScreenSaverControlPanel();
+  ASSERT_EQ(sim.winExecCalls.size(), 1u);
+  EXPECT_EQ(sim.winExecCalls[0].commandLine,
+            "\"C:\\WINDOWS\\SYSTEM32\\rundll32.exe\" shell32.dll,Control_RunDLL desk.cpl,,1");
+  EXPECT_EQ(sim.winExecCalls[0].showMode, 1);
 }
 
 TEST_F(SaverActivation, OpeningTheControlPanelGivesUpAfterAThousandLookups) {

@@ -227,7 +227,7 @@ TEST_F(SimOsTest, DisplayPropertiesClosesOnCancelAndOpensFromItsCommand) {
   EXPECT_FALSE(sim.windowIsOpen(window));
   EXPECT_EQ(sim.findWindow("Display Properties"), 0u);
   sim.onWinExec = [&](const std::string&) { sim.addTopLevelWindow("Display Properties"); };
-  EXPECT_EQ(sim.winExec("rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1", kShowNormal), 33u);
+  EXPECT_EQ(sim.winExec("control.exe desk.cpl,,1", kShowNormal), 33u);
   EXPECT_NE(sim.findWindow("Display Properties"), 0u);
   EXPECT_EQ(sim.findWindowCount, 3);
 }
