@@ -69,6 +69,25 @@ TEST(BuiltResources, TheInstallerManifestAsksForAdministratorStylesAndSystemDpi)
   EXPECT_NE(pqpack::findResource(resources, kResourceType_GroupIcon, 1), nullptr) << "the program icon";
 }
 
+// On a Remote Desktop host the installer and the saver's /u must both see the one real Windows
+// directory; the samples declare that they run with their starter's rights, so that no
+// compatibility shim decides otherwise.
+TEST(BuiltResources, TheProgramsSeeTheRealWindowsDirectoryAndTheSamplesAskForNoRights) {
+  for (const std::string name : {"pqsetup.exe", "Sunset.scr", "Show.exe"}) {
+    std::vector<pqpack::PeResource> resources;
+    if (!readBuiltResources(name, &resources)) GTEST_SKIP() << "no win32 build in dist/win32";
+    const std::vector<uint8_t> image = pqpack_test::readFile(builtFile(name));
+    pqpack::PeHeaders headers;
+    std::string problem;
+    ASSERT_TRUE(pqpack::readPeHeaders(pqpack::ByteView(image), &headers, &problem)) << problem;
+    EXPECT_NE(headers.dllCharacteristics & pqpack::kPeDllCharacteristic_TerminalServerAware, 0) << name;
+    const pqpack::PeResource* manifest = pqpack::findResource(resources, pqpack::kResourceType_Manifest, 1);
+    ASSERT_NE(manifest, nullptr) << name;
+    const std::string text(manifest->data.begin(), manifest->data.end());
+    EXPECT_EQ(text.find("level=\"asInvoker\"") != std::string::npos, name != "pqsetup.exe") << name;
+  }
+}
+
 TEST(BuiltResources, TheInstallerAndTheLibraryCarryTheProjectVersion) {
   const std::string version = pqpack::projectVersion();
   std::vector<std::string> descriptions;

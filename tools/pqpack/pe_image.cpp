@@ -13,6 +13,7 @@ constexpr uint32_t kFileHeaderSize = 20;
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kChecksumField = 64;
 constexpr uint32_t kSubsystemField = 68;
+constexpr uint32_t kDllCharacteristicsField = 70;
 // Windows defines sixteen data directories; an image claiming more has the rest ignored.
 constexpr uint32_t kMaximumDirectories = 16;
 // No real library exports this many names; a hostile count must not make the walk long.
@@ -58,7 +59,8 @@ bool readPeHeaders(const ByteView& file, PeHeaders* headers, std::string* proble
   const uint64_t optionalEnd = optionalHeader + optionalSize;
   uint32_t directoryCount = 0;
   if (!file.u32(directoryCountField, &directoryCount) || directoryCountField + 4 > optionalEnd ||
-      !file.u16(optionalHeader + kSubsystemField, &headers->subsystem)) {
+      !file.u16(optionalHeader + kSubsystemField, &headers->subsystem) ||
+      !file.u16(optionalHeader + kDllCharacteristicsField, &headers->dllCharacteristics)) {
     *problem = "the PE optional header is cut short";
     return false;
   }

@@ -5,6 +5,7 @@
 //   "MZ" ... e_lfanew (0x3C) -> "PE\0\0", file header (20 bytes), optional header
 //   file header: machine (0), section count (2), optional header size (16), characteristics (18)
 //   optional header: magic 0x10B (PE32) or 0x20B (PE32+), checksum (64), subsystem (68),
+//   DLL characteristics (70),
 //   the data directories (RVA and size each) after the fixed fields
 //   section table: where each RVA range lies in the file
 #pragma once
@@ -22,6 +23,9 @@ constexpr uint16_t kPeOptionalMagic_Pe32 = 0x10B;
 constexpr uint16_t kPeOptionalMagic_Pe32Plus = 0x20B;
 constexpr uint16_t kPeCharacteristic_Executable = 0x0002;  // IMAGE_FILE_EXECUTABLE_IMAGE
 constexpr uint16_t kPeCharacteristic_Dll = 0x2000;         // IMAGE_FILE_DLL
+// IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE: Windows tells the program the real Windows
+// directory on a Remote Desktop host, not the user's own copy.
+constexpr uint16_t kPeDllCharacteristic_TerminalServerAware = 0x8000;
 constexpr uint16_t kPeSubsystem_WindowsGui = 2;
 constexpr uint16_t kPeSubsystem_WindowsConsole = 3;
 
@@ -46,6 +50,7 @@ struct PeHeaders {
   uint16_t characteristics = 0;
   uint16_t optionalMagic = 0;
   uint16_t subsystem = 0;
+  uint16_t dllCharacteristics = 0;
   uint64_t checksumOffset = 0;     // where the image checksum lies in the file
   uint64_t directoriesOffset = 0;  // where data directory 0 lies in the file
   std::vector<PeDataDirectory> directories;
