@@ -1,41 +1,58 @@
 // Sunset.scr /u: the command the system's list of installed programs runs to remove the
 // saver. It does for this saver what the installer's Un-Install does (screen saving off when
-// it is the current saver, its uninstall entry and its data file removed) and then removes
-// its own file once it has exited.
+// it is the current saver, its data file and its uninstall entry removed) and removes its own
+// file.
 //
-// A running program cannot delete its own file, so it leaves that to a copy of itself in a
-// folder of its own under %TEMP%: the copy waits for the saver's process to end, checks that
-// the file it is to remove is still byte for byte the saver it was copied from, deletes it,
-// and asks for itself and its folder to be removed at the next restart. Nothing but the
-// saver's own file can be deleted that way, whatever command line the copy is given.
+// It runs with administrator rights, so it trusts nothing that a standard user can write:
+//  - It acts only as the saver installed in the Windows directory; a copy anywhere else
+//    refuses and removes nothing.
+//  - It starts no other program. A running program cannot delete its own file, but it can
+//    rename it: the saver moves itself to a unique name beside itself, in the Windows
+//    directory where only administrators create files, and has that name deleted at the next
+//    restart. A file it cannot delete at once goes the same way.
+//  - It holds the installers' action lock throughout, so it never removes what a running
+//    installation has just written.
+// It removes the data file, then the saver, then the entry, each only once the one before is
+// gone or certain to go: whatever fails, the entry still leads to the saver, and the command
+// can be run again. It exits 0 only when all is done, and otherwise says what was not.
 //
-//   /u                 remove this saver (asking for administrator rights when it lacks them)
-//   /u:e               the same, started with those rights already asked for
-//   /u:HANDLE "PATH"   the copy: wait for the process HANDLE, then delete PATH
+//   /u      remove this saver (asking for administrator rights when it lacks them)
+//   /u:e    the same, started with those rights already asked for
 #include "saver_uninstall.h"
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "installer/action_lock.h"
 #include "platform/win_path.h"
 
 namespace {
 
 const char kUninstallRoot[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-// How long the copy waits for the saver to end, and then for its file to be free.
-const DWORD kExitWaitMs = 60000;
-const int kDeleteAttempts = 50;
-const DWORD kDeleteRetryMs = 100;
+const char kNotRemoved[] = "The screen saver could not be removed.\r\n\r\n";
+// How many unique names a removal tries before it gives up.
+const unsigned kRemovalNameAttempts = 100;
 
+// This program's file by its long name, whatever name it was started by: the entry's key and
+// the data file are named after the long one.
 std::string modulePath() {
   std::vector<char> buffer(32768);
   const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   if (length == 0 || length >= buffer.size()) return std::string();
-  return std::string(buffer.data(), length);
+  std::vector<char> longName(buffer.size());
+  const DWORD longLength = GetLongPathNameA(buffer.data(), longName.data(), static_cast<DWORD>(longName.size()));
+  if (longLength == 0 || longLength >= longName.size()) return std::string(buffer.data(), length);
+  return std::string(longName.data(), longLength);
+}
+
+std::string windowsDirectory() {
+  char buffer[MAX_PATH + 1] = {};
+  const UINT length = GetWindowsDirectoryA(buffer, sizeof buffer);
+  if (length == 0 || length >= sizeof buffer) return std::string();
+  return pq::includeTrailingBackslash(std::string(buffer, length));
 }
 
 std::string shortPath(const std::string& path) {
@@ -44,11 +61,26 @@ std::string shortPath(const std::string& path) {
   return length == 0 || length >= MAX_PATH ? std::string() : std::string(buffer, length);
 }
 
-// The same file, whichever of its names either path uses.
+// The same file or folder, whichever of its names either path uses.
 bool samePath(const std::string& a, const std::string& b) {
   if (lstrcmpiA(a.c_str(), b.c_str()) == 0) return true;
   const std::string shortA = shortPath(a);
   return !shortA.empty() && lstrcmpiA(shortA.c_str(), shortPath(b).c_str()) == 0;
+}
+
+std::string systemText(DWORD error) {
+  char buffer[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                      buffer, sizeof buffer, nullptr);
+  char number[32];
+  wsprintfA(number, "(error %lu)", static_cast<unsigned long>(error));
+  return length == 0 ? std::string(number) : std::string(buffer, length) + number;
+}
+
+// Says why nothing (or not all) was removed; the exit code is 1.
+int refuse(const std::string& name, const std::string& why) {
+  MessageBoxA(nullptr, (kNotRemoved + why).c_str(), (name + " Screen Saver").c_str(), MB_OK | MB_ICONERROR);
+  return 1;
 }
 
 bool isElevated() {
@@ -62,6 +94,31 @@ bool isElevated() {
   return !known || elevation.TokenIsElevated != 0;
 }
 
+// Runs this saver again with administrator rights and returns its exit code. A ".scr" file may
+// have no "runas" verb of its own, so the request goes through the class of programs.
+int runElevated(const std::string& self, const std::string& windows, const std::string& name) {
+  SHELLEXECUTEINFOA execute{};
+  execute.cbSize = sizeof execute;
+  execute.fMask = SEE_MASK_CLASSNAME | SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  execute.lpVerb = "runas";
+  execute.lpClass = "exefile";
+  execute.lpFile = self.c_str();
+  execute.lpParameters = "/u:e";
+  execute.lpDirectory = windows.c_str();
+  execute.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExA(&execute)) {
+    const DWORD error = GetLastError();
+    // The user said no to the request: that is an answer, not a failure to explain.
+    return error == ERROR_CANCELLED ? 1 : refuse(name, "Administrator rights could not be asked for: " + systemText(error));
+  }
+  if (execute.hProcess == nullptr) return 1;
+  WaitForSingleObject(execute.hProcess, INFINITE);
+  DWORD code = 1;
+  if (!GetExitCodeProcess(execute.hProcess, &code)) code = 1;
+  CloseHandle(execute.hProcess);
+  return static_cast<int>(code);
+}
+
 // Screen saving goes off only when "system.ini" names this saver, as the installer does it.
 void deactivateIfCurrent(const std::string& self) {
   char current[2048] = {};
@@ -71,137 +128,95 @@ void deactivateIfCurrent(const std::string& self) {
   }
 }
 
-// The entry goes only when its command names this very file: another program's entry of the
-// same name stays.
-void deleteOwnUninstallEntry(const std::string& self, const std::string& name) {
-  const std::string keyPath = kUninstallRoot + name;
+// Whether the uninstall entry of this name is this saver's: its command names this very file.
+// Another program's entry of the same name stays.
+bool entryIsOwn(const std::string& self, const std::string& keyPath) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
   char command[2048] = {};
   DWORD size = sizeof command - 1;
   DWORD type = 0;
   const LONG read = RegQueryValueExA(key, "UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(command), &size);
   RegCloseKey(key);
-  if (read != ERROR_SUCCESS || type != REG_SZ || command[0] != '"') return;
+  if (read != ERROR_SUCCESS || type != REG_SZ || command[0] != '"') return false;
   const char* end = std::strchr(command + 1, '"');
-  if (end == nullptr || !samePath(std::string(command + 1, static_cast<size_t>(end - command - 1)), self)) return;
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str());
+  return end != nullptr && samePath(std::string(command + 1, static_cast<size_t>(end - command - 1)), self);
 }
 
-void deleteFileAnyway(const std::string& path) {
-  if (DeleteFileA(path.c_str())) return;
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileA(path.c_str());
-}
-
-// A folder of its own under %TEMP%, so that nothing anyone put there beforehand lies beside
-// the copy.
-std::string freshTempFolder() {
-  char temp[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(sizeof temp, temp);
-  if (length == 0 || length > MAX_PATH) return std::string();
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    char name[64];
-    wsprintfA(name, "SunsetRemoval%08lX%02u", static_cast<unsigned long>(GetTickCount() ^ GetCurrentProcessId()),
+// Removes the file now, or makes its removal certain at the next restart: renamed to a unique
+// name beside itself, which is then deleted at the restart, so that a file installed again
+// under the old name meanwhile stays. A missing file counts as removed. 0, or the error.
+DWORD removeNowOrAtRestart(const std::string& path) {
+  if (DeleteFileA(path.c_str())) return ERROR_SUCCESS;
+  DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ERROR_SUCCESS;
+  if (error == ERROR_ACCESS_DENIED && SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) &&
+      DeleteFileA(path.c_str())) {
+    return ERROR_SUCCESS;
+  }
+  // A running program's own file, or one open elsewhere with delete sharing.
+  for (unsigned attempt = 0; attempt < kRemovalNameAttempts; ++attempt) {
+    char suffix[32];
+    wsprintfA(suffix, ".removed-%08lX%02u", static_cast<unsigned long>(GetTickCount() ^ GetCurrentProcessId()),
               attempt);
-    const std::string folder = std::string(temp) + name;
-    if (CreateDirectoryA(folder.c_str(), nullptr)) return folder;
+    const std::string doomed = path + suffix;
+    if (!MoveFileExA(path.c_str(), doomed.c_str(), 0)) {
+      error = GetLastError();
+      if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) continue;
+      return error;
+    }
+    if (MoveFileExA(doomed.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return ERROR_SUCCESS;
+    error = GetLastError();
+    MoveFileExA(doomed.c_str(), path.c_str(), 0);
+    return error;
   }
-  return std::string();
+  return error;
 }
 
-// Starts the copy that removes `self` once this process has ended.
-bool startRemoval(const std::string& self) {
-  const std::string folder = freshTempFolder();
-  if (folder.empty()) return false;
-  const std::string copy = folder + "\\" + pq::extractFileName(self);
-  if (!CopyFileA(self.c_str(), copy.c_str(), TRUE)) return false;
-
-  HANDLE waitable = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &waitable, SYNCHRONIZE, TRUE,
-                       0)) {
-    return false;
+int removeUnderLock(const std::string& self, const std::string& name) {
+  const std::string keyPath = kUninstallRoot + name;
+  const bool ownEntry = entryIsOwn(self, keyPath);
+  deactivateIfCurrent(self);
+  const std::string dataFile = pq::changeFileExt(self, ".ssd");
+  DWORD error = removeNowOrAtRestart(dataFile);
+  if (error != ERROR_SUCCESS) return refuse(name, dataFile + " stays: " + systemText(error));
+  error = removeNowOrAtRestart(self);
+  if (error != ERROR_SUCCESS) return refuse(name, self + " stays: " + systemText(error));
+  if (ownEntry) {
+    const LONG deleted = RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath.c_str());
+    if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+      return refuse(name, "Its files are removed, but not its entry in the list of programs: " +
+                              systemText(static_cast<DWORD>(deleted)));
+    }
   }
-  char handleText[32];
-  wsprintfA(handleText, "%lu", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(waitable)));
-  std::string commandLine = "\"" + copy + "\" /u:" + handleText + " \"" + self + "\"";
-
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessA(copy.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                      folder.c_str(), &startup, &process);
-  CloseHandle(waitable);
-  if (!started) return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
-}
-
-bool readWholeFile(const std::string& path, std::string* bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bytes->clear();
-  char buffer[65536];
-  DWORD got = 0;
-  bool ok = true;
-  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) bytes->append(buffer, got);
-  CloseHandle(file);
-  return ok;
+  return 0;
 }
 
 int removeSaver(bool rightsAsked) {
   const std::string self = modulePath();
   const std::string name = pq::extractFileName(pq::changeFileExt(self, ""));
   if (self.empty() || name.empty()) return 1;
-  if (!rightsAsked && !isElevated()) {
-    // The entry lives under HKEY_LOCAL_MACHINE and the saver in the Windows directory.
-    SHELLEXECUTEINFOA execute{};
-    execute.cbSize = sizeof execute;
-    execute.lpVerb = "runas";
-    execute.lpFile = self.c_str();
-    execute.lpParameters = "/u:e";
-    execute.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExA(&execute) ? 0 : 1;
+  const std::string windows = windowsDirectory();
+  if (windows.empty() || !samePath(pq::extractFilePath(self), windows)) {
+    return refuse(name, "Only the screen saver installed in the Windows folder removes itself; this copy is in " +
+                            pq::extractFilePath(self) + ".");
   }
-  deactivateIfCurrent(self);
-  deleteOwnUninstallEntry(self, name);
-  deleteFileAnyway(pq::changeFileExt(self, ".ssd"));
-  return startRemoval(self) ? 0 : 1;
-}
+  // The entry lives under HKEY_LOCAL_MACHINE and the saver in the Windows directory.
+  if (!rightsAsked && !isElevated()) return runElevated(self, windows, name);
 
-// The copy's part: `arguments` is what follows "/u:", the handle and the quoted path.
-int removeExitedSaver(const char* arguments) {
-  char* rest = nullptr;
-  const unsigned long handleValue = std::strtoul(arguments, &rest, 10);
-  while (*rest == ' ') ++rest;
-  if (handleValue == 0 || *rest != '"') return 1;
-  const char* end = std::strchr(rest + 1, '"');
-  if (end == nullptr) return 1;
-  const std::string target(rest + 1, static_cast<size_t>(end - rest - 1));
-
-  HANDLE saverProcess = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handleValue));
-  const DWORD waited = WaitForSingleObject(saverProcess, kExitWaitMs);
-  CloseHandle(saverProcess);
-  if (waited != WAIT_OBJECT_0) return 1;
-
-  const std::string self = modulePath();
-  std::string ownBytes;
-  std::string targetBytes;
-  const bool isSaver = lstrcmpiA(target.c_str() + (target.size() >= 4 ? target.size() - 4 : 0), ".scr") == 0;
-  if (isSaver && readWholeFile(self, &ownBytes) && readWholeFile(target, &targetBytes) && ownBytes == targetBytes) {
-    // The system may hold the image a moment after the process has ended.
-    for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
-      deleteFileAnyway(target);
-      if (GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES) break;
-      Sleep(kDeleteRetryMs);
-    }
+  const std::string lockPath = windows + kActionLockFileName;
+  HANDLE lock = CreateFileA(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (lock == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    return refuse(name, error == ERROR_SHARING_VIOLATION
+                            ? "Another installation or un-installation is running on this computer.\r\n\r\n"
+                              "Please wait until it has finished and try again."
+                            : systemText(error));
   }
-  // This copy and its folder go at the next restart; they hold nothing of the user's.
-  MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  const size_t slash = self.find_last_of('\\');
-  if (slash != std::string::npos) MoveFileExA(self.substr(0, slash).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  return 0;
+  const int code = removeUnderLock(self, name);
+  CloseHandle(lock);
+  return code;
 }
 
 } // namespace
@@ -211,7 +226,9 @@ int runUninstallSwitch(const char* commandLine) {
   while (*at != '\0' && *at != '/' && *at != '-') ++at;
   if (*at == '\0' || (at[1] != 'u' && at[1] != 'U')) return 1;
   const char* option = at + 2;
-  if (*option != ':') return removeSaver(false);
-  if ((option[1] == 'e' || option[1] == 'E') && (option[2] == '\0' || option[2] == ' ')) return removeSaver(true);
-  return removeExitedSaver(option + 1);
+  if (*option == '\0' || *option == ' ') return removeSaver(false);
+  if (option[0] == ':' && (option[1] == 'e' || option[1] == 'E') && (option[2] == '\0' || option[2] == ' ')) {
+    return removeSaver(true);
+  }
+  return 1;
 }
