@@ -58,8 +58,11 @@ void TForm1::butDoneClick(void*) {
 
 void TForm1::madeWithLabelClick(void*) {
   LogOperation trace("madeWithLabelClick", kProductPageUrl);
-  // Default verb; nothing is reported when no browser opens.
-  pq::os().shellExecute("", kProductPageUrl, pq::kShowNormal);
+  // Default verb; nothing is reported when no browser opens. The installer runs elevated and
+  // a browser it started itself would too: the desktop shell starts it as the signed-in user,
+  // and only where there is no such shell does the installer start it.
+  pq::Os& os = pq::os();
+  if (!os.shellExecuteAsUser(kProductPageUrl, pq::kShowNormal)) os.shellExecute("", kProductPageUrl, pq::kShowNormal);
 }
 
 std::string movieInstalledText() { return "Movie installed as: \r\n\t" + pathUninstall + entryNameAt(2); }

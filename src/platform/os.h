@@ -176,6 +176,11 @@ public:
   virtual uint32_t winExec(const std::string& commandLine, int showMode) = 0;
   // ShellExecuteA(nullptr, verb or nullptr when empty, file, nullptr, nullptr, showMode).
   virtual uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) = 0;
+  // The desktop shell's own ShellExecute (IShellDispatch2::ShellExecute of the desktop that
+  // IShellWindows::FindWindowSW finds) with the default verb: what opens, opens in the shell's
+  // process, as the signed-in user, whatever rights this program has. True once the shell
+  // has taken the request, whether or not anything opens; false when there is no shell to ask.
+  virtual bool shellExecuteAsUser(const std::string& file, int showMode) = 0;
 
   // --- Synchronisation between processes ----------------------------------------------
   // CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,

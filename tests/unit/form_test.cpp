@@ -76,13 +76,19 @@ TEST_F(Form, FailureShowsTheDetailTextOfItsCode) {
   }
 }
 
+// Through the desktop shell, as the signed-in user, where there is one; else by the installer.
 TEST_F(Form, TheLinkOpensTheProductPageWithTheDefaultVerb) {
   EXPECT_STREQ(kProductPageUrl, "http://www.panoquill.com/Panoquill_ZBNA/zbna_home.html?s=KWRX_104");
-  form.madeWithLabelClick(nullptr);
-  ASSERT_EQ(sim.shellExecuteCalls.size(), 1u);
-  EXPECT_EQ(sim.shellExecuteCalls[0].verb, "");
-  EXPECT_EQ(sim.shellExecuteCalls[0].file, kProductPageUrl);
-  EXPECT_EQ(sim.shellExecuteCalls[0].showMode, 1);
+  for (const bool shell : {true, false}) {
+    sim.shellExecuteCalls.clear();
+    if (!shell) sim.failCall("shellExecuteAsUser", pq::kWinErrorFileNotFound);
+    form.madeWithLabelClick(nullptr);
+    ASSERT_EQ(sim.shellExecuteCalls.size(), 1u);
+    EXPECT_EQ(sim.shellExecuteCalls[0].asUser, shell);
+    EXPECT_EQ(sim.shellExecuteCalls[0].verb, "");
+    EXPECT_EQ(sim.shellExecuteCalls[0].file, kProductPageUrl);
+    EXPECT_EQ(sim.shellExecuteCalls[0].showMode, 1);
+  }
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 

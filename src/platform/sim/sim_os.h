@@ -84,7 +84,8 @@ public:
   int findWindowCount = 0;
   struct Command { std::string commandLine; int showMode; };
   std::vector<Command> winExecCalls;
-  struct ShellCall { std::string verb, file; int showMode; };
+  // ShellExecute, and with `asUser` the desktop shell's (failCall takes that shell away).
+  struct ShellCall { std::string verb, file; int showMode; bool asUser = false; };
   std::vector<ShellCall> shellExecuteCalls;
   // Called after WinExec is recorded, e.g. to open a "Display Properties" window.
   std::function<void(const std::string& commandLine)> onWinExec;
@@ -153,6 +154,7 @@ public:
   void clickDialogItem(WindowHandle window, int itemId) override;
   uint32_t winExec(const std::string& commandLine, int showMode) override;
   uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) override;
+  bool shellExecuteAsUser(const std::string& file, int showMode) override;
   std::unique_ptr<OsLibrary> loadLibrary(const std::string& path) override;
   std::string systemMessage(uint32_t code, uint32_t bufferChars) override;
   void showErrorDialog(const std::string& text) override;

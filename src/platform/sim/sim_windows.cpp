@@ -54,6 +54,12 @@ uintptr_t SimOs::shellExecute(const std::string& verb, const std::string& file, 
   return kShellExecuteSucceeded;
 }
 
+bool SimOs::shellExecuteAsUser(const std::string& file, int showMode) {
+  if (enterCall("shellExecuteAsUser", file)) return false;
+  shellExecuteCalls.push_back(ShellCall{"", file, showMode, true});
+  return true;
+}
+
 bool SimOs::setScreenSaveActive(bool active, uint32_t flags) {
   if (enterCall("setScreenSaveActive", active ? "1" : "0")) return false;
   spiCalls.push_back(SpiCall{active, flags});

@@ -48,6 +48,7 @@ public:
   void clickDialogItem(WindowHandle window, int itemId) override;
   uint32_t winExec(const std::string& commandLine, int showMode) override;
   uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) override;
+  bool shellExecuteAsUser(const std::string& file, int showMode) override;
 
   std::unique_ptr<OsLibrary> loadLibrary(const std::string& path) override;
 
