@@ -36,7 +36,6 @@
 #include "installer/fInstall.h"
 #include "installer_image.h"
 #include "platform/sim/sim_os.h"
-#include "platform/win_path.h"
 
 namespace {
 
@@ -75,7 +74,7 @@ const Prepared& prepared() {
     using pqpack::Compression;
     const pq::ImplodeLevel level = pq::ImplodeLevel::Fast;
     const std::array<pqpack::PayloadEntry, 5> payload = {
-        pqpack::makePayloadEntry("impborl.dat", kFileType_Library, noise(12288, 1), Compression::Store, level),
+        pqpack::makePayloadEntry(kLibraryEntryName, kFileType_Library, noise(12288, 1), Compression::Store, level),
         pqpack::makePayloadEntry("Sunset.scr", kFileType_Main, saver, Compression::ImplodeWhenSmaller, level),
         pqpack::makePayloadEntry("Sunset.ssd", kFileType_Data, dataFile, Compression::Store, level),
         pqpack::makePayloadEntry("lib1.dat", kFileType_Library, library4, Compression::ImplodeWhenSmaller, level),
@@ -97,9 +96,8 @@ const Prepared& prepared() {
 
     for (size_t slot = 0; slot < payload.size(); ++slot) {
       p->installed[slot].assign(files[slot].begin(), files[slot].end());
-      p->destinations[slot] = "C:\\WINDOWS\\" + (payload[slot].fileType == kFileType_Library
-                                                      ? pq::changeFileExt(payload[slot].name, ".dll")
-                                                      : payload[slot].name);
+      p->destinations[slot] = entryDestination(payload[slot].name, payload[slot].fileType, InstallMode::ScreenSaver,
+                                               "C:\\WINDOWS\\", "C:\\Setup\\");
     }
     std::printf("installer: %zu bytes; entries stored %s; installed %zu bytes\n", p->installer.size(),
                 [&] {

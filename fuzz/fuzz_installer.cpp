@@ -119,20 +119,12 @@ void checkRegistry(const pq::SimOs& sim, const std::set<std::string>& keysBefore
   }
 }
 
-// Where entry `index` lands in the mode start-up chose; empty for an undefined kind.
+// Where entry `index` lands in the mode its main entry's name gives, by the archive's rule;
+// empty for an undefined kind.
 std::string destinationOf(int index) {
   const TInstallFileInfo& entry = installerDirectory.entries[index];
-  const std::string name = entryName(entry);
-  switch (entry.fileType) {
-  case kFileType_Plain:
-  case kFileType_Main:
-  case kFileType_Data:
-    return (isScreenSaver == 1 ? pathWindows : pathInstallerDir) + name;
-  case kFileType_Library:
-    return pathWindows + pq::changeFileExt(name, ".dll");
-  default:
-    return std::string();
-  }
+  const InstallMode mode = installModeOf(entryName(installerDirectory.entries[kMainEntry]));
+  return entryDestination(entryName(entry), entry.fileType, mode, kWindowsFolder, kInstallerFolder);
 }
 
 // What may stand at each destination (lower-cased) once an entry has landed there: a stored

@@ -33,7 +33,7 @@ constexpr int kFirstExtractedEntry = 1;
 constexpr int kLastExtractedEntry = 5;
 constexpr int kEntryNameCapacity = 255;
 
-// Entry kinds (fileType).
+// Entry kinds (fileType); where each lands: entry_rules.h.
 constexpr int32_t kFileType_Plain = 1;   // never produced
 constexpr int32_t kFileType_Main = 2;    // the saver or movie; also entry 0
 constexpr int32_t kFileType_Library = 3; // installed as name.dll into the Windows directory
@@ -63,13 +63,15 @@ static_assert(offsetof(TInstallFileInfo, unzippedSize) == 276);
 
 constexpr int32_t kDirectoryTableSize = kDirectoryEntryCount * static_cast<int32_t>(sizeof(TInstallFileInfo));
 static_assert(kDirectoryTableSize == 1680);
+// Where entry 1's bytes begin in an installer as produced.
+constexpr int32_t kFirstEntryOffset = DIRECTORY_OFFSET + kDirectoryTableSize;
 
 // The table as read, followed in memory by the two mode bytes that start-up derives.
 #pragma pack(push, 1)
 struct TInstallerDirectory {
   TInstallFileInfo entries[kDirectoryEntryCount];
   uint8_t isScreenSaver;  // 1 when entry 2 ends in ".scr"
-  uint8_t completionKind; // 4 screen saver, 5 movie
+  uint8_t completionKind; // kCompletion_* of entry_rules.h
 };
 #pragma pack(pop)
 static_assert(offsetof(TInstallerDirectory, isScreenSaver) == 1680);

@@ -29,17 +29,8 @@ EntryOutcome fileSystemFailure(const std::string& destination) {
 // Libraries always go to the Windows directory under a ".dll" name; the other kinds follow
 // the mode. A kind the format does not define has no destination at all.
 std::string destinationFor(const TInstallFileInfo& fileInfo) {
-  const std::string name = entryName(fileInfo);
-  switch (fileInfo.fileType) {
-  case kFileType_Plain:
-  case kFileType_Main:
-  case kFileType_Data:
-    return (isScreenSaver == 1 ? pathWindows : pathInstallerDir) + name;
-  case kFileType_Library:
-    return pathWindows + pq::changeFileExt(name, ".dll");
-  default:
-    return std::string();
-  }
+  const InstallMode mode = isScreenSaver == 1 ? InstallMode::ScreenSaver : InstallMode::Movie;
+  return entryDestination(entryName(fileInfo), fileInfo.fileType, mode, pathWindows, pathInstallerDir);
 }
 
 EntryOutcome expandEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, uint8_t* buffer,
@@ -166,7 +157,7 @@ TResult TForm1::extractFile(pq::OsFile& source, int index) {
   // case-sensitive on purpose: a main file ending in ".DLL" takes the patient route.
   EntryOutcome outcome;
   bool destinationCreated = false;
-  if (pq::extractFileExt(destination) == ".dll") {
+  if (pq::extractFileExt(destination) == kInstalledLibraryExtension) {
     outcome.code = myDeleteFile(destination, ShowError::No);
   } else {
     outcome.code = myDeleteFile_WaitUntilNotBusy(destination, ShowError::Yes, kBusyFileAttempts);

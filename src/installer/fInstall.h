@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/directory.h"
+#include "archive/entry_rules.h"
 #include "errors/result_codes.h"
 #include "platform/os.h"
 
@@ -45,6 +45,8 @@ void resetRunState();
 
 // Entry i's name as an ordinary string.
 std::string entryNameAt(int index);
+// Where the saver lands: pathWindows + entry 2's name.
+std::string saverPathFromDirectory();
 
 // Start-up: the installer's paths (pathInstaller through `installerPath`, pathInstallerDir,
 // pathWindows, pathTempFile, pathSYS), then the temporary copy and its directory table.

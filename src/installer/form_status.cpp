@@ -65,7 +65,7 @@ void TForm1::madeWithLabelClick(void*) {
   if (!os.shellExecuteAsUser(kProductPageUrl, pq::kShowNormal)) os.shellExecute("", kProductPageUrl, pq::kShowNormal);
 }
 
-std::string movieInstalledText() { return "Movie installed as: \r\n\t" + pathUninstall + entryNameAt(2); }
+std::string movieInstalledText() { return "Movie installed as: \r\n\t" + pathUninstall + entryNameAt(kMainEntry); }
 
 void TForm1::madeWithLabelMouseEnter(void*) {
   LogOperation trace("madeWithLabelMouseEnter", "");

@@ -3,15 +3,11 @@
 #include "errors/logFile.h"
 #include "installer/action_lock.h"
 #include "installer/fInstall.h"
-#include "installer/saver_names.h"
 #include "system/quicktime.h"
 #include "system/saver_activation.h"
 #include "system/uninstall_registration.h"
 
 namespace {
-
-constexpr uint8_t kCompletion_ScreenSaver = 4;
-constexpr uint8_t kCompletion_Movie = 5;
 
 // 0, or -200 when the data file asks for more QuickTime than the machine has. A data file
 // that cannot be read has been reported and asks for nothing.
@@ -49,7 +45,7 @@ void TForm1::butInstallClick(void*) {
 TResult TForm1::doInstallSaver() {
   TResult result = 0;
   LogOperation trace("doInstallSaver", "", &result, "installSaverFromBuilder");
-  const std::string pathSaverDatafile = pathWindows + entryNameAt(3);
+  const std::string pathSaverDatafile = pathWindows + entryNameAt(kDataEntry);
   const std::string pathSaver = saverPathFromDirectory();
 
   // An open Display Properties window or an active old copy would keep the saver file busy.
@@ -75,7 +71,7 @@ TResult TForm1::installMovieFromInstaller() {
   TResult result = 0;
   LogOperation trace("installMovieFromInstaller", "", &result);
   // Entry 3 as extracted next to the installer; a copy in the Windows directory plays no part.
-  const std::string movieDataFile = pathInstallerDir + entryNameAt(3);
+  const std::string movieDataFile = pathInstallerDir + entryNameAt(kDataEntry);
   result = installFiles(pathTempFile);
   if (result == 0) result = checkQuickTimeRequirement(movieDataFile);
   return result;
@@ -98,7 +94,7 @@ void TForm1::showCompletionPrompt(uint8_t kind) {
       Close();
     }
   } else if (kind == kCompletion_Movie) {
-    const bool yes = os.messageBoxYesNo("Movie created as " + pathInstallerDir + entryNameAt(2) + "\r\n\r\n" +
+    const bool yes = os.messageBoxYesNo("Movie created as " + pathInstallerDir + entryNameAt(kMainEntry) + "\r\n\r\n" +
                                             "Would you like to open a window to this folder?",
                                         "Movie Installation Complete.");
     if (yes) {

@@ -42,3 +42,5 @@ std::string entryNameAt(int index) {
   if (index < 0 || index >= kDirectoryEntryCount) return std::string();
   return entryName(installerDirectory.entries[index]);
 }
+
+std::string saverPathFromDirectory() { return pathWindows + entryNameAt(kMainEntry); }

@@ -140,14 +140,14 @@ void TForm1::FormCreate(void*) {
     setEnabled(butInstall, false);
     setEnabled(Remove, false);
   } else {
-    const std::string mainFileName = entryNameAt(2);
+    const std::string mainFileName = entryNameAt(kMainEntry);
     logLine("mainFileName := " + mainFileName);
-    if (pq::normalizedExtension(mainFileName) == ".scr") {
+    if (isScreenSaverName(mainFileName)) {
       isScreenSaver = 1;
-      completionKind = 4;
+      completionKind = kCompletion_ScreenSaver;
     } else {
       isScreenSaver = 0;
-      completionKind = 5;
+      completionKind = kCompletion_Movie;
     }
     // One step per extracted entry: extraction sets the position to the entry index.
     setProgressMax(kLastExtractedEntry);

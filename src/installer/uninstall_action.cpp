@@ -3,7 +3,6 @@
 #include "errors/logFile.h"
 #include "installer/action_lock.h"
 #include "installer/fInstall.h"
-#include "installer/saver_names.h"
 #include "platform/win_path.h"
 #include "system/file_removal.h"
 #include "system/saver_activation.h"
@@ -18,7 +17,7 @@ constexpr int32_t kPauseIterations = 10000000;
 // In movie mode the data file stays beside the movie as well.
 bool entryIsRemovedOnUninstall(const std::string& name) {
   const std::string extension = pq::normalizedExtension(name);
-  if (extension == ".dat") return false;
+  if (extension == kStoredLibraryExtension) return false;
   if (extension == ".ssd" && isScreenSaver != 1) return false;
   return true;
 }
@@ -40,7 +39,7 @@ void TForm1::butUnInstallClick(void*) {
   if (isScreenSaver == 1) {
     closeDisplayControlPanel();
     deactivateSaver(saverPathFromDirectory());
-    deleteUninstallKey(screenSaverNameFromDirectory());
+    deleteUninstallKey(screenSaverName(entryNameAt(kMainEntry)));
   }
 
   for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {

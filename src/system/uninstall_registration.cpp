@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "archive/entry_rules.h"
 #include "errors/logFile.h"
 #include "platform/os.h"
 #include "platform/win_path.h"
@@ -26,11 +27,6 @@ constexpr TResult kErrorInvalidName = 123;
 
 std::string uninstallKeyPath(const std::string& saverName) {
   return kReg_UninstallRoot + saverName;
-}
-
-// The saver's file name without its extension.
-std::string saverNameOf(const std::string& saverPath) {
-  return pq::changeFileExt(pq::extractFileName(saverPath), "");
 }
 
 bool isClaimed(const std::vector<std::string>& claimed, const std::string& path) {
@@ -88,7 +84,7 @@ void deleteKeyTree(const std::string& keyPath, int depth) {
 TResult createUninstallKey(const std::string& saverPath) {
   TResult result = kErr_None;
   LogOperation trace("createUninstallKey", saverPath, &result);
-  const std::string saverName = saverNameOf(saverPath);
+  const std::string saverName = screenSaverName(saverPath);
   // Without a name the values would land in the list's own root key.
   if (saverName.empty()) return result = kErrorInvalidName;
   const std::string keyPath = uninstallKeyPath(saverName);
@@ -118,7 +114,7 @@ void deleteUninstallKey(const std::string& saverName) {
 void doQuietUninstall(const std::string& saverPath, const std::vector<std::string>& claimed) {
   LogOperation trace("doQuietUninstall", saverPath);
   const std::string pathWithoutExtension = pq::changeFileExt(saverPath, "");
-  const std::string screenSaverName = saverNameOf(saverPath);
+  const std::string saverName = screenSaverName(saverPath);
   const std::string pathSaverDir = pathWithoutExtension + " dir";
   const std::string pathSaverDatafile = pq::changeFileExt(saverPath, ".ssd");
 
@@ -133,5 +129,5 @@ void doQuietUninstall(const std::string& saverPath, const std::vector<std::strin
     deleteQuietly(pathSaverDir, ShowError::No);
   }
   if (isClaimed(claimed, pathSaverDatafile)) deleteQuietly(pathSaverDatafile, ShowError::No);
-  if (ownSaver) deleteUninstallKey(screenSaverName);
+  if (ownSaver) deleteUninstallKey(saverName);
 }

@@ -57,7 +57,7 @@ const char* const kLibraryWarning =
 
 struct Scenario {
   const char* name;
-  Mode mode;
+  InstallMode mode;
   bool refuseActivation; // the system refuses to switch savers on: the install fails -25
 };
 
@@ -134,11 +134,11 @@ protected:
     movieInstaller = packInstaller(moviePayload);
   }
 
-  const std::array<pqpack::PayloadEntry, 5>& payloadOf(Mode mode) const {
-    return mode == Mode::ScreenSaver ? saverPayload : moviePayload;
+  const std::array<pqpack::PayloadEntry, 5>& payloadOf(InstallMode mode) const {
+    return mode == InstallMode::ScreenSaver ? saverPayload : moviePayload;
   }
 
-  std::map<std::string, std::optional<std::string>> destinations(pq::SimOs& sim, Mode mode) const {
+  std::map<std::string, std::optional<std::string>> destinations(pq::SimOs& sim, InstallMode mode) const {
     std::map<std::string, std::optional<std::string>> found;
     for (const pqpack::PayloadEntry& entry : payloadOf(mode)) {
       const std::string path = destinationOf(entry, mode);
@@ -157,7 +157,7 @@ protected:
       pq::ScopedSimOs scope(sim);
       resetRunState();
       resetCompressionState();
-      sim.putFile(kInstallerPath, (scenario.mode == Mode::ScreenSaver ? saverInstaller : movieInstaller).bytes);
+      sim.putFile(kInstallerPath, (scenario.mode == InstallMode::ScreenSaver ? saverInstaller : movieInstaller).bytes);
       sim.refuseScreenSaveActive(scenario.refuseActivation);
       if (failure) sim.failCall(failure->call, failure->error, failure->argument, failure->skip, 1);
 
@@ -222,7 +222,7 @@ protected:
     for (size_t next = index; next < recording.callLog.size(); ++next) {
       if (callName(recording.callLog[next]) != "openFile") continue;
       const std::string path = callArgument(recording.callLog[next]);
-      for (Mode mode : {Mode::ScreenSaver, Mode::Movie}) {
+      for (InstallMode mode : {InstallMode::ScreenSaver, InstallMode::Movie}) {
         for (const pqpack::PayloadEntry& entry : payloadOf(mode)) {
           if (entry.isZipped && pq::asciiLower(destinationOf(entry, mode)) == pq::asciiLower(path)) return path;
         }
@@ -233,7 +233,7 @@ protected:
   }
 
   // The entry whose destination is `path` in this mode, if any.
-  const pqpack::PayloadEntry* entryAt(Mode mode, const std::string& path) const {
+  const pqpack::PayloadEntry* entryAt(InstallMode mode, const std::string& path) const {
     for (const pqpack::PayloadEntry& entry : payloadOf(mode)) {
       if (pq::asciiLower(destinationOf(entry, mode)) == pq::asciiLower(path)) return &entry;
     }
@@ -325,11 +325,11 @@ protected:
     }
 
     // Window texts.
-    const Mode mode = scenario.mode;
+    const InstallMode mode = scenario.mode;
     if (seen.status == "Installation Successful.") {
       EXPECT_FALSE(scenario.refuseActivation);
       EXPECT_EQ(seen.prompts, 1u);
-      if (mode == Mode::ScreenSaver) {
+      if (mode == InstallMode::ScreenSaver) {
         EXPECT_FALSE(seen.detailVisible);
         EXPECT_TRUE(seen.saverAfterInstall && seen.dataFileAfterInstall);
         EXPECT_TRUE(seen.currentSaver.has_value());
@@ -347,7 +347,7 @@ protected:
       EXPECT_EQ(seen.detail, refused ? "Cannot activate screen saver." : "File may be corrupted.");
       EXPECT_TRUE(seen.detailVisible);
       EXPECT_EQ(seen.prompts, 0u);
-      if (mode == Mode::ScreenSaver && !failureInRollback) {
+      if (mode == InstallMode::ScreenSaver && !failureInRollback) {
         EXPECT_FALSE(seen.saverAfterInstall) << "rollback left the saver";
         EXPECT_FALSE(seen.dataFileAfterInstall) << "rollback left the data file";
         EXPECT_FALSE(seen.keyAfterInstall) << "rollback left the uninstall entry";
@@ -422,15 +422,15 @@ protected:
 };
 
 TEST_F(FaultMatrix, EveryCallOfAScreenSaverRunFailingOnce) {
-  EXPECT_GT(sweep({"screen saver", Mode::ScreenSaver, false}, false), 100u);
+  EXPECT_GT(sweep({"screen saver", InstallMode::ScreenSaver, false}, false), 100u);
 }
 
 TEST_F(FaultMatrix, EveryCallOfAMovieRunFailingOnce) {
-  EXPECT_GT(sweep({"movie", Mode::Movie, false}, false), 50u);
+  EXPECT_GT(sweep({"movie", InstallMode::Movie, false}, false), 50u);
 }
 
 TEST_F(FaultMatrix, EveryCallOfTheRollbackFailingOnce) {
-  EXPECT_GT(sweep({"refused saver rollback", Mode::ScreenSaver, true}, true), 5u);
+  EXPECT_GT(sweep({"refused saver rollback", InstallMode::ScreenSaver, true}, true), 5u);
 }
 
 } // namespace

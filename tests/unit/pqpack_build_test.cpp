@@ -53,7 +53,7 @@ TEST_F(PqpackBuild, ScreenSaverInstallerIsLaidOutAsProduced) {
       run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", folder / "qtlib.dll"}));
   ASSERT_EQ(result.status, 0) << result.err;
   const Bytes image = readFile(output());
-  ASSERT_GT(image.size(), static_cast<size_t>(pqpack::kFirstEntryOffset));
+  ASSERT_GT(image.size(), static_cast<size_t>(kFirstEntryOffset));
 
   // The program, then zeros up to the directory.
   EXPECT_TRUE(std::equal(program.begin(), program.end(), image.begin()));
@@ -711,7 +711,7 @@ std::array<pqpack::EntryPlan, 5> plansOfSize(uint64_t storedSize) {
 
 TEST(PqpackLayout, AnInstallerJustBelowTwoGibibytesIsLaidOut) {
   // 0x7FFFFFFF bytes in all: the table, four one-byte entries and entry 2 filling the rest.
-  const uint64_t largest = 0x7FFFFFFFull - pqpack::kFirstEntryOffset - 4;
+  const uint64_t largest = 0x7FFFFFFFull - kFirstEntryOffset - 4;
   std::array<TInstallFileInfo, kDirectoryEntryCount> directory;
   uint64_t fileSize = 0;
   std::string problem;
@@ -721,7 +721,7 @@ TEST(PqpackLayout, AnInstallerJustBelowTwoGibibytesIsLaidOut) {
 }
 
 TEST(PqpackLayout, AnInstallerOfTwoGibibytesIsRefused) {
-  const uint64_t tooLarge = 0x80000000ull - pqpack::kFirstEntryOffset - 4;
+  const uint64_t tooLarge = 0x80000000ull - kFirstEntryOffset - 4;
   std::array<TInstallFileInfo, kDirectoryEntryCount> directory;
   uint64_t fileSize = 0;
   std::string problem;
@@ -766,17 +766,6 @@ TEST(PqpackNames, RefusalReasonsAgreeWithTheInstallersOwnRule) {
     SCOPED_TRACE(name);
     EXPECT_EQ(pqpack::unsafeNameReason(name).empty(), pq::isSafeEntryName(name));
   }
-}
-
-TEST(PqpackNames, LibrariesAreStoredUnderDatNamesAndLandUnderDllNames) {
-  EXPECT_EQ(pqpack::libraryEntryName("foo.dll"), "foo.dat");
-  EXPECT_EQ(pqpack::libraryEntryName("QTIM32.DLL"), "QTIM32.dat");
-  EXPECT_EQ(pqpack::libraryEntryName("noext"), "noext.dat");
-  EXPECT_EQ(pqpack::libraryEntryName("a.b.dll"), "a.b.dat");
-  EXPECT_EQ(pqpack::installedLibraryName("impborl.dat"), "impborl.dll");
-  EXPECT_TRUE(pqpack::isScreenSaverName("Sunset.SCR "));
-  EXPECT_FALSE(pqpack::isScreenSaverName("Show.exe"));
-  EXPECT_FALSE(pqpack::isScreenSaverName("scr"));
 }
 
 TEST(PqpackDefaults, ProgramAndLibraryAreLookedForBesidePqpackThenInDistWin32) {

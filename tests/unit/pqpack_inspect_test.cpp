@@ -122,7 +122,7 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
     Bytes image = good;
     Directory entries = decode(image);
     breakage.apply(image, entries);
-    if (image.size() >= static_cast<size_t>(pqpack::kFirstEntryOffset)) encode(entries, &image);
+    if (image.size() >= static_cast<size_t>(kFirstEntryOffset)) encode(entries, &image);
     writeFile(installer, image);
     const pqpack::Findings findings = pqpack::checkInstaller(installer);
     const std::vector<std::string>& searched = breakage.warning ? findings.warnings : findings.problems;

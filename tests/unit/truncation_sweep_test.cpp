@@ -66,10 +66,10 @@ int firstCutEntry(const PackedInstaller& installer, size_t length) {
   return kLastExtractedEntry + 1;
 }
 
-class TruncationSweep : public ::testing::TestWithParam<Mode> {
+class TruncationSweep : public ::testing::TestWithParam<InstallMode> {
 protected:
   TruncationSweep() {
-    payload = smallPayload(GetParam() == Mode::ScreenSaver ? "Sunset.scr" : "Show.exe");
+    payload = smallPayload(GetParam() == InstallMode::ScreenSaver ? "Sunset.scr" : "Show.exe");
     installer = packInstaller(payload);
   }
 
@@ -116,7 +116,7 @@ protected:
   // failing with -30 in a message naming its destination, and in screen-saver mode the
   // rollback taking the saver and its data file away again.
   void expectInstallStoppedAt(pq::SimOs& sim, const TForm1& form, int cutEntry) {
-    const Mode mode = GetParam();
+    const InstallMode mode = GetParam();
     std::set<int> kept;
     for (int index = kFirstExtractedEntry; index < cutEntry; ++index) kept.insert(index);
     if (cutEntry <= kLastExtractedEntry) {
@@ -127,7 +127,7 @@ protected:
       EXPECT_EQ(form.labStatus.caption, "File may be corrupted.");
       EXPECT_TRUE(form.labStatus.visible);
       EXPECT_TRUE(sim.messageBoxes.empty());
-      if (mode == Mode::ScreenSaver) {
+      if (mode == InstallMode::ScreenSaver) {
         kept.erase(2);
         kept.erase(3);
         EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
@@ -136,7 +136,7 @@ protected:
       EXPECT_TRUE(sim.errorDialogs.empty());
       EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
       EXPECT_EQ(sim.messageBoxes.size(), 1u);
-      if (mode == Mode::ScreenSaver) {
+      if (mode == InstallMode::ScreenSaver) {
         EXPECT_TRUE(sim.registryKeyExists(kUninstallKey));
       }
     }
@@ -200,9 +200,9 @@ TEST_P(TruncationSweep, EveryCutGivesTheCodeOfWhereItFallsAndLeavesNoPartialFile
   std::printf("[ truncation ] %d cuts run\n", cases);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothModes, TruncationSweep, ::testing::Values(Mode::ScreenSaver, Mode::Movie),
-                         [](const ::testing::TestParamInfo<Mode>& info) {
-                           return info.param == Mode::ScreenSaver ? "ScreenSaver" : "Movie";
+INSTANTIATE_TEST_SUITE_P(BothModes, TruncationSweep, ::testing::Values(InstallMode::ScreenSaver, InstallMode::Movie),
+                         [](const ::testing::TestParamInfo<InstallMode>& info) {
+                           return info.param == InstallMode::ScreenSaver ? "ScreenSaver" : "Movie";
                          });
 
 } // namespace

@@ -122,7 +122,7 @@ bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* 
     const PayloadEntry& entry = payload[slot];
     // The free slots repeat entry 1 on purpose.
     if (slot > 0 && entry.name == payload[0].name && entry.stored == payload[0].stored) continue;
-    const std::string landing = landingNameOf(entry.name, entry.fileType);
+    const std::string landing = landingName(entry.name, entry.fileType);
     const std::string key = pq::asciiLower(landing);
     auto [found, inserted] = landings.emplace(key, entry.name);
     if (!inserted) {

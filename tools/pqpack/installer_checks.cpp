@@ -66,8 +66,8 @@ void checkKind(int index, const TInstallFileInfo& entry, std::vector<std::string
       problems->push_back(label + ": kind " + std::to_string(entry.fileType) + ", not 3: entry 1 must be the compression library");
     }
     if (entry.isZipped != 0) problems->push_back(label + ": compressed, but the compression library must be stored");
-    if (pq::asciiLower(installedLibraryName(entryName(entry))) != kLibraryFileName) {
-      problems->push_back(label + ": lands as '" + installedLibraryName(entryName(entry)) + "', not as '" +
+    if (pq::asciiLower(landingName(entryName(entry), kFileType_Library)) != kLibraryFileName) {
+      problems->push_back(label + ": lands as '" + landingName(entryName(entry), kFileType_Library) + "', not as '" +
                           kLibraryFileName + "', where compressed entries are expanded from");
     }
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/directory.h"
+#include "archive/entry_rules.h"
 #include "compression/compressor.h"
 #include "compression/implode.h"
 
@@ -20,18 +21,6 @@ namespace pqpack {
 // An installer file, like every offset in it, stays below 2 GiB: the offsets are signed
 // 32-bit values.
 constexpr uint64_t kMaximumInstallerSize = 0x7FFFFFFFu;
-
-// Where the first stored entry begins.
-constexpr int32_t kFirstEntryOffset = DIRECTORY_OFFSET + kDirectoryTableSize;
-
-// The name entry 1 carries; the installer extracts it as kLibraryFileName and loads it.
-constexpr char kLibraryEntryName[] = "impborl.dat";
-// The entries the installer gives a role of their own: the main file and the data file.
-constexpr int kMainEntry = 2;
-constexpr int kDataEntry = 3;
-
-// What entry 0 calls the program.
-constexpr char kProgramEntryName[] = "install.dat";
 
 // "entry 2 (Sunset.scr)": how messages name an entry.
 std::string entryLabel(int index, const TInstallFileInfo& entry);
@@ -51,26 +40,14 @@ bool entryNameOfPath(const std::string& path, std::string* name, std::string* pr
 constexpr size_t kLongestDestinationFolder = 64;
 constexpr size_t kLongestPath = 259;
 constexpr size_t kLongestLandingName = kLongestPath - kLongestDestinationFolder - 1;  // less the '\'
-// The name an entry of `fileType` lands under: a library's as installedLibraryName gives it,
-// any other's as it is stored.
-std::string landingNameOf(const std::string& entryName, int32_t fileType);
 // Why an entry of `fileType` cannot be stored under `name`, or empty: an unsafe name
 // (unsafeNameReason), or one that lands under a name too long for a Windows folder of
-// kLongestDestinationFolder characters. build refuses the names verify reports.
+// kLongestDestinationFolder characters (landingName of entry_rules.h gives the name it lands
+// under). build refuses the names verify reports.
 std::string storedNameProblem(const std::string& name, int32_t fileType);
 // For a stored name that reads as UTF-8 text (as an older pqpack stored "Écran.scr"), what
 // the installer shows instead; empty for any other name.
 std::string utf8NameWarning(const std::string& name);
-
-// The name a support library is stored under: its file name with the extension replaced by
-// ".dat" (foo.dll -> foo.dat; a name without extension gets one).
-std::string libraryEntryName(const std::string& fileName);
-// The name a kind-3 entry lands under: its extension replaced by ".dll".
-std::string installedLibraryName(const std::string& entryName);
-
-// True when entry 2's name makes a screen-saver installer: its extension, lower-cased and
-// without trailing characters of code 0 to 32, is ".scr".
-bool isScreenSaverName(const std::string& name);
 
 // One of entries 1 to 5, ready to be placed.
 struct PayloadEntry {

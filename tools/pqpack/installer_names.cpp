@@ -1,4 +1,4 @@
-// Entry names: which are safe, and what a name becomes when stored and when installed.
+// Entry names: which are safe, how messages name them, and which pqpack refuses to store.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -50,16 +50,12 @@ bool entryNameOfPath(const std::string& path, std::string* name, std::string* pr
   return false;
 }
 
-std::string landingNameOf(const std::string& entryName, int32_t fileType) {
-  return fileType == kFileType_Library ? installedLibraryName(entryName) : entryName;
-}
-
 std::string storedNameProblem(const std::string& name, int32_t fileType) {
   const std::string reason = unsafeNameReason(name);
   if (!reason.empty()) return reason;
-  const std::string landingName = landingNameOf(name, fileType);
-  if (landingName.size() <= kLongestLandingName) return "";
-  return "the name is " + std::to_string(landingName.size()) + " characters: in a Windows folder of " +
+  const std::string landing = landingName(name, fileType);
+  if (landing.size() <= kLongestLandingName) return "";
+  return "the name is " + std::to_string(landing.size()) + " characters: in a Windows folder of " +
          std::to_string(kLongestDestinationFolder) +
          " characters its path would pass Windows' limit of " + std::to_string(kLongestPath) +
          " (MAX_PATH); shorten it to " + std::to_string(kLongestLandingName) + " characters at most";
@@ -73,11 +69,5 @@ std::string utf8NameWarning(const std::string& name) {
   return "the name is stored as UTF-8 text for '" + name + "', but the installer shows and writes it as '" +
          displayName(name) + "'; build it again with a current pqpack";
 }
-
-std::string libraryEntryName(const std::string& fileName) { return pq::changeFileExt(fileName, ".dat"); }
-
-std::string installedLibraryName(const std::string& entryName) { return pq::changeFileExt(entryName, ".dll"); }
-
-bool isScreenSaverName(const std::string& name) { return pq::normalizedExtension(name) == ".scr"; }
 
 } // namespace pqpack

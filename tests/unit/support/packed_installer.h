@@ -18,19 +18,12 @@
 
 namespace pqtest {
 
-enum class Mode { ScreenSaver, Movie };
-
-// Where an entry lands once installed from C:\Setup\Setup.exe: a library as name.dll in the
-// Windows directory, the rest there for a screen saver and beside the installer for a movie.
-inline std::string destinationOf(const std::string& name, int32_t fileType, Mode mode) {
-  if (fileType == kFileType_Library) return "C:\\WINDOWS\\" + pq::changeFileExt(name, ".dll");
-  return (mode == Mode::ScreenSaver ? "C:\\WINDOWS\\" : "C:\\Setup\\") + name;
+// Where an entry lands once installed from C:\Setup\Setup.exe.
+inline std::string destinationOf(const pqpack::PayloadEntry& entry, InstallMode mode) {
+  return entryDestination(entry.name, entry.fileType, mode, "C:\\WINDOWS\\", "C:\\Setup\\");
 }
-inline std::string destinationOf(const pqpack::PayloadEntry& entry, Mode mode) {
-  return destinationOf(entry.name, entry.fileType, mode);
-}
-inline std::string destinationOf(const TInstallFileInfo& entry, Mode mode) {
-  return destinationOf(entryName(entry), entry.fileType, mode);
+inline std::string destinationOf(const TInstallFileInfo& entry, InstallMode mode) {
+  return entryDestination(entryName(entry), entry.fileType, mode, "C:\\WINDOWS\\", "C:\\Setup\\");
 }
 
 struct PackedInstaller {

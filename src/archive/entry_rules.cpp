@@ -1,0 +1,35 @@
+#include "archive/entry_rules.h"
+
+#include "platform/win_path.h"
+
+bool isScreenSaverName(const std::string& mainEntryName) { return pq::normalizedExtension(mainEntryName) == ".scr"; }
+
+InstallMode installModeOf(const std::string& mainEntryName) {
+  return isScreenSaverName(mainEntryName) ? InstallMode::ScreenSaver : InstallMode::Movie;
+}
+
+std::string screenSaverName(const std::string& saverPath) {
+  return pq::changeFileExt(pq::extractFileName(saverPath), "");
+}
+
+std::string libraryEntryName(const std::string& fileName) {
+  return pq::changeFileExt(fileName, kStoredLibraryExtension);
+}
+
+std::string landingName(const std::string& entryName, int32_t fileType) {
+  return fileType == kFileType_Library ? pq::changeFileExt(entryName, kInstalledLibraryExtension) : entryName;
+}
+
+std::string entryDestination(const std::string& entryName, int32_t fileType, InstallMode mode,
+                             const std::string& windowsDirectory, const std::string& installerDirectory) {
+  switch (fileType) {
+  case kFileType_Plain:
+  case kFileType_Main:
+  case kFileType_Data:
+    return (mode == InstallMode::ScreenSaver ? windowsDirectory : installerDirectory) + entryName;
+  case kFileType_Library:
+    return windowsDirectory + landingName(entryName, fileType);
+  default:
+    return std::string();
+  }
+}
