@@ -26,13 +26,18 @@ constexpr uint32_t kWinErrorPathNotFound = 3;
 constexpr uint32_t kWinErrorAccessDenied = 5;
 constexpr uint32_t kWinErrorInvalidHandle = 6;
 constexpr uint32_t kWinErrorNotEnoughMemory = 8;
+constexpr uint32_t kWinErrorWriteFault = 29;
 constexpr uint32_t kWinErrorSharingViolation = 32;
 constexpr uint32_t kWinErrorHandleEof = 38;
+constexpr uint32_t kWinErrorFileExists = 80;
 constexpr uint32_t kWinErrorDiskFull = 112;
+constexpr uint32_t kWinErrorInvalidName = 123;
 constexpr uint32_t kWinErrorModNotFound = 126;
 constexpr uint32_t kWinErrorProcNotFound = 127;
 constexpr uint32_t kWinErrorAlreadyExists = 183;
 constexpr uint32_t kWinErrorBadExeFormat = 193;
+constexpr uint32_t kWinErrorNoMoreItems = 259;
+constexpr uint32_t kWinErrorKeyDeleted = 1018;
 
 // File attribute bits, as FindFirstFile reports them.
 constexpr uint32_t kFileAttributeReadOnly = 0x01;

@@ -31,9 +31,6 @@ constexpr int kCancelButtonId = 2;
 // The control panel starts in another process and the installer closes its own window as
 // soon as the panel's window is there; the count bounds the wait when it never appears.
 constexpr int kControlPanelLookups = 1000;
-// ERROR_WRITE_FAULT, for a profile write that fails without telling why: the caller must
-// see a failure, never 0.
-constexpr TResult kProfileWriteFailedFallback = 29;
 
 } // namespace
 
@@ -46,7 +43,8 @@ TResult activate(const std::string& saverPath) {
   logLine("sShortName " + sShortName);
   if (!os.writePrivateProfileString(kReg_Boot, kReg_SCRNSAVEEXE, sShortName, kReg_SystemIni)) {
     // Switching savers on now would activate whatever the profile still names.
-    return failureCode(os.lastError(), kProfileWriteFailedFallback);
+    // One that fails without telling why is a write fault: the caller must see a failure, never 0.
+    return failureCode(os.lastError(), pq::kWinErrorWriteFault);
   }
   if (!os.setScreenSaveActive(true, kSpiFlagsAnnounceOnly)) return kErr_CannotActivate;
   return kErr_None;

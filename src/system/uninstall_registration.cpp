@@ -17,13 +17,9 @@ namespace {
 const char* const kValue_DisplayName = "DisplayName";
 const char* const kValue_UninstallString = "UninstallString";
 
-// ERROR_NO_MORE_ITEMS: the end of a subkey enumeration.
-constexpr int32_t kRegErrorNoMoreItems = 259;
 // The registry nests keys at most 512 levels deep; a deeper walk could only mean a backend
 // that reports a key as its own subkey.
 constexpr int kMaxKeyDepth = 512;
-// ERROR_INVALID_NAME, for a saver without a name.
-constexpr TResult kErrorInvalidName = 123;
 
 std::string uninstallKeyPath(const std::string& saverName) {
   return kReg_UninstallRoot + saverName;
@@ -54,7 +50,7 @@ std::vector<std::string> subkeyNames(pq::OsRegistryKey& key) {
   for (uint32_t index = 0; index < count; ++index) {
     std::string name;
     int32_t error = key.enumerateSubkey(index, &name);
-    if (error == kRegErrorNoMoreItems) break;
+    if (error == static_cast<int32_t>(pq::kWinErrorNoMoreItems)) break;
     // An empty name would make the subkey's path that of the key itself.
     if (error == 0 && !name.empty()) names.push_back(name);
   }
@@ -86,7 +82,7 @@ TResult createUninstallKey(const std::string& saverPath) {
   LogOperation trace("createUninstallKey", saverPath, &result);
   const std::string saverName = screenSaverName(saverPath);
   // Without a name the values would land in the list's own root key.
-  if (saverName.empty()) return result = kErrorInvalidName;
+  if (saverName.empty()) return result = pq::kWinErrorInvalidName;
   const std::string keyPath = uninstallKeyPath(saverName);
   result = writeStringValue(keyPath, kValue_DisplayName, saverName + " Screen Saver");
   // The system runs the command as it stands: the saver's bare name is no program on the

@@ -9,8 +9,6 @@ namespace pq {
 
 namespace {
 
-constexpr uint32_t kErrorFileExists = 80;
-constexpr int32_t kErrorNoMoreItems = 259;
 constexpr uint32_t kMaxPath = 260;
 
 class Checks {
@@ -185,7 +183,7 @@ void checkCopy(Checks& checks, const std::string& scratch) {
   checks.expect(os.copyFile(second, target, false), "copyFile overwrites when allowed");
   checks.expectEqual(readWholeFile(os, target), "second", "the overwritten copy holds the new source");
   checks.expect(!os.copyFile(first, target, true), "copyFile with failIfExists refuses an existing file");
-  checks.expectError(kErrorFileExists, "copyFile onto an existing file with failIfExists");
+  checks.expectError(kWinErrorFileExists, "copyFile onto an existing file with failIfExists");
   checks.expectEqual(readWholeFile(os, target), "second", "a refused copy leaves the target");
   checks.expect(!os.copyFile(scratch + "Missing.bin", target, false), "copyFile of a missing source fails");
   checks.expectError(kWinErrorFileNotFound, "copyFile of a missing source");
@@ -306,7 +304,7 @@ void checkRegistry(Checks& checks) {
     std::string name;
     checks.expectResult(key->enumerateSubkey(0, &name), 0, "enumerateSubkey of the first subkey");
     checks.expectEqual(name, "Child", "enumerateSubkey names the subkey as created");
-    checks.expectResult(key->enumerateSubkey(1, &name), kErrorNoMoreItems, "enumerateSubkey past the end");
+    checks.expectResult(key->enumerateSubkey(1, &name), static_cast<int32_t>(kWinErrorNoMoreItems), "enumerateSubkey past the end");
     key.reset();
   }
   checks.expectResult(os.regDeleteKey(parentPath), static_cast<int32_t>(kWinErrorAccessDenied),

@@ -135,7 +135,7 @@ bool SimOs::copyFile(const std::string& existing, const std::string& newFile, bo
     return false;
   }
   if (!sim::isCreatableName(target.components.back())) {
-    setLastError(123); // ERROR_INVALID_NAME
+    setLastError(kWinErrorInvalidName);
     return false;
   }
   if (target.exists()) {

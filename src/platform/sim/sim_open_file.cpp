@@ -11,8 +11,6 @@ namespace pq {
 
 namespace {
 
-constexpr uint32_t kErrorInvalidName = 123;
-
 class SimFile : public OsFile {
 public:
   SimFile(SimOs& os, std::string windowsPath, std::filesystem::path host, int descriptor, sim::OpenHandle handle,
@@ -140,7 +138,7 @@ std::unique_ptr<OsFile> openHostFile(SimOs& os, const std::string& path, const s
       return nullptr;
     }
     if (!sim::isCreatableName(resolved.components.back())) {
-      os.setLastError(kErrorInvalidName);
+      os.setLastError(kWinErrorInvalidName);
       return nullptr;
     }
   }

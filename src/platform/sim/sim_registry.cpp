@@ -6,8 +6,6 @@ namespace pq {
 
 namespace {
 
-constexpr int32_t kErrorNoMoreItems = 259;
-constexpr int32_t kErrorKeyDeleted = 1018;
 
 std::vector<std::string> keyComponents(const std::string& path) {
   std::vector<std::string> components;
@@ -91,7 +89,7 @@ public:
       return static_cast<int32_t>(*error);
     sim::RegistryNode* node = nullptr;
     if (const int32_t error = openNode(&node)) return error;
-    if (index >= node->subkeys.size()) return kErrorNoMoreItems;
+    if (index >= node->subkeys.size()) return kWinErrorNoMoreItems;
     auto it = node->subkeys.begin();
     std::advance(it, index);
     *name = it->second->name;
@@ -112,7 +110,7 @@ private:
   int32_t openNode(sim::RegistryNode** node) {
     if (closed) return static_cast<int32_t>(kWinErrorInvalidHandle);
     *node = findNode(os.state().registryRoot, components);
-    return *node == nullptr ? kErrorKeyDeleted : 0;
+    return *node == nullptr ? kWinErrorKeyDeleted : 0;
   }
 
   SimOs& os;
