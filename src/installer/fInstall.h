@@ -49,12 +49,11 @@ std::string entryNameAt(int index);
 std::string saverPathFromDirectory();
 
 // Start-up: the installer's paths (pathInstaller through `installerPath`, pathInstallerDir,
-// pathWindows, pathTempFile, pathSYS), then the temporary copy and its directory table.
-// initInstallerPaths first removes the copies that earlier runs left behind and that no
-// running installer holds. openInstallerArchive returns 0, -31 when the table cannot be read
-// whole (or names an entry unsafely), a removal code, or a system error number; it has shown
-// the failure. On success `heldCopy` keeps the copy open for the rest of the run, so that no
-// other installer's start-up takes it for a left-over.
+// pathWindows, pathTempFile, pathSYS), then the temporary copy and its directory table; the
+// copy's life from its name to its removal is temporary_copy.h's. openInstallerArchive returns
+// 0, -31 when the table cannot be read whole (or names an entry unsafely), a removal code, or a
+// system error number; it has shown the failure. On success `heldCopy` holds the copy open for
+// the rest of the run.
 void initInstallerPaths(std::string& installerPath);
 TResult openInstallerArchive(const std::string& installerPath, std::unique_ptr<pq::OsFile>* heldCopy);
 

@@ -1,13 +1,13 @@
-// Start and end of a run: the installer's paths, the temporary copy and its directory table,
-// the mode with its captions, and the removal of the copy at close.
+// Start and end of a run: the installer's paths, the directory table read from the temporary
+// copy (temporary_copy.h), the mode with its captions, and the copy's removal at close.
 #include <memory>
 #include <vector>
 
 #include "errors/logFile.h"
 #include "errors/messages.h"
 #include "installer/fInstall.h"
+#include "installer/temporary_copy.h"
 #include "platform/win_path.h"
-#include "system/file_removal.h"
 
 namespace {
 
@@ -27,8 +27,7 @@ bool entryNamesAreSafe() {
 
 TResult readDirectoryTable(const std::string& installerPath, std::unique_ptr<pq::OsFile>* heldCopy) {
   pq::Os& os = pq::os();
-  std::unique_ptr<pq::OsFile> copy =
-      os.openFile(pathTempFile, pq::FileAccess::Read, pq::FileShare::Read, pq::FileCreation::OpenExisting);
+  std::unique_ptr<pq::OsFile> copy = openTemporaryCopy(pathTempFile);
   if (!copy || !copy->seek(DIRECTORY_OFFSET)) {
     const TResult code = failureCode(os.lastError());
     showInstallError(code, installerPath);
@@ -55,37 +54,6 @@ TResult readDirectoryTable(const std::string& installerPath, std::unique_ptr<pq:
   return 0;
 }
 
-// Start-up's copies of the installer are named kCopyPrefix + a decimal number from 1 up +
-// kCopySuffix, in the Windows directory.
-const char* const kCopyPrefix = "KWRXtemp";
-const char* const kCopySuffix = ".dat";
-
-std::string temporaryCopyPath(int number) { return pathWindows + kCopyPrefix + std::to_string(number) + kCopySuffix; }
-
-// The names start-up gives its copies, in any case, and nothing else.
-bool isTemporaryCopyName(const std::string& name) {
-  const std::string lower = pq::asciiLower(name);
-  const std::string prefix = pq::asciiLower(kCopyPrefix);
-  const std::string suffix = pq::asciiLower(kCopySuffix);
-  if (lower.size() <= prefix.size() + suffix.size()) return false;
-  if (lower.compare(0, prefix.size(), prefix) != 0) return false;
-  if (lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
-  const std::string number = lower.substr(prefix.size(), lower.size() - prefix.size() - suffix.size());
-  if (number[0] == '0') return false;
-  return number.find_first_not_of("0123456789") == std::string::npos;
-}
-
-// A run that was killed or crashed leaves its copy (the whole installer) in the Windows
-// directory. A running installer holds its copy open, so its deletion fails and it stays.
-void removeAbandonedCopies() {
-  std::vector<pq::FoundFile> found;
-  if (!pq::os().findFiles(pathWindows + kCopyPrefix + "*" + kCopySuffix, &found)) return;
-  for (const pq::FoundFile& file : found) {
-    if ((file.attributes & pq::kFileAttributeDirectory) != 0 || !isTemporaryCopyName(file.name)) continue;
-    myDeleteFile(pathWindows + file.name, ShowError::No);
-  }
-}
-
 } // namespace
 
 void initInstallerPaths(std::string& installerPath) {
@@ -96,12 +64,7 @@ void initInstallerPaths(std::string& installerPath) {
   pathWindows = pq::includeTrailingBackslash(os.windowsDirectory(pq::kDirectoryBufferChars));
   pathInstallerDir = pq::includeTrailingBackslash(pathInstallerDir);
 
-  // The first free name from KWRXtemp1.dat upwards, once the left-overs are gone: only the
-  // copies of installers still running keep their numbers.
-  removeAbandonedCopies();
-  int number = 1;
-  pathTempFile = temporaryCopyPath(number);
-  while (fileExists(pathTempFile)) pathTempFile = temporaryCopyPath(++number);
+  pathTempFile = chooseTemporaryCopyPath(pathWindows);
 
   pathSYS = pq::includeTrailingBackslash(os.systemDirectory(pq::kDirectoryBufferChars));
   logLine("pathSYS " + pathSYS);
@@ -115,15 +78,8 @@ TResult openInstallerArchive(const std::string& installerPath, std::unique_ptr<p
   LogOperation trace("openInstallerArchive", installerPath, &result);
   logLine("pathInstaller: " + installerPath);
 
-  result = myDeleteFile_WaitUntilNotBusy(pathTempFile, ShowError::Yes, kBusyFileAttempts);
+  result = createTemporaryCopy(installerPath, pathTempFile);
   if (result != 0) return result;
-
-  if (!pq::os().copyFile(installerPath, pathTempFile, false)) {
-    result = failureCode(pq::os().lastError());
-    showSystemError(result, "Problem copying " + installerPath + " to " + pathTempFile + ". ");
-    return result;
-  }
-
   result = readDirectoryTable(installerPath, heldCopy);
   return result;
 }
@@ -172,10 +128,7 @@ void TForm1::FormCreate(void*) {
 void TForm1::FormClose(void*, TCloseAction&) {
   {
     LogOperation trace("FormClose", pathTempFile);
-    // Our own hold goes first; one attempt then: a copy someone else locks is reported and the
-    // window closes anyway.
-    heldCopy.reset();
-    myDeleteFile(pathTempFile, ShowError::Yes);
+    removeTemporaryCopy(&heldCopy, pathTempFile);
   }
   // The log stays beside where the copy was, for support to read.
   logClose();
