@@ -1,4 +1,6 @@
-// The window's laid-out controls and the setters that keep the renderer informed.
+// The window's laid-out controls, the setters that keep the renderer informed, and closing
+// the window (Done, the close box).
+#include "errors/logFile.h"
 #include "installer/fInstall.h"
 
 namespace {
@@ -86,6 +88,11 @@ void TForm1::Close() {
   FormClose(this, action);
   isClosed = true;
   if (view != nullptr) view->closeWindow(*this);
+}
+
+void TForm1::butDoneClick(void*) {
+  LogOperation trace("butDoneClick", "");
+  Close();
 }
 
 void TForm1::closeIfAsked() {

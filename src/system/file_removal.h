@@ -17,7 +17,8 @@ bool fileExists(const std::string& path);
 TResult myDeleteFile_WaitUntilNotBusy(const std::string& path, ShowError show, int32_t attempts);
 // One removal attempt; busy is -32. Shows the message when asked.
 TResult myDeleteFile(const std::string& path, ShowError show);
-// The same as myDeleteFile; the variant the quiet rollback uses.
+// The same as myDeleteFile under the name the quiet rollback calls it by. Quiet is what the
+// rollback asks for with ShowError::No; with ShowError::Yes it shows its failure all the same.
 TResult deleteQuietly(const std::string& path, ShowError show);
 
 constexpr int32_t kBusyFileAttempts = 5000;

@@ -6,7 +6,7 @@
 #include "platform/os.h"
 #include "platform/win_path.h"
 
-const char* const kReg_SystemIni = "system.ini";
+const char* const kProfile_SystemIni = "system.ini";
 const char* const kReg_Boot = "boot";
 const char* const kReg_SCRNSAVEEXE = "SCRNSAVE.EXE";
 const char* const kDisplayPropertiesTitle = "Display Properties";
@@ -41,7 +41,7 @@ TResult activate(const std::string& saverPath) {
   std::string sShortName = os.shortPathName(saverPath, kShortPathBufferChars);
   if (sShortName.empty()) return kErr_FileNotFound;
   logLine("sShortName " + sShortName);
-  if (!os.writePrivateProfileString(kReg_Boot, kReg_SCRNSAVEEXE, sShortName, kReg_SystemIni)) {
+  if (!os.writePrivateProfileString(kReg_Boot, kReg_SCRNSAVEEXE, sShortName, kProfile_SystemIni)) {
     // Switching savers on now would activate whatever the profile still names.
     // One that fails without telling why is a write fault: the caller must see a failure, never 0.
     return failureCode(os.lastError(), pq::kWinErrorWriteFault);
@@ -65,7 +65,7 @@ void deactivateSaver(const std::string& saverPath) {
   std::string sShortName = os.shortPathName(saverPath, kShortPathBufferChars);
   if (sShortName.empty()) return;
   std::string current = os.getPrivateProfileString(kReg_Boot, kReg_SCRNSAVEEXE, "", kProfileValueBufferChars,
-                                                   kReg_SystemIni);
+                                                   kProfile_SystemIni);
   // Exact comparison on purpose: the profile holds what makeActiveSaver wrote, byte for byte.
   if (current == saverPath || current == sShortName) {
     os.setScreenSaveActive(false, kSpiFlagsAnnounceOnly);

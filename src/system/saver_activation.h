@@ -6,7 +6,9 @@
 
 #include "errors/result_codes.h"
 
-extern const char* const kReg_SystemIni;     // "system.ini"
+// The profile entry that names the current saver. The section and key keep the `kReg_` names
+// of the days when system.ini held what the registry holds now; they name no registry key.
+extern const char* const kProfile_SystemIni; // "system.ini"
 extern const char* const kReg_Boot;          // "boot"
 extern const char* const kReg_SCRNSAVEEXE;   // "SCRNSAVE.EXE"
 extern const char* const kDisplayPropertiesTitle;   // "Display Properties"
