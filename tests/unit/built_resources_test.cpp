@@ -128,9 +128,9 @@ TEST_F(BuiltResourcesListing, ShowsTheVersionOfTheProgramInFrontOfAnInstaller) {
   const std::string installer = folder / "Setup.exe";
   // The later --stub counts: the built program instead of the stand-in.
   const auto built = pqpack_test::run(
-      commandBuild, buildArgs(installer, {"--stub", stub, folder / "Sunset.scr", folder / "Sunset.ssd"}));
+      "build", buildArgs(installer, {"--stub", stub, folder / "Sunset.scr", folder / "Sunset.ssd"}));
   ASSERT_EQ(built.status, 0) << built.err;
-  const auto listed = pqpack_test::run(commandList, {installer});
+  const auto listed = pqpack_test::run("list", {installer});
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.out.find("\nprogram: ProductName \"Panoquill Installer\", FileVersion \"" +
                             std::string(pqpack::projectVersion()) + "\"\n"),

@@ -50,7 +50,7 @@ protected:
 
 TEST_F(PqpackBuild, ScreenSaverInstallerIsLaidOutAsProduced) {
   const CommandRun result =
-      run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", folder / "qtlib.dll"}));
+      run("build", buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", folder / "qtlib.dll"}));
   ASSERT_EQ(result.status, 0) << result.err;
   const Bytes image = readFile(output());
   ASSERT_GT(image.size(), static_cast<size_t>(kFirstEntryOffset));
@@ -119,7 +119,7 @@ TEST_F(PqpackBuild, ScreenSaverInstallerIsLaidOutAsProduced) {
 TEST_F(PqpackBuild, MovieWithTwoLibrariesNeedsNoFreeSlots) {
   writeFile(folder / "Show.exe", saver);
   writeFile(folder / "Other.DLL", compressibleBytes(9000, 4));
-  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Show.exe", folder / "Sunset.ssd", folder / "qtlib.dll",
+  ASSERT_EQ(run("build", buildArgs({folder / "Show.exe", folder / "Sunset.ssd", folder / "qtlib.dll",
                                          folder / "Other.DLL"}))
                 .status,
             0);
@@ -134,7 +134,7 @@ TEST_F(PqpackBuild, MovieWithTwoLibrariesNeedsNoFreeSlots) {
 }
 
 TEST_F(PqpackBuild, WithoutLibrariesBothFreeSlotsRepeatTheCompressionLibrary) {
-  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+  ASSERT_EQ(run("build", buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
   const Bytes image = readFile(output());
   const auto entries = directoryOf(image);
   for (int index : {4, 5}) {
@@ -149,7 +149,7 @@ TEST_F(PqpackBuild, WithoutLibrariesBothFreeSlotsRepeatTheCompressionLibrary) {
 TEST_F(PqpackBuild, EntriesThatDoNotShrinkAreStored) {
   const Bytes noise = noiseBytes(30000, 5);
   writeFile(folder / "Noise.scr", noise);
-  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Noise.scr", folder / "Sunset.ssd"})).status, 0);
+  ASSERT_EQ(run("build", buildArgs({folder / "Noise.scr", folder / "Sunset.ssd"})).status, 0);
   const Bytes image = readFile(output());
   const TInstallFileInfo entry = directoryOf(image)[2];
   EXPECT_EQ(entry.isZipped, 0);
@@ -161,10 +161,10 @@ TEST_F(PqpackBuild, EntriesThatDoNotShrinkAreStored) {
 TEST_F(PqpackBuild, DataIsStoredUnlessCompressionIsAskedFor) {
   const Bytes bigData = pqpack::makeDataFile(3, compressibleBytes(40000, 6));
   writeFile(folder / "Big.ssd", bigData);
-  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Big.ssd"})).status, 0);
+  ASSERT_EQ(run("build", buildArgs({folder / "Sunset.scr", folder / "Big.ssd"})).status, 0);
   EXPECT_EQ(directoryOf(readFile(output()))[3].isZipped, 0);
 
-  ASSERT_EQ(run(commandBuild, buildArgs({"--compress-data", folder / "Sunset.scr", folder / "Big.ssd"})).status, 0);
+  ASSERT_EQ(run("build", buildArgs({"--compress-data", folder / "Sunset.scr", folder / "Big.ssd"})).status, 0);
   const Bytes image = readFile(output());
   const TInstallFileInfo entry = directoryOf(image)[3];
   EXPECT_NE(entry.isZipped, 0);
@@ -173,10 +173,10 @@ TEST_F(PqpackBuild, DataIsStoredUnlessCompressionIsAskedFor) {
 }
 
 TEST_F(PqpackBuild, BothLevelsGiveAValidInstallerAndBestIsNoLarger) {
-  ASSERT_EQ(run(commandBuild, buildArgs({"--level", "fast", folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+  ASSERT_EQ(run("build", buildArgs({"--level", "fast", folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
   EXPECT_TRUE(pqpack::findProblems(output()).empty());
   const size_t fastSize = readFile(output()).size();
-  ASSERT_EQ(run(commandBuild, buildArgs({"--level", "best", folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+  ASSERT_EQ(run("build", buildArgs({"--level", "best", folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
   EXPECT_TRUE(pqpack::findProblems(output()).empty());
   EXPECT_LE(readFile(output()).size(), fastSize);
 }
@@ -186,20 +186,20 @@ TEST_F(PqpackBuild, TheInstallerIsTheSameWhateverTheNumberOfThreads) {
   Bytes first;
   for (const char* threads : {"1", "2", "5"}) {
     SCOPED_TRACE(threads);
-    ASSERT_EQ(run(commandBuild, buildArgs({"--threads", threads, folder / "Sunset.scr", folder / "Sunset.ssd",
+    ASSERT_EQ(run("build", buildArgs({"--threads", threads, folder / "Sunset.scr", folder / "Sunset.ssd",
                                            folder / "qtlib.dll", folder / "Other.dll", "--compress-data"}))
                   .status,
               0);
     if (first.empty()) first = readFile(output());
     EXPECT_EQ(readFile(output()), first);
   }
-  EXPECT_EQ(run(commandBuild, buildArgs({"--threads", "0", folder / "Sunset.scr", folder / "Sunset.ssd"})).status,
+  EXPECT_EQ(run("build", buildArgs({"--threads", "0", folder / "Sunset.scr", folder / "Sunset.ssd"})).status,
             pqpack::kExit_Usage);
 }
 
 TEST_F(PqpackBuild, LargeEntriesGetAProgressLine) {
   writeFile(folder / "Large.scr", compressibleBytes(1u << 20, 8));
-  const CommandRun result = run(commandBuild, buildArgs({folder / "Large.scr", folder / "Sunset.ssd"}));
+  const CommandRun result = run("build", buildArgs({folder / "Large.scr", folder / "Sunset.ssd"}));
   ASSERT_EQ(result.status, 0);
   EXPECT_NE(result.err.find("pqpack: compressing Large.scr (1048576 bytes)\n"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("pqpack: Large.scr compressed to "), std::string::npos) << result.err;
@@ -211,7 +211,7 @@ TEST_F(PqpackBuild, DataFilesTheInstallerWouldTripOverAreRefusedAndDoubtfulLevel
     SCOPED_TRACE(dataCase.label);
     std::filesystem::remove(output());
     writeFile(folder / "Doubtful.ssd", dataCase.bytes);
-    const CommandRun result = run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Doubtful.ssd"}));
+    const CommandRun result = run("build", buildArgs({folder / "Sunset.scr", folder / "Doubtful.ssd"}));
     EXPECT_EQ(result.status, dataCase.refused ? pqpack::kExit_Failure : pqpack::kExit_Done);
     const std::string said = std::string(dataCase.refused ? "pqpack build: DATA '" : "pqpack build: warning: DATA '") +
                              folder / "Doubtful.ssd" + "': ";
@@ -240,7 +240,7 @@ TEST_F(PqpackBuild, RefusesToWriteOverAnyOfItsInputsHoweverItIsSpelt) {
     SCOPED_TRACE(spelling.output);
     Args args = buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", folder / "qtlib.dll"});
     args[1] = spelling.output;
-    const CommandRun result = run(commandBuild, args);
+    const CommandRun result = run("build", args);
     EXPECT_EQ(result.status, pqpack::kExit_Failure);
     EXPECT_NE(result.err.find("is the same file as " + std::string(spelling.role)), std::string::npos) << result.err;
   }
@@ -278,7 +278,7 @@ TEST_F(PqpackBuild, RefusesAProgramOrLibraryTheUsersWindowsCouldNotUse) {
     SCOPED_TRACE(refusal.label);
     writeFile(folder / "given", refusal.bytes);
     const CommandRun result =
-        run(commandBuild, buildArgs({refusal.option, folder / "given", folder / "Sunset.scr", folder / "Sunset.ssd"}));
+        run("build", buildArgs({refusal.option, folder / "given", folder / "Sunset.scr", folder / "Sunset.ssd"}));
     EXPECT_EQ(result.status, pqpack::kExit_Failure);
     EXPECT_EQ(result.err.rfind(std::string("pqpack build: ") + refusal.option + ": '" + folder / "given" + "' " +
                                    refusal.message + "; ",
@@ -292,27 +292,27 @@ TEST_F(PqpackBuild, RefusesAProgramOrLibraryTheUsersWindowsCouldNotUse) {
 TEST_F(PqpackBuild, NamesAreStoredInWindowsCodePage1252) {
   writeFile(folder / "\xC3\x89" "cran \xE2\x82\xAC.scr", saver);  // "Écran €.scr" in UTF-8
   writeFile(folder / "Donn\xC3\xA9" "es.dll", support);          // "Données.dll"
-  ASSERT_EQ(run(commandBuild, buildArgs({folder / "\xC3\x89" "cran \xE2\x82\xAC.scr", folder / "Sunset.ssd",
+  ASSERT_EQ(run("build", buildArgs({folder / "\xC3\x89" "cran \xE2\x82\xAC.scr", folder / "Sunset.ssd",
                                          folder / "Donn\xC3\xA9" "es.dll"}))
                 .status,
             0);
   const auto entries = directoryOf(readFile(output()));
   EXPECT_EQ(entryName(entries[2]), "\xC9" "cran \x80.scr");
   EXPECT_EQ(entryName(entries[4]), "Donn\xE9" "es.dat");
-  const CommandRun listed = run(commandList, {output()});
+  const CommandRun listed = run("list", {output()});
   EXPECT_NE(listed.out.find("  \xC3\x89" "cran \xE2\x82\xAC.scr\n"), std::string::npos) << listed.out;
-  EXPECT_EQ(run(commandVerify, {output()}).out, output() + ": no problems\n");
+  EXPECT_EQ(run("verify", {output()}).out, output() + ": no problems\n");
 }
 
 TEST_F(PqpackBuild, ANameMayUseAllOfWhatALongWindowsFolderLeaves) {
   const std::string longest = std::string(190, 'n') + ".scr";  // 194 characters
   writeFile(folder / longest, saver);
-  ASSERT_EQ(run(commandBuild, buildArgs({folder / longest, folder / "Sunset.ssd"})).status, 0);
+  ASSERT_EQ(run("build", buildArgs({folder / longest, folder / "Sunset.ssd"})).status, 0);
   EXPECT_TRUE(pqpack::findProblems(output()).empty());
 }
 
 TEST_F(PqpackBuild, HelpTellsAboutTheFreeSlots) {
-  const CommandRun result = run(commandBuild, {"--help"});
+  const CommandRun result = run("build", {"--help"});
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.out.find("each free slot holds the\ncompression library again"), std::string::npos);
 }
@@ -340,7 +340,7 @@ TEST_P(PqpackBuildRefusal, NamesTheProblemExitsNonZeroAndLeavesTheOutputAlone) {
   for (const std::string& arg : refusal.args) rest.push_back(arg[0] == '@' ? folder / arg.substr(1) : arg);
   const auto before = folder.names();
 
-  const CommandRun result = run(commandBuild, buildArgs(rest));
+  const CommandRun result = run("build", buildArgs(rest));
   EXPECT_EQ(result.status, refusal.status);
   EXPECT_NE(result.err.find(refusal.message), std::string::npos) << result.err;
   // One line saying what is wrong, and for a usage error one more with the hint.
@@ -396,7 +396,7 @@ INSTANTIATE_TEST_SUITE_P(Build, PqpackBuildRefusal, testing::ValuesIn(kRefusals)
 
 TEST_F(PqpackBuild, RefusesAProgramLongerThanTheDirectoryOffset) {
   writeFile(folder / "pqsetup.exe", Bytes(DIRECTORY_OFFSET + 1, 0x90));
-  const CommandRun result = run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"}));
+  const CommandRun result = run("build", buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"}));
   EXPECT_NE(result.status, 0);
   EXPECT_NE(result.err.find("478209 bytes, longer than the 478208"), std::string::npos) << result.err;
   EXPECT_FALSE(std::filesystem::exists(output()));
@@ -406,7 +406,7 @@ TEST_F(PqpackBuild, AcceptsAProgramOfExactlyTheDirectoryOffset) {
   Bytes longest = program;
   longest.resize(DIRECTORY_OFFSET, 0x90);
   writeFile(folder / "pqsetup.exe", longest);
-  ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+  ASSERT_EQ(run("build", buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
   EXPECT_TRUE(pqpack::findProblems(output()).empty());
 }
 
@@ -414,7 +414,7 @@ TEST_F(PqpackBuild, RefusesAnEmptyProgramOrLibrary) {
   writeFile(folder / "empty", {});
   for (const char* option : {"--stub", "--library"}) {
     // Given again after the shared arguments: the later value counts.
-    const CommandRun result = run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", option,
+    const CommandRun result = run("build", buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", option,
                                                            folder / "empty"}));
     EXPECT_NE(result.status, 0) << option;
     EXPECT_NE(result.err.find("is empty"), std::string::npos) << result.err;
@@ -451,9 +451,9 @@ protected:
   }
   // Signs Sunset.scr's installer; the unsigned one beside it as Unsigned.exe.
   void buildSignedAndUnsigned() {
-    ASSERT_EQ(run(commandBuild, buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
+    ASSERT_EQ(run("build", buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"})).status, 0);
     std::filesystem::rename(output(), folder / "Unsigned.exe");
-    const CommandRun signedRun = run(commandBuild, signArgs({folder / "Sunset.scr", folder / "Sunset.ssd"}));
+    const CommandRun signedRun = run("build", signArgs({folder / "Sunset.scr", folder / "Sunset.ssd"}));
     ASSERT_EQ(signedRun.status, 0) << signedRun.err;
   }
   // Where the program's headers keep the certificate table's offset and size.
@@ -479,19 +479,19 @@ TEST_F(PqpackSigning, ASignatureFollowsEntry5AndCoversTheWholeFile) {
   EXPECT_EQ(tableAt, (static_cast<uint32_t>(entries[5].stopOffset) + 1 + 7) / 8 * 8);
   EXPECT_EQ(tableAt + tableSize, image.size());
 
-  const CommandRun verified = run(commandVerify, {output()});
+  const CommandRun verified = run("verify", {output()});
   EXPECT_EQ(verified.status, 0) << verified.out;
   EXPECT_NE(verified.out.find("warning: signature: it matches the file, but the certificate of "
                               "/CN=Panoquill Test Author/O=Sunset Works is not trusted on this machine "
                               "(self-signed certificate)"),
             std::string::npos)
       << verified.out;
-  EXPECT_NE(run(commandList, {output()}).out.find("\nsignature: /CN=Panoquill Test Author/O=Sunset Works\n"),
+  EXPECT_NE(run("list", {output()}).out.find("\nsignature: /CN=Panoquill Test Author/O=Sunset Works\n"),
             std::string::npos);
-  const auto listing = nlohmann::json::parse(run(commandList, {"--json", output()}).out);
+  const auto listing = nlohmann::json::parse(run("list", {"--json", output()}).out);
   EXPECT_EQ(listing["signed"], true);
   EXPECT_EQ(listing["signer"], "/CN=Panoquill Test Author/O=Sunset Works");
-  const auto report = nlohmann::json::parse(run(commandVerify, {"--json", output()}).out);
+  const auto report = nlohmann::json::parse(run("verify", {"--json", output()}).out);
   EXPECT_EQ(report["ok"], true);
   EXPECT_EQ(report["signer"], "/CN=Panoquill Test Author/O=Sunset Works");
 }
@@ -573,7 +573,7 @@ TEST_F(PqpackSigning, VerifyFailsWhenAnyByteChangedAfterSigning) {
   Bytes changed = good;
   changed[signature + 100] ^= 0x01;
   writeFile(output(), changed);
-  const CommandRun verified = run(commandVerify, {output()});
+  const CommandRun verified = run("verify", {output()});
   EXPECT_EQ(verified.status, pqpack::kExit_Failure);
   EXPECT_NE(verified.out.find("signature: the signature does not verify with the certificate of "
                               "/CN=Panoquill Test Author/O=Sunset Works"),
@@ -603,7 +603,7 @@ TEST_F(PqpackSigning, TheCertificateChainIsAFindingOfItsOwn) {
   };
   for (const ChainCase& chain : cases) {
     SCOPED_TRACE(chain.label);
-    const CommandRun built = run(commandBuild, buildArgs({"--sign-cert", folder / chain.certificates, "--sign-key",
+    const CommandRun built = run("build", buildArgs({"--sign-cert", folder / chain.certificates, "--sign-key",
                                                           folder / "leaf.key", folder / "Sunset.scr",
                                                           folder / "Sunset.ssd"}));
     ASSERT_EQ(built.status, 0) << built.err;
@@ -687,7 +687,7 @@ TEST_F(PqpackSigning, SigningThatCannotBeDoneLeavesTheOutputAsItWas) {
     args.insert(args.end(), {folder / "Sunset.scr", folder / "Sunset.ssd"});
     const std::string path = std::getenv("PATH");
     if (!refusal.path.empty()) setenv("PATH", refusal.path.c_str(), 1);
-    const CommandRun result = run(commandBuild, args);
+    const CommandRun result = run("build", args);
     setenv("PATH", path.c_str(), 1);
     EXPECT_EQ(result.status, refusal.status);
     EXPECT_NE(result.err.find(refusal.message), std::string::npos) << result.err;

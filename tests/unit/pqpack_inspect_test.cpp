@@ -27,7 +27,7 @@ protected:
   // Builds an installer of `main` (a scratch file name), Sunset.ssd and qtlib.dll.
   std::string build(const std::string& main = "Sunset.scr", const std::string& dataName = "Sunset.ssd") {
     const std::string out = folder / "Setup.exe";
-    const CommandRun result = run(commandBuild, buildArgs(out, {folder / main, folder / dataName, folder / "qtlib.dll"}));
+    const CommandRun result = run("build", buildArgs(out, {folder / main, folder / dataName, folder / "qtlib.dll"}));
     EXPECT_EQ(result.status, 0) << result.err;
     return out;
   }
@@ -46,7 +46,7 @@ protected:
 
 TEST_F(PqpackInspect, VerifyPassesABuiltInstaller) {
   const std::string installer = build();
-  const CommandRun result = run(commandVerify, {installer});
+  const CommandRun result = run("verify", {installer});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, installer + ": no problems\n");
 }
@@ -134,7 +134,7 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
     for (const std::string& warning : findings.warnings) all += "warning: " + warning + "\n";
     EXPECT_TRUE(found) << "found instead:\n" << all;
 
-    const CommandRun result = run(commandVerify, {installer});
+    const CommandRun result = run("verify", {installer});
     EXPECT_EQ(result.status, findings.problems.empty() ? pqpack::kExit_Done : pqpack::kExit_Failure);
     EXPECT_EQ(result.status, breakage.warning ? pqpack::kExit_Done : pqpack::kExit_Failure);
     if (!breakage.warning) {
@@ -164,17 +164,17 @@ TEST_F(PqpackInspect, VerifyFindsWhatBuildRefusesOrWarnsOfInTheDataFile) {
 }
 
 TEST_F(PqpackInspect, VerifyOfAMissingFileSaysSo) {
-  const CommandRun result = run(commandVerify, {folder / "absent.exe"});
+  const CommandRun result = run("verify", {folder / "absent.exe"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.out.find("cannot read"), std::string::npos);
-  EXPECT_EQ(run(commandVerify, {}).status, 2);
+  EXPECT_EQ(run("verify", {}).status, 2);
 }
 
 // ---- list --------------------------------------------------------------------------------------
 
 TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
   const std::string installer = build();
-  const CommandRun result = run(commandList, {installer});
+  const CommandRun result = run("list", {installer});
   ASSERT_EQ(result.status, 0);
   const Bytes image = readFile(installer);
   const Directory entries = decode(image);
@@ -204,7 +204,7 @@ TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
 TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
   writeFile(folder / "\xC3\x89" "cran.scr", saver);  // "Écran.scr"
   const std::string installer = build("\xC3\x89" "cran.scr");
-  const CommandRun listed = run(commandList, {"--json", installer});
+  const CommandRun listed = run("list", {"--json", installer});
   ASSERT_EQ(listed.status, 0) << listed.err;
   const auto listing = nlohmann::json::parse(listed.out);
   const Directory entries = decode(readFile(installer));
@@ -229,7 +229,7 @@ TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
   EXPECT_EQ(listing["entries"][2]["name"], "\xC3\x89" "cran.scr");  // stored in code page 1252, shown in UTF-8
 
   const auto verified = [&] {
-    const CommandRun result = run(commandVerify, {"--json", installer});
+    const CommandRun result = run("verify", {"--json", installer});
     auto report = nlohmann::json::parse(result.out);
     report["status"] = result.status;
     return report;
@@ -251,7 +251,7 @@ TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
 
 TEST_F(PqpackInspect, ListCallsAnythingButScrAMovie) {
   writeFile(folder / "Show.exe", saver);
-  const CommandRun result = run(commandList, {build("Show.exe")});
+  const CommandRun result = run("list", {build("Show.exe")});
   EXPECT_NE(result.out.find(": movie installer, "), std::string::npos);
 }
 
@@ -270,8 +270,8 @@ TEST_F(PqpackInspect, ListAndExtractSayAFileIsNotAnInstaller) {
   for (const NotAnInstaller& file : files) {
     SCOPED_TRACE(file.name);
     writeFile(folder / file.name, file.bytes);
-    const CommandRun listed = run(commandList, {folder / file.name});
-    const CommandRun extracted = run(commandExtract, {folder / file.name, folder / "out"});
+    const CommandRun listed = run("list", {folder / file.name});
+    const CommandRun extracted = run("extract", {folder / file.name, folder / "out"});
     for (const CommandRun* result : {&listed, &extracted}) {
       EXPECT_EQ(result->status, pqpack::kExit_Failure);
       EXPECT_EQ(result->out, "");
@@ -285,7 +285,7 @@ TEST_F(PqpackInspect, ListAndExtractSayAFileIsNotAnInstaller) {
 
 TEST_F(PqpackInspect, ListRefusesAFileTooShortToBeAnInstaller) {
   writeFile(folder / "tiny.exe", Bytes(5000, 1));
-  const CommandRun result = run(commandList, {folder / "tiny.exe"});
+  const CommandRun result = run("list", {folder / "tiny.exe"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("is not an installer: it is 5000 bytes, too short for an installer"), std::string::npos);
 }
@@ -294,7 +294,7 @@ TEST_F(PqpackInspect, ListRefusesAFileTooShortToBeAnInstaller) {
 
 TEST_F(PqpackInspect, ExtractWritesEveryEntryUnderItsStoredName) {
   const std::string installer = build();
-  const CommandRun result = run(commandExtract, {installer, folder / "out/nested"});
+  const CommandRun result = run("extract", {installer, folder / "out/nested"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(readFile(folder / "out/nested/impborl.dat"), library);
   EXPECT_EQ(readFile(folder / "out/nested/Sunset.scr"), saver);
@@ -318,7 +318,7 @@ TEST_F(PqpackInspect, ExtractRefusesUnsafeNamesAndWritesNothingOutsideTheFolder)
   writeFile(installer, image);
   const auto before = folder.names();
 
-  const CommandRun result = run(commandExtract, {installer, folder / "out"});
+  const CommandRun result = run("extract", {installer, folder / "out"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("entry 2 refused: the name '../escaped.scr' contains '/'"), std::string::npos)
       << result.err;
@@ -337,7 +337,7 @@ TEST_F(PqpackInspect, ExtractReplacesALinkInsteadOfWritingThroughIt) {
   std::filesystem::create_directories(folder.path / "out");
   std::filesystem::create_symlink(folder.path / "victim", folder.path / "out" / "Sunset.ssd");
 
-  ASSERT_EQ(run(commandExtract, {installer, folder / "out"}).status, 0);
+  ASSERT_EQ(run("extract", {installer, folder / "out"}).status, 0);
   EXPECT_EQ(readFile(folder / "victim"), bytesOf("untouched"));
   EXPECT_FALSE(std::filesystem::is_symlink(folder.path / "out" / "Sunset.ssd"));
   EXPECT_EQ(readFile(folder / "out/Sunset.ssd"), data);
@@ -351,7 +351,7 @@ TEST_F(PqpackInspect, ExtractSkipsAnEntryThatDoesNotExpandWhole) {
   encode(entries, &image);
   writeFile(installer, image);
 
-  const CommandRun result = run(commandExtract, {installer, folder / "out"});
+  const CommandRun result = run("extract", {installer, folder / "out"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("entry 2 (Sunset.scr): expands to 60000 bytes, not its unzippedSize 60001"),
             std::string::npos)
@@ -368,17 +368,17 @@ TEST_F(PqpackInspect, NoCommandWritesOverTheFileItReads) {
   std::filesystem::copy_file(installer, folder / "out/Sunset.scr");  // an installer named like its entry 2
   writeFile(folder / "stream", readFile(folder / "Sunset.scr"));
   struct Case {
-    int (*command)(const Args&);
+    const char* command;
     Args args;
     std::string kept;  // the input, which must stay as it was
     int status;
   };
   const Case cases[] = {
-      {commandSsd, {"--quicktime-level", "0", folder / "Sunset.scr", folder / "./Sunset.scr"}, folder / "Sunset.scr",
+      {"ssd", {"--quicktime-level", "0", folder / "Sunset.scr", folder / "./Sunset.scr"}, folder / "Sunset.scr",
        pqpack::kExit_Failure},
-      {commandImplode, {folder / "stream", folder / "sub/../stream"}, folder / "stream", pqpack::kExit_Failure},
-      {commandExplode, {folder / "stream", folder / "stream"}, folder / "stream", pqpack::kExplodeExit_CannotWrite},
-      {commandExtract, {folder / "out/Sunset.scr", folder / "out"}, folder / "out/Sunset.scr", pqpack::kExit_Failure},
+      {"implode", {folder / "stream", folder / "sub/../stream"}, folder / "stream", pqpack::kExit_Failure},
+      {"explode", {folder / "stream", folder / "stream"}, folder / "stream", pqpack::kExplodeExit_CannotWrite},
+      {"extract", {folder / "out/Sunset.scr", folder / "out"}, folder / "out/Sunset.scr", pqpack::kExit_Failure},
   };
   std::filesystem::create_directories(folder.path / "sub");
   for (const Case& c : cases) {
@@ -398,7 +398,7 @@ TEST_F(PqpackInspect, NoCommandWritesOverTheFileItReads) {
 TEST_F(PqpackInspect, SsdWritesTheHeaderThenTheContent) {
   const Bytes content = compressibleBytes(1000, 4);
   writeFile(folder / "content", content);
-  ASSERT_EQ(run(commandSsd, {"--quicktime-level", "3", folder / "content", folder / "Out.ssd"}).status, 0);
+  ASSERT_EQ(run("ssd", {"--quicktime-level", "3", folder / "content", folder / "Out.ssd"}).status, 0);
   const Bytes file = readFile(folder / "Out.ssd");
   ASSERT_EQ(file.size(), 64u + 1000u);
   EXPECT_EQ(Bytes(file.begin(), file.begin() + 6), bytesOf(std::string("PQSSD\0", 6)));
@@ -423,7 +423,7 @@ TEST_F(PqpackInspect, SsdLevelsAreReadBackByTheInstallersOwnReader) {
   pq::ScopedSimOs scope(sim);
   for (const char* level : {"0", "2", "3", "-1", "2147483647", "-2147483648"}) {
     SCOPED_TRACE(level);
-    ASSERT_EQ(run(commandSsd, {"--quicktime-level", level, folder / "empty", folder / "Level.ssd"}).status, 0);
+    ASSERT_EQ(run("ssd", {"--quicktime-level", level, folder / "empty", folder / "Level.ssd"}).status, 0);
     const Bytes file = readFile(folder / "Level.ssd");
     EXPECT_EQ(file.size(), 64u);
     sim.putFile("C:\\WINDOWS\\Level.ssd", std::string(file.begin(), file.end()));
@@ -436,14 +436,14 @@ TEST_F(PqpackInspect, SsdRefusesBadLevelsAndMissingInput) {
   writeFile(folder / "content", bytesOf("x"));
   for (const char* level : {"", "abc", "3x", "1.5", "2147483648", "-2147483649"}) {
     SCOPED_TRACE(level);
-    const CommandRun result = run(commandSsd, {"--quicktime-level", level, folder / "content", folder / "Out.ssd"});
+    const CommandRun result = run("ssd", {"--quicktime-level", level, folder / "content", folder / "Out.ssd"});
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("is not a 32-bit whole number"), std::string::npos) << result.err;
   }
-  EXPECT_EQ(run(commandSsd, {folder / "content", folder / "Out.ssd"}).status, 2);
-  EXPECT_EQ(run(commandSsd, {"--quicktime-level"}).status, 2);
-  EXPECT_EQ(run(commandSsd, {"--quicktime-level", "1", folder / "content"}).status, 2);
-  const CommandRun missing = run(commandSsd, {"--quicktime-level", "1", folder / "absent", folder / "Out.ssd"});
+  EXPECT_EQ(run("ssd", {folder / "content", folder / "Out.ssd"}).status, 2);
+  EXPECT_EQ(run("ssd", {"--quicktime-level"}).status, 2);
+  EXPECT_EQ(run("ssd", {"--quicktime-level", "1", folder / "content"}).status, 2);
+  const CommandRun missing = run("ssd", {"--quicktime-level", "1", folder / "absent", folder / "Out.ssd"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("no such file"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(folder.path / "Out.ssd"));

@@ -21,6 +21,7 @@
 namespace pqpack_test {
 
 using Bytes = std::vector<uint8_t>;
+using pqpack::Args;
 
 // A folder of its own for the running test, removed afterwards.
 class ScratchFolder {
@@ -229,14 +230,20 @@ struct CommandRun {
   std::string err;
 };
 
-inline CommandRun run(int (*command)(const Args&), const Args& args) {
+// `pqpack LINE...`, run in this process with its output captured.
+inline CommandRun run(const Args& line) {
   CommandRun result;
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  result.status = command(args);
+  result.status = pqpack::runCommandLine(line);
   result.out = testing::internal::GetCapturedStdout();
   result.err = testing::internal::GetCapturedStderr();
   return result;
+}
+
+inline CommandRun run(const char* command, Args args) {
+  args.insert(args.begin(), command);
+  return run(args);
 }
 
 } // namespace pqpack_test

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "build_command.h"
+#include "installer_image.h"
 #include "commands.h"
 #include "data_file.h"
 #include "decoder_results.h"
@@ -23,25 +24,29 @@ const char kExitStatusHelp[] =
     "missing or malformed argument). explode exits with the decoder's result instead (see\n"
     "pqpack explode --help).";
 
-const char kBuildFooter[] =
-    "Writes an installer to OUT: the installer program padded to 478208 bytes, the directory\n"
-    "table, then entries 1 to 5.\n"
-    "  entry 1     the compression library, stored as impborl.dat (lands as impborl.dll)\n"
-    "  entry 2     MAIN, the screen saver (.scr: a screen-saver installer) or the movie\n"
-    "  entry 3     DATA, the data file (its 64-byte header holds the QuickTime level; see\n"
-    "              pqpack ssd)\n"
-    "  entry 4, 5  the support libraries LIB, stored under .dat names (foo.dll as foo.dat)\n"
-    "An installer always has five entries. With fewer than two LIBs, each free slot holds the\n"
-    "compression library again: it lands on the same impborl.dll, and un-installing leaves it.\n"
-    "MAIN and the LIBs are compressed, DATA only with --compress-data; an entry that does not\n"
-    "get smaller is stored. The entries are compressed side by side, and the installer is the\n"
-    "same byte for byte whatever --threads says. --stub and --library default to pqsetup.exe\n"
-    "and impborl.dll beside pqpack or in dist/win32/. OUT is replaced whole, or left as it was\n"
-    "on failure.\n"
-    "With --sign-cert and --sign-key, osslsigncode signs the installer (Authenticode, SHA-256):\n"
-    "the signature follows entry 5, where the installer never reads, and covers every byte but\n"
-    "the PE checksum field, so Windows names the author and pqpack verify sees any other byte\n"
-    "changed since (pqpack verify --help says how).";
+std::string buildFooter() {
+  const std::string library = kLibraryFileName;
+  return "Writes an installer to OUT: the installer program padded to " + std::to_string(DIRECTORY_OFFSET) +
+         " bytes, the directory\n"
+         "table, then entries 1 to 5.\n"
+         "  entry 1     the compression library, stored as " + kLibraryEntryName + " (lands as " + library + ")\n"
+         "  entry 2     MAIN, the screen saver (.scr: a screen-saver installer) or the movie\n"
+         "  entry 3     DATA, the data file (its " + std::to_string(kDataFileHeaderSize) +
+         "-byte header holds the QuickTime level; see\n"
+         "              pqpack ssd)\n"
+         "  entry 4, 5  the support libraries LIB, stored under .dat names (foo.dll as foo.dat)\n"
+         "An installer always has five entries. With fewer than two LIBs, each free slot holds the\n"
+         "compression library again: it lands on the same " + library + ", and un-installing leaves it.\n"
+         "MAIN and the LIBs are compressed, DATA only with --compress-data; an entry that does not\n"
+         "get smaller is stored. The entries are compressed side by side, and the installer is the\n"
+         "same byte for byte whatever --threads says. --stub and --library default to pqsetup.exe\n"
+         "and " + library + " beside pqpack or in dist/win32/. OUT is replaced whole, or left as it was\n"
+         "on failure.\n"
+         "With --sign-cert and --sign-key, osslsigncode signs the installer (Authenticode, SHA-256):\n"
+         "the signature follows entry 5, where the installer never reads, and covers every byte but\n"
+         "the PE checksum field, so Windows names the author and pqpack verify sees any other byte\n"
+         "changed since (pqpack verify --help says how).";
+}
 
 const char kListFooter[] =
     "Shows the installer's mode (screen saver or movie, from entry 2's extension), the program's\n"
@@ -77,12 +82,19 @@ const char kExtractFooter[] =
     "not a safe bare file name, or that cannot be read or expanded whole, is refused and\n"
     "nothing is written for it. Nothing is ever written outside DIR.";
 
-const char kSsdFooter[] =
-    "Writes OUT: a 64-byte header, then the bytes of CONTENT. The installer reads the signed\n"
-    "32-bit level N at offset 8 and requires that QuickTime level when N is above 0 (2: QTim32.dll,\n"
-    "3: QuickTime.qts). The rest of the header: \"PQSSD\\0\" at 0, version 1 at 6, header size 64\n"
-    "at 12, content length (64-bit) at 16, CRC-32 of the content at 24, zeros to 64; all\n"
-    "integers little-endian.";
+std::string ssdFooter() {
+  const auto text = [](int value) { return std::to_string(value); };
+  const std::string header = text(kDataFileHeaderSize);
+  return "Writes OUT: a " + header + "-byte header, then the bytes of CONTENT. The installer reads the signed\n"
+         "32-bit level N at offset " + text(kDataFileLevelOffset) +
+         " and requires that QuickTime level when N is above 0 (" + text(kQuickTimeLevel_2) + ": QTim32.dll,\n" +
+         text(kQuickTimeLevel_3) + ": QuickTime.qts). The rest of the header: \"" +
+         std::string(kDataFileMagic, sizeof kDataFileMagic - 1) + "\\0\" at " + text(kDataFileMagicOffset) +
+         ", version " + text(kDataFileVersion) + " at " + text(kDataFileVersionOffset) + ", header size " + header +
+         "\nat " + text(kDataFileHeaderSizeOffset) + ", content length (64-bit) at " +
+         text(kDataFileContentLengthOffset) + ", CRC-32 of the content at " + text(kDataFileContentCrcOffset) +
+         ", zeros to " + header + "; all\nintegers little-endian.";
+}
 
 const char kImplodeFooter[] =
     "Compresses IN into OUT as one raw implode stream: a two-byte header, then the bit stream\n"
@@ -193,7 +205,7 @@ private:
 
   void addBuild() {
     CLI::App* command = addCommand("build", "build an installer from a saver or movie and its data file");
-    command->footer(kBuildFooter);
+    command->footer(buildFooter());
     command->add_option("-o,--output", build.output, "the installer to write")->required()->type_name("OUT");
     command->add_option("--stub", build.stub, "the installer program (default: pqsetup.exe, see below)")
         ->type_name("EXE");
@@ -254,7 +266,7 @@ private:
 
   void addSsd() {
     CLI::App* command = addCommand("ssd", "write a data file with a QuickTime requirement");
-    command->footer(kSsdFooter);
+    command->footer(ssdFooter());
     command->add_option("--quicktime-level", quickTimeLevel, "the QuickTime level required (0: none)")
         ->required()
         ->type_name("N");
@@ -317,9 +329,3 @@ int runCommandLine(const Args& arguments) {
 }
 
 } // namespace pqpack
-
-int runNamedCommand(const char* name, const Args& args) {
-  Args arguments = {name};
-  arguments.insert(arguments.end(), args.begin(), args.end());
-  return pqpack::runCommandLine(arguments);
-}

@@ -9,9 +9,9 @@
 
 #include "compression/implode.h"
 
-using Args = std::vector<std::string>;
-
 namespace pqpack {
+
+using Args = std::vector<std::string>;
 
 // The exit statuses every command shares.
 constexpr int kExit_Done = 0;
@@ -62,13 +62,3 @@ int runExplode(const ExplodeRequest& request);
 int runCommandLine(const Args& arguments);
 
 } // namespace pqpack
-
-// One command with its arguments, as if typed after "pqpack NAME": the tests' way in.
-int runNamedCommand(const char* name, const Args& args);
-inline int commandBuild(const Args& args) { return runNamedCommand("build", args); }
-inline int commandList(const Args& args) { return runNamedCommand("list", args); }
-inline int commandVerify(const Args& args) { return runNamedCommand("verify", args); }
-inline int commandExtract(const Args& args) { return runNamedCommand("extract", args); }
-inline int commandSsd(const Args& args) { return runNamedCommand("ssd", args); }
-inline int commandImplode(const Args& args) { return runNamedCommand("implode", args); }
-inline int commandExplode(const Args& args) { return runNamedCommand("explode", args); }

@@ -11,7 +11,7 @@ int main() {
   SetConsoleOutputCP(CP_UTF8);
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  Args arguments;
+  pqpack::Args arguments;
   for (int index = 1; wide != nullptr && index < count; ++index) {
     const int length = WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, nullptr, 0, nullptr, nullptr);
     std::string argument(length > 0 ? static_cast<size_t>(length) : 1, '\0');
@@ -23,5 +23,5 @@ int main() {
   return pqpack::runCommandLine(arguments);
 }
 #else
-int main(int argc, char** argv) { return pqpack::runCommandLine(Args(argv + 1, argv + argc)); }
+int main(int argc, char** argv) { return pqpack::runCommandLine(pqpack::Args(argv + 1, argv + argc)); }
 #endif
