@@ -15,11 +15,7 @@ int pressButton(const Arguments& arguments, unsigned timeoutMs, HWND* pressedIn)
   const std::string& title = arguments[0];
   const std::string& caption = arguments[1];
   HWND window = waitForVisibleWindow(title, timeoutMs);
-  if (window == nullptr) {
-    std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
-                 title.c_str());
-    return kExitTimeout;
-  }
+  if (window == nullptr) return windowMissing(title, timeoutMs);
   HWND button = findButton(window, caption);
   if (button == nullptr) {
     std::fprintf(stderr, "pqdriver: the window \"%s\" has no button \"%s\"\n", title.c_str(), caption.c_str());
@@ -51,16 +47,10 @@ int answer(const Arguments& arguments) {
   HWND dialog = nullptr;
   const int pressed = pressButton(arguments, timeoutMs, &dialog);
   if (pressed != kExitOk) return pressed;
-  const DWORD start = GetTickCount();
-  while (IsWindow(dialog) && IsWindowVisible(dialog)) {
-    if (GetTickCount() - start >= timeoutMs) {
-      std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the dialog \"%s\" to close after \"%s\"\n",
-                   timeoutMs, arguments[0].c_str(), arguments[1].c_str());
-      return kExitTimeout;
-    }
-    Sleep(kPollIntervalMs);
-  }
-  return kExitOk;
+  if (pollUntil(timeoutMs, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); })) return kExitOk;
+  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the dialog \"%s\" to close after \"%s\"\n",
+               timeoutMs, arguments[0].c_str(), arguments[1].c_str());
+  return kExitTimeout;
 }
 
 // WM_CLOSE, as the close box sends it.
@@ -68,11 +58,7 @@ int closeWindow(const Arguments& arguments) {
   unsigned timeoutMs = 0;
   if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
   HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
-  if (window == nullptr) {
-    std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
-                 arguments[0].c_str());
-    return kExitTimeout;
-  }
+  if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
   PostMessageA(window, WM_CLOSE, 0, 0);
   return kExitOk;
 }
@@ -84,11 +70,7 @@ int pointAt(const Arguments& arguments) {
   if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
   if (arguments[1].empty()) return SetCursorPos(0, 0) ? kExitOk : kExitFailure;
   HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
-  if (window == nullptr) {
-    std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
-                 arguments[0].c_str());
-    return kExitTimeout;
-  }
+  if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
   for (HWND child : descendants(window)) {
     if (!captionMatches(windowText(child), arguments[1])) continue;
     RECT rect{};

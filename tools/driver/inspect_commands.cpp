@@ -10,12 +10,6 @@ namespace pqdriver {
 
 namespace {
 
-int windowMissing(const std::string& title, unsigned timeoutMs) {
-  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
-               title.c_str());
-  return kExitTimeout;
-}
-
 POINT clientOrigin(HWND window) {
   POINT origin{0, 0};
   ClientToScreen(window, &origin);
@@ -47,35 +41,27 @@ int waitWindow(const Arguments& arguments) {
 int waitGone(const Arguments& arguments) {
   unsigned timeoutMs = 0;
   if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
-  const DWORD start = GetTickCount();
-  while (FindWindowA(nullptr, arguments[0].c_str()) != nullptr) {
-    if (GetTickCount() - start >= timeoutMs) {
-      std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the window \"%s\" to go away\n", timeoutMs,
-                   arguments[0].c_str());
-      return kExitTimeout;
-    }
-    Sleep(kPollIntervalMs);
-  }
-  return kExitOk;
+  if (pollUntil(timeoutMs, [&] { return FindWindowA(nullptr, arguments[0].c_str()) == nullptr; })) return kExitOk;
+  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the window \"%s\" to go away\n", timeoutMs,
+               arguments[0].c_str());
+  return kExitTimeout;
 }
 
 int waitText(const Arguments& arguments) {
   unsigned timeoutMs = 0;
   if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
-  const DWORD start = GetTickCount();
-  for (;;) {
-    if (HWND window = findVisibleWindow(arguments[0])) {
-      for (HWND child : descendants(window)) {
-        if (IsWindowVisible(child) && windowText(child) == arguments[1]) return kExitOk;
-      }
+  const auto shown = [&] {
+    HWND window = findVisibleWindow(arguments[0]);
+    if (window == nullptr) return false;
+    for (HWND child : descendants(window)) {
+      if (IsWindowVisible(child) && windowText(child) == arguments[1]) return true;
     }
-    if (GetTickCount() - start >= timeoutMs) {
-      std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for \"%s\" to show \"%s\"\n", timeoutMs,
-                   arguments[0].c_str(), escaped(arguments[1]).c_str());
-      return kExitTimeout;
-    }
-    Sleep(kPollIntervalMs);
-  }
+    return false;
+  };
+  if (pollUntil(timeoutMs, shown)) return kExitOk;
+  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for \"%s\" to show \"%s\"\n", timeoutMs,
+               arguments[0].c_str(), escaped(arguments[1]).c_str());
+  return kExitTimeout;
 }
 
 // One line for the window, then one per control, as tab-separated key=value fields. Control

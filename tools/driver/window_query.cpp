@@ -45,13 +45,25 @@ HWND findVisibleWindow(const std::string& title) {
   return search.found;
 }
 
-HWND waitForVisibleWindow(const std::string& title, unsigned timeoutMs) {
+bool pollUntil(unsigned timeoutMs, const std::function<bool()>& done) {
   const DWORD start = GetTickCount();
   for (;;) {
-    if (HWND window = findVisibleWindow(title)) return window;
-    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    if (done()) return true;
+    if (GetTickCount() - start >= timeoutMs) return false;
     Sleep(kPollIntervalMs);
   }
+}
+
+HWND waitForVisibleWindow(const std::string& title, unsigned timeoutMs) {
+  HWND window = nullptr;
+  pollUntil(timeoutMs, [&] { return (window = findVisibleWindow(title)) != nullptr; });
+  return window;
+}
+
+int windowMissing(const std::string& title, unsigned timeoutMs) {
+  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for a visible window titled \"%s\"\n", timeoutMs,
+               title.c_str());
+  return kExitTimeout;
 }
 
 std::string windowText(HWND window) {

@@ -1,6 +1,7 @@
 // Finding other programs' windows and reading their controls, with bounded waits.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,15 @@ constexpr unsigned kPollIntervalMs = 50;
 
 enum ExitCode { kExitOk = 0, kExitUsage = 1, kExitTimeout = 2, kExitFailure = 3 };
 
+// Asks `done` every kPollIntervalMs until it says yes (true) or `timeoutMs` have passed (false).
+bool pollUntil(unsigned timeoutMs, const std::function<bool()>& done);
+
 // The first visible top-level window titled exactly `title`, or null.
 HWND findVisibleWindow(const std::string& title);
 // As above, waiting up to `timeoutMs`; null when the time ran out.
 HWND waitForVisibleWindow(const std::string& title, unsigned timeoutMs);
+// The timeout of a wait for such a window: says so on stderr and returns kExitTimeout.
+int windowMissing(const std::string& title, unsigned timeoutMs);
 
 std::string windowText(HWND window);
 std::string className(HWND window);
