@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-namespace pq {
+namespace pqtest {
+
+using namespace pq;
 
 namespace {
 
@@ -348,4 +350,4 @@ std::vector<std::string> runOsContract(Os& os, const std::string& scratchDir) {
   return checks.failures;
 }
 
-} // namespace pq
+} // namespace pqtest

@@ -10,11 +10,11 @@
 
 #include "platform/os.h"
 
-namespace pq {
+namespace pqtest {
 
 // Runs every check against `os`. `scratchDir` is a Windows path ending in '\' that exists and
 // is empty; the checks leave their files there. The registry key "SOFTWARE\PanoquillContract"
 // is created and removed again. Returns one line per failed check, empty when all pass.
-std::vector<std::string> runOsContract(Os& os, const std::string& scratchDir);
+std::vector<std::string> runOsContract(pq::Os& os, const std::string& scratchDir);
 
-} // namespace pq
+} // namespace pqtest

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   }
   pq::win32::Win32Os backend;
   pq::setOs(&backend);
-  const std::vector<std::string> failures = pq::runOsContract(backend, argv[1]);
+  const std::vector<std::string> failures = pqtest::runOsContract(backend, argv[1]);
   pq::setOs(nullptr);
   for (const std::string& failure : failures) std::printf("FAILED: %s\n", failure.c_str());
   std::printf("%u contract failure(s)\n", static_cast<unsigned>(failures.size()));

@@ -10,7 +10,7 @@
 #include "commands.h"
 #include "pe_image.h"
 #include "pe_resources.h"
-#include "pqpack_test_support.h"
+#include "support/pqpack_support.h"
 #include "program_version.h"
 #include "version_resource.h"
 
@@ -25,7 +25,7 @@ bool readBuiltResources(const std::string& name, std::vector<pqpack::PeResource>
   const std::string path = builtFile(name);
   if (!std::filesystem::exists(path)) return false;
   std::string problem;
-  EXPECT_TRUE(pqpack::readPeResources(pqpack_test::readFile(path), resources, &problem)) << problem;
+  EXPECT_TRUE(pqpack::readPeResources(pqtest::readFile(path), resources, &problem)) << problem;
   return true;
 }
 
@@ -76,7 +76,7 @@ TEST(BuiltResources, TheProgramsSeeTheRealWindowsDirectoryAndTheSamplesAskForNoR
   for (const std::string name : {"pqsetup.exe", "Sunset.scr", "Show.exe"}) {
     std::vector<pqpack::PeResource> resources;
     if (!readBuiltResources(name, &resources)) GTEST_SKIP() << "no win32 build in dist/win32";
-    const std::vector<uint8_t> image = pqpack_test::readFile(builtFile(name));
+    const std::vector<uint8_t> image = pqtest::readFile(builtFile(name));
     pqpack::PeHeaders headers;
     std::string problem;
     ASSERT_TRUE(pqpack::readPeHeaders(pqpack::ByteView(image), &headers, &problem)) << problem;
@@ -111,26 +111,26 @@ TEST(BuiltResources, TheBuiltProgramAndLibraryPassTheBuildersOwnChecks) {
   const std::string stub = builtFile("pqsetup.exe");
   const std::string library = builtFile("impborl.dll");
   if (!std::filesystem::exists(stub) || !std::filesystem::exists(library)) GTEST_SKIP() << "no win32 build";
-  EXPECT_EQ(pqpack::installerProgramProblem(pqpack_test::readFile(stub)), "");
-  EXPECT_EQ(pqpack::compressionLibraryProblem(pqpack_test::readFile(library)), "");
+  EXPECT_EQ(pqpack::installerProgramProblem(pqtest::readFile(stub)), "");
+  EXPECT_EQ(pqpack::compressionLibraryProblem(pqtest::readFile(library)), "");
   // Nor does either pass for the other.
-  EXPECT_NE(pqpack::compressionLibraryProblem(pqpack_test::readFile(stub)), "");
-  EXPECT_NE(pqpack::installerProgramProblem(pqpack_test::readFile(library)), "");
+  EXPECT_NE(pqpack::compressionLibraryProblem(pqtest::readFile(stub)), "");
+  EXPECT_NE(pqpack::installerProgramProblem(pqtest::readFile(library)), "");
 }
 
 // list of an installer built around the real program (its stand-in has no version
 // information: pqpack_inspect_test lists that).
-class BuiltResourcesListing : public pqpack_test::SaverBuildInputs {};
+class BuiltResourcesListing : public pqtest::SaverBuildInputs {};
 
 TEST_F(BuiltResourcesListing, ShowsTheVersionOfTheProgramInFrontOfAnInstaller) {
   const std::string stub = builtFile("pqsetup.exe");
   if (!std::filesystem::exists(stub)) GTEST_SKIP() << "no win32 build in dist/win32";
   const std::string installer = folder / "Setup.exe";
   // The later --stub counts: the built program instead of the stand-in.
-  const auto built = pqpack_test::run(
+  const auto built = pqtest::run(
       "build", buildArgs(installer, {"--stub", stub, folder / "Sunset.scr", folder / "Sunset.ssd"}));
   ASSERT_EQ(built.status, 0) << built.err;
-  const auto listed = pqpack_test::run("list", {installer});
+  const auto listed = pqtest::run("list", {installer});
   EXPECT_EQ(listed.status, 0);
   EXPECT_NE(listed.out.find("\nprogram: ProductName \"Panoquill Installer\", FileVersion \"" +
                             std::string(pqpack::projectVersion()) + "\"\n"),

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "compression/implode.h"
-#include "implode_test_support.h"
+#include "support/implode_streams.h"
 
-using pq::test::RecordingStreams;
-using pq::test::StreamWriter;
+using pqtest::RecordingStreams;
+using pqtest::StreamWriter;
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include "compression/implode.h"
 #include "compression/implode_encoder.h"
 #include "compression/implode_parallel.h"
-#include "implode_test_support.h"
+#include "support/implode_streams.h"
 
 using pq::ImplodeLevel;
 using pq::ImplodeOptions;
-using pq::test::RecordingStreams;
-using pq::test::Token;
+using pqtest::RecordingStreams;
+using pqtest::Token;
 
 namespace {
 
@@ -69,7 +69,7 @@ std::vector<uint8_t> implode(const std::vector<uint8_t>& input, const ImplodeOpt
 // beyond the dictionary, short copies stay within 256, and the stream ends with the end code.
 void expectWellFormed(const std::vector<uint8_t>& stream, size_t inputSize, uint32_t dictionarySize) {
   std::vector<Token> tokens;
-  ASSERT_TRUE(pq::test::parseTokens(stream, &tokens));
+  ASSERT_TRUE(pqtest::parseTokens(stream, &tokens));
   size_t produced = 0;
   for (size_t i = 0; i + 1 < tokens.size(); ++i) {
     const Token& token = tokens[i];
@@ -110,7 +110,7 @@ const ImplodeLevel kLevels[] = {ImplodeLevel::Fast, ImplodeLevel::Best};
 // Whether a copy that starts at or after `boundary` of the output takes bytes from before it.
 bool someCopyReachesBackOver(const std::vector<uint8_t>& stream, size_t boundary) {
   std::vector<Token> tokens;
-  if (!pq::test::parseTokens(stream, &tokens)) return false;
+  if (!pqtest::parseTokens(stream, &tokens)) return false;
   size_t produced = 0;
   for (const Token& token : tokens) {
     if (token.isCopy && produced >= boundary && produced - token.distance < boundary) return true;

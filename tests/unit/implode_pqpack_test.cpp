@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "compression/implode.h"
-#include "pqpack_test_support.h"
+#include "support/pqpack_support.h"
 
-using namespace pqpack_test;
+using namespace pqtest;
 
 TEST(PqpackCodecCommands, ImplodeThenExplodeGivesTheFileBack) {
   ScratchFolder folder;

@@ -8,8 +8,10 @@
 #include "contract/os_contract.h"
 #include "platform/sim/sim_os.h"
 
-namespace pq {
+namespace pqtest {
 namespace {
+
+using namespace pq;
 
 TEST(OsContract, SimulatedWindowsKeepsTheContract) {
   // Per process: other worktrees may run the same test at once.
@@ -28,4 +30,4 @@ TEST(OsContract, SimulatedWindowsKeepsTheContract) {
 }
 
 } // namespace
-} // namespace pq
+} // namespace pqtest

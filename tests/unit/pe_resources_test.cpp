@@ -10,7 +10,7 @@
 
 namespace {
 
-using namespace pe_test;
+using namespace pqtest;
 using pqpack::PeResource;
 using pqpack::readPeResources;
 

@@ -18,12 +18,12 @@
 #include "installer_image.h"
 #include "pe_image.h"
 #include "platform/win_path.h"
-#include "pqpack_test_support.h"
 #include "signature.h"
+#include "support/pqpack_support.h"
 
 namespace {
 
-using namespace pqpack_test;
+using namespace pqtest;
 
 std::array<TInstallFileInfo, kDirectoryEntryCount> directoryOf(const Bytes& image) {
   std::array<TInstallFileInfo, kDirectoryEntryCount> entries{};
@@ -263,15 +263,15 @@ TEST_F(PqpackBuild, RefusesAProgramOrLibraryTheUsersWindowsCouldNotUse) {
   const std::vector<std::string> allExports = {"_crc32", "_explode", "_implode"};
   const WindowsFileRefusal refusals[] = {
       {"TextAsLibrary", "--library", bytesOf("not a library\n"), "is not a Windows program (no PE header)"},
-      {"ProgramAsLibrary", "--library", peImage({false, 2, allExports}, 10), "is a program, not a DLL"},
-      {"SixtyFourBitLibrary", "--library", peImage({true, 2, allExports, 0x8664, true}, 10),
+      {"ProgramAsLibrary", "--library", exportingImage({false, 2, allExports}, 10), "is a program, not a DLL"},
+      {"SixtyFourBitLibrary", "--library", exportingImage({true, 2, allExports, 0x8664, true}, 10),
        "is not a 32-bit (x86) Windows file"},
-      {"LibraryWithoutCrc", "--library", peImage({true, 2, {"_explode", "_implode"}}, 10), "does not export _crc32"},
-      {"LibraryWithoutExports", "--library", peImage({true, 2, {}}, 10), "does not export _implode, _explode, _crc32"},
+      {"LibraryWithoutCrc", "--library", exportingImage({true, 2, {"_explode", "_implode"}}, 10), "does not export _crc32"},
+      {"LibraryWithoutExports", "--library", exportingImage({true, 2, {}}, 10), "does not export _implode, _explode, _crc32"},
       {"TextAsProgram", "--stub", bytesOf("MZ but nothing more"), "is not a Windows program (no PE header)"},
       {"LibraryAsProgram", "--stub", fakeLibrary(), "is a DLL, not a program"},
-      {"ConsoleProgram", "--stub", peImage({false, 3, {}}, 10), "is a console program, not a GUI program"},
-      {"SixtyFourBitProgram", "--stub", peImage({false, 2, {}, 0x8664, true}, 10),
+      {"ConsoleProgram", "--stub", exportingImage({false, 3, {}}, 10), "is a console program, not a GUI program"},
+      {"SixtyFourBitProgram", "--stub", exportingImage({false, 2, {}, 0x8664, true}, 10),
        "is not a 32-bit (x86) Windows program"},
   };
   for (const WindowsFileRefusal& refusal : refusals) {
@@ -628,7 +628,7 @@ TEST_F(PqpackSigning, VerifyAcceptsOneCertificateTableRightAfterEntry5Only) {
   const Bytes good = readFile(output());
   const size_t security = securityDirectoryAt(good);
   const auto grow = [&](Bytes& image, uint32_t by) {
-    pe_test::put32(&image, security + 4, le32(image, security + 4) + by);
+    pqtest::put32(&image, security + 4, le32(image, security + 4) + by);
   };
   struct Misplacement {
     const char* label;

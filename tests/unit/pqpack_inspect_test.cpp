@@ -13,13 +13,13 @@
 #include "data_file.h"
 #include "installer_image.h"
 #include "platform/sim/sim_os.h"
-#include "pqpack_test_support.h"
+#include "support/pqpack_support.h"
 #include "support/packed_installer.h"
 #include "system/quicktime.h"
 
 namespace {
 
-using namespace pqpack_test;
+using namespace pqtest;
 using Directory = std::array<TInstallFileInfo, kDirectoryEntryCount>;
 
 class PqpackInspect : public SaverBuildInputs {

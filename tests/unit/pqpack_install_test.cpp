@@ -10,11 +10,11 @@
 #include "data_file.h"
 #include "installer/fInstall.h"
 #include "platform/sim/sim_os.h"
-#include "pqpack_test_support.h"
+#include "support/pqpack_support.h"
 
 namespace {
 
-using namespace pqpack_test;
+using namespace pqtest;
 
 std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 

@@ -9,8 +9,10 @@
 #include "compression/implode.h"
 #include "platform/sim/sim_os.h"
 
-namespace pq {
+namespace pqtest {
 namespace {
+
+using namespace pq;
 
 class SimOsTest : public ::testing::Test {
 protected:
@@ -356,4 +358,4 @@ TEST_F(SimOsTest, SnapshotListsFilesOnlyAsWindowsPaths) {
 }
 
 } // namespace
-} // namespace pq
+} // namespace pqtest

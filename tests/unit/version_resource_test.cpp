@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace pe_test;
+using namespace pqtest;
 using pqpack::parseVersionInfo;
 using pqpack::VersionInfo;
 

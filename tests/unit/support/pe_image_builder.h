@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace pe_test {
+namespace pqtest {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -172,4 +172,4 @@ inline Bytes versionInfo(const Bytes& fixedInfo, const std::vector<std::pair<std
                       {stringFileInfo, varFileInfo});
 }
 
-} // namespace pe_test
+} // namespace pqtest

@@ -10,7 +10,7 @@
 #include "compression/implode.h"
 #include "compression/implode_tables.h"
 
-namespace pq::test {
+namespace pqtest {
 
 // Feeds a byte vector to the read callback in pieces chosen by `pieceSize` (the first read
 // always gets min(size, request), unless `firstRead` says otherwise), and records every
@@ -65,7 +65,7 @@ public:
   StreamWriter& literal(uint8_t value) {
     raw(0, 1);
     if (ascii_) {
-      const auto code = implode::kLiteralCode[value];
+      const auto code = pq::implode::kLiteralCode[value];
       raw(code.bits, code.length);
     } else {
       raw(value, 8);
@@ -77,14 +77,14 @@ public:
     lengthCode(length);
     const unsigned low = length == 2 ? 2 : dictionaryByte_;
     const uint32_t value = distance - 1;
-    const auto code = implode::kDistanceCode[value >> low];
+    const auto code = pq::implode::kDistanceCode[value >> low];
     raw(code.bits, code.length);
     raw(value & ((1u << low) - 1), low);
     return *this;
   }
 
   StreamWriter& end() {
-    lengthCode(implode::kEndLength);
+    lengthCode(pq::implode::kEndLength);
     return *this;
   }
 
@@ -108,10 +108,10 @@ public:
 private:
   void lengthCode(uint32_t length) {
     raw(1, 1);
-    const int symbol = implode::lengthSymbolOf(length);
-    const auto code = implode::kLengthCode[symbol];
+    const int symbol = pq::implode::lengthSymbolOf(length);
+    const auto code = pq::implode::kLengthCode[symbol];
     raw(code.bits, code.length);
-    raw(length - implode::kLengthBase[symbol], implode::kLengthExtraBits[symbol]);
+    raw(length - pq::implode::kLengthBase[symbol], pq::implode::kLengthExtraBits[symbol]);
   }
 
   std::vector<uint8_t> bytes_;
@@ -121,9 +121,6 @@ private:
   unsigned bitCount_ = 0;
 };
 
-} // namespace pq::test
-
-namespace pq::test {
 
 // One token of a stream, as a checker sees it.
 struct Token {
@@ -176,22 +173,22 @@ inline bool parseTokens(const std::vector<uint8_t>& stream, std::vector<Token>* 
     if (!bit(&flag)) return false;
     if (flag == 0) {
       uint32_t literal;
-      if (!(ascii ? code(implode::kLiteralCode, &literal) : raw(8, &literal))) return false;
+      if (!(ascii ? code(pq::implode::kLiteralCode, &literal) : raw(8, &literal))) return false;
       tokens->push_back({false, literal, 0});
       continue;
     }
     uint32_t symbol, extra;
-    if (!code(implode::kLengthCode, &symbol) || !raw(implode::kLengthExtraBits[symbol], &extra)) return false;
-    const uint32_t length = implode::kLengthBase[symbol] + extra;
-    if (length == implode::kEndLength) {
+    if (!code(pq::implode::kLengthCode, &symbol) || !raw(pq::implode::kLengthExtraBits[symbol], &extra)) return false;
+    const uint32_t length = pq::implode::kLengthBase[symbol] + extra;
+    if (length == pq::implode::kEndLength) {
       tokens->push_back({true, length, 0});
       return true;
     }
     const unsigned low = length == 2 ? 2 : dictionaryBits;
     uint32_t high, lowValue;
-    if (!code(implode::kDistanceCode, &high) || !raw(low, &lowValue)) return false;
+    if (!code(pq::implode::kDistanceCode, &high) || !raw(low, &lowValue)) return false;
     tokens->push_back({true, length, ((high << low) | lowValue) + 1});
   }
 }
 
-} // namespace pq::test
+} // namespace pqtest

@@ -16,9 +16,9 @@
 #include "commands.h"
 #include "data_file.h"
 #include "run_program.h"
-#include "support/pe_image_builder.h"
+#include "pe_image_builder.h"
 
-namespace pqpack_test {
+namespace pqtest {
 
 using Bytes = std::vector<uint8_t>;
 using pqpack::Args;
@@ -103,23 +103,23 @@ struct PeShape {
 
 // A small but well-formed PE image of that shape: headers, one section holding the export
 // table, then `filler` bytes of noise.
-inline Bytes peImage(const PeShape& shape, size_t filler) {
+inline Bytes exportingImage(const PeShape& shape, size_t filler) {
   // The export directory, the name pointers, then the names.
   Bytes section(40, 0);
   const uint32_t count = static_cast<uint32_t>(shape.exports.size());
-  const uint32_t pointers = pe_test::kSectionRva + 40;
+  const uint32_t pointers = kSectionRva + 40;
   uint32_t nameRva = pointers + 4 * count;
   Bytes names;
   for (uint32_t index = 0; index < count; ++index) {
-    pe_test::put32(&section, section.size(), nameRva);
+    put32(&section, section.size(), nameRva);
     names.insert(names.end(), shape.exports[index].begin(), shape.exports[index].end());
     names.push_back(0);
     nameRva = pointers + 4 * count + static_cast<uint32_t>(names.size());
   }
   section.insert(section.end(), names.begin(), names.end());
-  pe_test::put32(&section, 24, count);
-  pe_test::put32(&section, 32, pointers);
-  Bytes image = pe_test::peImage(section, count > 0 ? pe_test::kExportDirectory : pe_test::kNoDirectory,
+  put32(&section, 24, count);
+  put32(&section, 32, pointers);
+  Bytes image = peImage(section, count > 0 ? kExportDirectory : kNoDirectory,
                                  {shape.machine, shape.pe32Plus, shape.dll, shape.subsystem});
   const Bytes noise = noiseBytes(filler, 99);
   image.insert(image.end(), noise.begin(), noise.end());
@@ -127,8 +127,8 @@ inline Bytes peImage(const PeShape& shape, size_t filler) {
 }
 
 // Stand-ins for pqsetup.exe and impborl.dll: the builder checks only their headers.
-inline Bytes fakeProgram() { return peImage({}, 400); }
-inline Bytes fakeLibrary() { return peImage({true, 2, {"_crc32", "_explode", "_implode"}}, 3000); }
+inline Bytes fakeProgram() { return exportingImage({}, 400); }
+inline Bytes fakeLibrary() { return exportingImage({true, 2, {"_crc32", "_explode", "_implode"}}, 3000); }
 
 // Data files the installer would trip over, or whose QuickTime level deserves a word, and what
 // build and verify say of them: the same findings from both.
@@ -246,4 +246,4 @@ inline CommandRun run(const char* command, Args args) {
   return run(args);
 }
 
-} // namespace pqpack_test
+} // namespace pqtest
