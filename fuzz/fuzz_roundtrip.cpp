@@ -5,11 +5,16 @@
 // threaded encoder, whose stream on three threads must then be the one-pass stream (each a
 // quarter of the runs: those take the most time). The expansion must succeed and give back
 // the input exactly.
+#include <cstring>
 #include <memory>
 
 #include "compression/implode_encoder.h"
 #include "compression/implode_parallel.h"
-#include "fuzz_reader.h"
+#include "fuzz_check.h"
+#include "support/implode_streams.h"
+
+using pq::fuzz::check;
+using pqtest::SteppingStreams;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 5) return 0;
@@ -34,26 +39,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t dictionarySize = 1024u << ((options >> 1) % 3);
   const pq::ImplodeLevel level = (options & 8) ? pq::ImplodeLevel::Best : pq::ImplodeLevel::Fast;
 
-  pq::fuzz::PiecewiseStreams implodeStreams{data, size, seed};
-  implodeStreams.wholeFirstRead = false;
+  // The encoder's first read comes in a piece too.
+  SteppingStreams implodeStreams(data, size, 1 + seed % 300, UINT32_MAX, seed);
   auto implodeWorkArea = std::make_unique<char[]>(PQ_IMPLODE_WORK_SIZE);
-  pq::fuzz::check(pq::implodeWithLevel(pq::fuzz::PiecewiseStreams::read, pq::fuzz::PiecewiseStreams::write,
-                                       implodeWorkArea.get(), &implodeStreams, &literalMode, &dictionarySize,
-                                       level) == PQ_CMP_NO_ERROR);
+  check(pq::implodeWithLevel(SteppingStreams::read, SteppingStreams::write, implodeWorkArea.get(), &implodeStreams,
+                             &literalMode, &dictionarySize, level) == PQ_CMP_NO_ERROR);
   const std::vector<uint8_t>& stream = implodeStreams.output;
-  pq::fuzz::check(stream.size() > 4);
+  check(stream.size() > 4);
   if (threaded) {
     std::vector<uint8_t> threadedStream;
-    pq::fuzz::check(pq::implodeBuffer(data, size, {literalMode, dictionarySize, level, 3}, &threadedStream) ==
-                    PQ_CMP_NO_ERROR);
-    pq::fuzz::check(threadedStream == stream);
+    check(pq::implodeBuffer(data, size, {literalMode, dictionarySize, level, 3}, &threadedStream) == PQ_CMP_NO_ERROR);
+    check(threadedStream == stream);
   }
 
-  pq::fuzz::PiecewiseStreams explodeStreams{stream.data(), stream.size(), seed ^ 0x9E3779B9u};
+  SteppingStreams explodeStreams(stream.data(), stream.size(), 0, UINT32_MAX, seed ^ 0x9E3779B9u);
   auto explodeWorkArea = std::make_unique<char[]>(PQ_EXPLODE_WORK_SIZE);
-  pq::fuzz::check(pq_explode(pq::fuzz::PiecewiseStreams::read, pq::fuzz::PiecewiseStreams::write,
-                             explodeWorkArea.get(), &explodeStreams) == PQ_CMP_NO_ERROR);
-  pq::fuzz::check(explodeStreams.output.size() == size);
-  pq::fuzz::check(size == 0 || std::memcmp(explodeStreams.output.data(), data, size) == 0);
+  check(pq_explode(SteppingStreams::read, SteppingStreams::write, explodeWorkArea.get(), &explodeStreams) ==
+        PQ_CMP_NO_ERROR);
+  check(explodeStreams.output.size() == size);
+  check(size == 0 || std::memcmp(explodeStreams.output.data(), data, size) == 0);
   return 0;
 }

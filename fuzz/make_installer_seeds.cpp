@@ -13,27 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "compression/byte_order.h"
+#include "data_file.h"
 #include "installer_image.h"
-#include "system/data_file_header.h"
+#include "support/seeded_bytes.h"
 
 namespace {
 
-std::vector<uint8_t> patternBytes(size_t size, uint32_t seed) {
-  std::vector<uint8_t> bytes(size);
-  uint32_t state = seed * 2654435761u + 1;
-  for (size_t index = 0; index < size; ++index) {
-    state = state * 1103515245u + 12345u;
-    bytes[index] = static_cast<uint8_t>((index % 32 < 20) ? 'a' + (index % 5) : (state >> 16) & 0xFF);
-  }
-  return bytes;
-}
-
-std::vector<uint8_t> dataFile(int32_t quickTimeLevel) {
-  std::vector<uint8_t> bytes = patternBytes(80, 9);
-  pq::storeLittleEndian32(&bytes[kDataFileLevelOffset], static_cast<uint32_t>(quickTimeLevel));
-  return bytes;
-}
+using pqtest::seededBytes;
 
 std::string withExtension(const std::string& name, const std::string& extension) {
   return name.substr(0, name.rfind('.')) + extension;
@@ -50,12 +36,12 @@ bool writeSeed(const std::filesystem::path& folder, const Seed& seed) {
   using pqpack::Compression;
   const pq::ImplodeLevel level = pq::ImplodeLevel::Fast;
   const std::array<pqpack::PayloadEntry, 5> payload = {
-      pqpack::makePayloadEntry("impborl.dat", kFileType_Library, patternBytes(48, 1), Compression::Store, level),
-      pqpack::makePayloadEntry(seed.mainName, kFileType_Main, patternBytes(600, 2), seed.compression, level),
-      pqpack::makePayloadEntry(withExtension(seed.mainName, ".ssd"), kFileType_Data, dataFile(seed.quickTimeLevel),
-                               Compression::Store, level),
-      pqpack::makePayloadEntry("lib1.dat", kFileType_Library, patternBytes(400, 4), seed.compression, level),
-      pqpack::makePayloadEntry("lib2.dat", kFileType_Library, patternBytes(30, 5), Compression::Store, level),
+      pqpack::makePayloadEntry(kLibraryEntryName, kFileType_Library, seededBytes(48, 1), Compression::Store, level),
+      pqpack::makePayloadEntry(seed.mainName, kFileType_Main, seededBytes(600, 2), seed.compression, level),
+      pqpack::makePayloadEntry(withExtension(seed.mainName, ".ssd"), kFileType_Data,
+                               pqpack::makeDataFile(seed.quickTimeLevel, seededBytes(16, 9)), Compression::Store, level),
+      pqpack::makePayloadEntry("lib1.dat", kFileType_Library, seededBytes(400, 4), seed.compression, level),
+      pqpack::makePayloadEntry("lib2.dat", kFileType_Library, seededBytes(30, 5), Compression::Store, level),
   };
   const std::filesystem::path whole = folder / (std::string(seed.fileName) + ".whole");
   std::string problem;

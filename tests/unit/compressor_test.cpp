@@ -13,6 +13,8 @@
 #include "compression/implode.h"  // crc32Of
 #include "errors/messages.h"
 #include "platform/sim/sim_os.h"
+#include "support/seeded_bytes.h"
+#include "support/sim_test.h"
 
 namespace {
 
@@ -22,15 +24,6 @@ const char kLoadWarning[] =
     "System Error: System experiencing problem using compression library. Application will attempt to "
     "continue with compression disabled.\r\n\r\n";
 const char kExpandError[] = "Zip Error: Problem expanding file in memory.\r\n\r\n";
-
-std::filesystem::path freshRoot() {
-  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path root = std::filesystem::temp_directory_path() /
-                               ("pq_compressor_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" +
-                                info->name());
-  std::filesystem::remove_all(root);
-  return root;
-}
 
 // A binary-mode stream with a 4096-byte dictionary that spells `text` out as literals and
 // ends with the end code: valid for any bytes, and independent of any encoder.
@@ -54,21 +47,9 @@ std::vector<uint8_t> literalStream(const std::string& text) {
   return stream;
 }
 
-// Deterministic bytes with enough repetition to compress and enough variety to matter.
-std::string sampleBytes(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t state = seed;
-  for (size_t i = 0; i < size; ++i) {
-    state = state * 1103515245u + 12345u;
-    bytes[i] = static_cast<char>((i % 7 == 0) ? (state >> 16) : ('a' + (state >> 24) % 6));
-  }
-  return bytes;
-}
-
-class CompressorTest : public testing::Test {
+class CompressorTest : public pqtest::SimTest<> {
 protected:
-  CompressorTest() : root(freshRoot()), sim(root), scoped(sim) { resetCompressionState(); }
-  ~CompressorTest() override { std::filesystem::remove_all(root); }
+  CompressorTest() : SimTest("compressor") { resetCompressionState(); }
 
   void installLibrary() { sim.putFile(kLibraryPath, "MZ our codec"); }
 
@@ -81,10 +62,6 @@ protected:
   bool calledWith(const std::string& call, const std::string& argument) {
     return std::find(sim.callLog.begin(), sim.callLog.end(), call + " " + argument) != sim.callLog.end();
   }
-
-  std::filesystem::path root;
-  pq::SimOs sim;
-  pq::ScopedSimOs scoped;
 };
 
 // ---- Finding and loading the library ---------------------------------------------------
@@ -197,7 +174,7 @@ TEST_F(CompressorTest, UnloadedBindingLeavesAnEmptyDestinationAndSucceeds) {
 
 TEST_F(CompressorTest, StreamOfFourBytesOrFewerLeavesAnEmptyFile) {
   installLibrary();
-  const std::vector<uint8_t> full = literalStream(sampleBytes(1000, 7));
+  const std::vector<uint8_t> full = literalStream(pqtest::seededBytes<std::string>(1000, 7));
   for (size_t length : {0u, 1u, 2u, 4u}) {
     SCOPED_TRACE(length);
     TCompressor compressor;
@@ -212,7 +189,7 @@ TEST_F(CompressorTest, StreamOfFourBytesOrFewerLeavesAnEmptyFile) {
 
 TEST_F(CompressorTest, TruncatedStreamLeavesWhatWasDecodedBeforeTheInputRanOut) {
   installLibrary();
-  const std::string original = sampleBytes(20000, 11);
+  const std::string original = pqtest::seededBytes<std::string>(20000, 11);
   const std::vector<uint8_t> full = literalStream(original);
   TCompressor compressor;
   EXPECT_EQ(expand(compressor, std::vector<uint8_t>(full.begin(), full.begin() + full.size() / 2)), kErr_None);
@@ -224,7 +201,7 @@ TEST_F(CompressorTest, TruncatedStreamLeavesWhatWasDecodedBeforeTheInputRanOut) 
 
 TEST_F(CompressorTest, OutputOfTwoWholeBlocksEndsWithAnEmptyWriteThatChangesNothing) {
   installLibrary();
-  const std::string original = sampleBytes(8192, 3);
+  const std::string original = pqtest::seededBytes<std::string>(8192, 3);
   TCompressor compressor;
   EXPECT_EQ(expand(compressor, literalStream(original)), kErr_None);
   EXPECT_EQ(destination(), original);
@@ -236,7 +213,7 @@ TEST_F(CompressorTest, OutputOfTwoWholeBlocksEndsWithAnEmptyWriteThatChangesNoth
 
 TEST_F(CompressorTest, LargeOutputIsWrittenWholeWithItsCrc) {
   installLibrary();
-  const std::string original = sampleBytes(300001, 5);
+  const std::string original = pqtest::seededBytes<std::string>(300001, 5);
   TCompressor compressor;
   EXPECT_EQ(expand(compressor, literalStream(original)), kErr_None);
   EXPECT_EQ(destination(), original);
@@ -287,7 +264,7 @@ TEST_F(CompressorTest, LockedDestinationReportsTheSharingViolation) {
 TEST_F(CompressorTest, FailedWritesAreLeftForTheSizeCheck) {
   installLibrary();
   sim.failCall("write", pq::kWinErrorDiskFull, "", 1, -1);
-  const std::string original = sampleBytes(20000, 9);
+  const std::string original = pqtest::seededBytes<std::string>(20000, 9);
   TCompressor compressor;
   EXPECT_EQ(expand(compressor, literalStream(original)), kErr_None);
   EXPECT_EQ(destination(), original.substr(0, 4096));

@@ -46,7 +46,6 @@
 #include "platform/sim/sim_os.h"
 #include "platform/win_path.h"
 #include "support/installer_fixture.h"
-#include "support/packed_installer.h"
 
 namespace pqtest {
 namespace {
@@ -128,19 +127,17 @@ protected:
   FaultMatrix()
       : textRoot(std::filesystem::temp_directory_path() / ("pq_fault_texts_" + std::to_string(::getpid()))),
         textSim(textRoot), textScope(textSim) {
-    saverPayload = smallPayload("Sunset.scr");
-    moviePayload = smallPayload("Show.exe");
-    saverInstaller = packInstaller(saverPayload);
-    movieInstaller = packInstaller(moviePayload);
+    saverInstaller = packInstaller(smallEntries("Sunset.scr"));
+    movieInstaller = packInstaller(smallEntries("Show.exe"));
   }
 
-  const std::array<pqpack::PayloadEntry, 5>& payloadOf(InstallMode mode) const {
-    return mode == InstallMode::ScreenSaver ? saverPayload : moviePayload;
+  const PackedInstaller& installerOf(InstallMode mode) const {
+    return mode == InstallMode::ScreenSaver ? saverInstaller : movieInstaller;
   }
 
   std::map<std::string, std::optional<std::string>> destinations(pq::SimOs& sim, InstallMode mode) const {
     std::map<std::string, std::optional<std::string>> found;
-    for (const pqpack::PayloadEntry& entry : payloadOf(mode)) {
+    for (const ImageEntry& entry : installerOf(mode).entries) {
       const std::string path = destinationOf(entry, mode);
       found[path] = sim.fileExistsAt(path) ? sim.fileContents(path) : std::nullopt;
     }
@@ -157,7 +154,7 @@ protected:
       pq::ScopedSimOs scope(sim);
       resetRunState();
       resetCompressionState();
-      sim.putFile(kInstallerPath, (scenario.mode == InstallMode::ScreenSaver ? saverInstaller : movieInstaller).bytes);
+      sim.putFile(kInstallerPath, installerOf(scenario.mode).bytes);
       sim.refuseScreenSaveActive(scenario.refuseActivation);
       if (failure) sim.failCall(failure->call, failure->error, failure->argument, failure->skip, 1);
 
@@ -223,7 +220,7 @@ protected:
       if (callName(recording.callLog[next]) != "openFile") continue;
       const std::string path = callArgument(recording.callLog[next]);
       for (InstallMode mode : {InstallMode::ScreenSaver, InstallMode::Movie}) {
-        for (const pqpack::PayloadEntry& entry : payloadOf(mode)) {
+        for (const TInstallFileInfo& entry : installerOf(mode).directory) {
           if (entry.isZipped && pq::asciiLower(destinationOf(entry, mode)) == pq::asciiLower(path)) return path;
         }
       }
@@ -233,9 +230,10 @@ protected:
   }
 
   // The entry whose destination is `path` in this mode, if any.
-  const pqpack::PayloadEntry* entryAt(InstallMode mode, const std::string& path) const {
-    for (const pqpack::PayloadEntry& entry : payloadOf(mode)) {
-      if (pq::asciiLower(destinationOf(entry, mode)) == pq::asciiLower(path)) return &entry;
+  const TInstallFileInfo* entryAt(InstallMode mode, const std::string& path) const {
+    const auto& directory = installerOf(mode).directory;
+    for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
+      if (pq::asciiLower(destinationOf(directory[index], mode)) == pq::asciiLower(path)) return &directory[index];
     }
     return nullptr;
   }
@@ -295,7 +293,7 @@ protected:
       ASSERT_EQ(seen.dialogs.size(), 2u);
       EXPECT_EQ(seen.dialogs[0], "Zip Error: Problem expanding file in memory.\r\n\r\n" + systemErrorText(reported));
       EXPECT_EQ(seen.dialogs[1], installErrorMessage(kErr_FileNotFound, expanded));
-    } else if (const pqpack::PayloadEntry* entry = entryAt(scenario.mode, failure.argument);
+    } else if (const TInstallFileInfo* entry = entryAt(scenario.mode, failure.argument);
                entry != nullptr && (failure.call == "write" || (failure.call == "openFile" && !entry->isZipped) ||
                                     (failure.call == "close" && failure.skip == 0 && !entry->isZipped))) {
       // A destination that cannot be created, written or closed is reported once, by
@@ -355,13 +353,14 @@ protected:
     }
 
     // Files: whatever stands at a destination is the entry's file, whole.
-    const auto& payload = payloadOf(mode);
+    const PackedInstaller& installer = installerOf(mode);
     for (const auto* found : {&seen.destinationsAfterInstall, &seen.destinationsAtEnd}) {
       for (int index = 1; index <= kLastExtractedEntry; ++index) {
-        const std::optional<std::string>& contents = found->at(destinationOf(payload[index - 1], mode));
+        const std::string destination = destinationOf(installer.directory[index], mode);
+        const std::optional<std::string>& contents = found->at(destination);
         if (!contents) continue;
-        EXPECT_EQ(contents->size(), payload[index - 1].unzippedSize) << destinationOf(payload[index - 1], mode);
-        EXPECT_TRUE(*contents == installedBytes(payload, index)) << destinationOf(payload[index - 1], mode);
+        EXPECT_EQ(contents->size(), static_cast<size_t>(installer.directory[index].unzippedSize)) << destination;
+        EXPECT_TRUE(*contents == installer.entries[index - 1].contents) << destination;
       }
     }
 
@@ -416,7 +415,6 @@ protected:
   std::filesystem::path textRoot;
   pq::SimOs textSim;
   pq::ScopedSimOs textScope;
-  std::array<pqpack::PayloadEntry, 5> saverPayload, moviePayload;
   PackedInstaller saverInstaller, movieInstaller;
   int runs = 0;
 };

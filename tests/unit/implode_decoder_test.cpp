@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "compression/implode.h"
 #include "support/implode_streams.h"
 
-using pqtest::RecordingStreams;
+using pqtest::SteppingStreams;
 using pqtest::StreamWriter;
 
 namespace {
@@ -21,8 +22,8 @@ const std::vector<uint8_t> kShortAndLongCopies = {0x00, 0x06, 0xC2, 0x88, 0xED, 
 // The end code alone: only 4 bytes, refused before decoding.
 const std::vector<uint8_t> kEndCodeAlone = {0x00, 0x06, 0x01, 0xFF};
 
-RecordingStreams explodeWhole(const std::vector<uint8_t>& stream, uint32_t* result) {
-  RecordingStreams streams;
+SteppingStreams explodeWhole(const std::vector<uint8_t>& stream, uint32_t* result) {
+  SteppingStreams streams;
   streams.input = stream;
   *result = streams.explode();
   return streams;
@@ -56,7 +57,7 @@ std::vector<uint8_t> mixedStream(size_t size, uint8_t literalMode = 0, uint8_t d
 
 TEST(ImplodeDecoderExamples, ThreeLiteralsExpandToAbc) {
   uint32_t result;
-  RecordingStreams streams = explodeWhole(kThreeLiterals, &result);
+  SteppingStreams streams = explodeWhole(kThreeLiterals, &result);
   EXPECT_EQ(result, PQ_CMP_NO_ERROR);
   EXPECT_EQ(streams.output, bytesOf("abc"));
   EXPECT_EQ(streams.writeSizes, std::vector<uint32_t>{3});
@@ -64,24 +65,24 @@ TEST(ImplodeDecoderExamples, ThreeLiteralsExpandToAbc) {
 
 TEST(ImplodeDecoderExamples, OverlappingCopyRepeatsTheLastByte) {
   uint32_t result;
-  RecordingStreams streams = explodeWhole(kOverlappingCopy, &result);
+  SteppingStreams streams = explodeWhole(kOverlappingCopy, &result);
   EXPECT_EQ(result, PQ_CMP_NO_ERROR);
   EXPECT_EQ(streams.output, std::vector<uint8_t>(10, 'a'));
 }
 
 TEST(ImplodeDecoderExamples, ShortCopyUsesTwoLowBitsAndLongCopyUsesTheDictionarysBits) {
   uint32_t result;
-  RecordingStreams streams = explodeWhole(kShortAndLongCopies, &result);
+  SteppingStreams streams = explodeWhole(kShortAndLongCopies, &result);
   EXPECT_EQ(result, PQ_CMP_NO_ERROR);
   EXPECT_EQ(streams.output, bytesOf("abababab"));
 }
 
 TEST(ImplodeDecoderExamples, ExamplesDecodeTheSameWhenInputArrivesByteByByte) {
   for (const auto* stream : {&kThreeLiterals, &kOverlappingCopy, &kShortAndLongCopies}) {
-    RecordingStreams whole;
+    SteppingStreams whole;
     whole.input = *stream;
     ASSERT_EQ(whole.explode(), PQ_CMP_NO_ERROR);
-    RecordingStreams stepped;
+    SteppingStreams stepped;
     stepped.input = *stream;
     stepped.firstRead = 5;
     stepped.maxPiece = 1;
@@ -92,7 +93,7 @@ TEST(ImplodeDecoderExamples, ExamplesDecodeTheSameWhenInputArrivesByteByByte) {
 
 TEST(ImplodeDecoderHeader, FourBytesOrFewerAreRefusedWithoutWriting) {
   uint32_t result;
-  RecordingStreams streams = explodeWhole(kEndCodeAlone, &result);
+  SteppingStreams streams = explodeWhole(kEndCodeAlone, &result);
   EXPECT_EQ(result, PQ_CMP_BAD_DATA);
   EXPECT_TRUE(streams.writeSizes.empty());
   for (size_t size = 0; size <= 4; ++size) {
@@ -103,7 +104,7 @@ TEST(ImplodeDecoderHeader, FourBytesOrFewerAreRefusedWithoutWriting) {
 }
 
 TEST(ImplodeDecoderHeader, ShortFirstReadIsJudgedAloneEvenWhenMoreWouldFollow) {
-  RecordingStreams streams;
+  SteppingStreams streams;
   streams.input = kThreeLiterals;
   streams.firstRead = 4;
   EXPECT_EQ(streams.explode(), PQ_CMP_BAD_DATA);
@@ -124,7 +125,7 @@ TEST(ImplodeDecoderHeader, DictionaryByteIsCheckedBeforeTheLiteralMode) {
     stream[0] = fault.literalMode;
     stream[1] = fault.dictionaryByte;
     uint32_t result;
-    RecordingStreams streams = explodeWhole(stream, &result);
+    SteppingStreams streams = explodeWhole(stream, &result);
     EXPECT_EQ(result, fault.expected) << int(fault.literalMode) << " " << int(fault.dictionaryByte);
     EXPECT_TRUE(streams.writeSizes.empty());
   }
@@ -136,7 +137,7 @@ TEST(ImplodeDecoderCallbacks, EveryReadAsksFor2048BytesAndNoneFollowsTheEndCode)
   const std::vector<uint8_t> stream = writer.end().bytes();
   ASSERT_EQ(stream.size(), 2u + (6000 * 9 + 16) / 8);
   uint32_t result;
-  RecordingStreams streams = explodeWhole(stream, &result);
+  SteppingStreams streams = explodeWhole(stream, &result);
   EXPECT_EQ(result, PQ_CMP_NO_ERROR);
   for (uint32_t request : streams.readRequests) EXPECT_EQ(request, 2048u);
   // The end code sits in the last piece: no read after it, not even one that would say "end".
@@ -157,7 +158,7 @@ TEST(ImplodeDecoderCallbacks, OutputComesInFullBlocksThenOneFinalCall) {
     // Empty output needs a padding byte after the end code to pass the size check.
     if (stream.size() <= 4) stream.push_back(0);
     uint32_t result;
-    RecordingStreams streams = explodeWhole(stream, &result);
+    SteppingStreams streams = explodeWhole(stream, &result);
     EXPECT_EQ(result, PQ_CMP_NO_ERROR);
     EXPECT_EQ(streams.writeSizes, c.writes) << c.size;
     EXPECT_EQ(streams.output.size(), c.size);
@@ -169,11 +170,11 @@ TEST(ImplodeDecoderCallbacks, ByteCountsDoNotDependOnHowTheInputIsCut) {
     for (uint8_t literalMode : {0, 1}) {
       const std::vector<uint8_t> stream = mixedStream(20000, literalMode, dictionaryByte);
       uint32_t result;
-      RecordingStreams whole = explodeWhole(stream, &result);
+      SteppingStreams whole = explodeWhole(stream, &result);
       ASSERT_EQ(result, PQ_CMP_NO_ERROR);
       ASSERT_EQ(whole.output.size(), 20000u);
       for (uint32_t maxPiece : {1u, 3u, 9u, 700u}) {
-        RecordingStreams stepped;
+        SteppingStreams stepped;
         stepped.input = stream;
         stepped.maxPiece = maxPiece;
         EXPECT_EQ(stepped.explode(), PQ_CMP_NO_ERROR);
@@ -187,11 +188,11 @@ TEST(ImplodeDecoderCallbacks, ByteCountsDoNotDependOnHowTheInputIsCut) {
 TEST(ImplodeDecoderTruncation, StreamCutAtEveryByteGivesAbortAndAPrefix) {
   const std::vector<uint8_t> stream = mixedStream(9000);
   uint32_t result;
-  const RecordingStreams whole = explodeWhole(stream, &result);
+  const SteppingStreams whole = explodeWhole(stream, &result);
   ASSERT_EQ(result, PQ_CMP_NO_ERROR);
   size_t previousSize = 0;
   for (size_t cut = 5; cut < stream.size(); ++cut) {
-    RecordingStreams streams;
+    SteppingStreams streams;
     streams.input.assign(stream.begin(), stream.begin() + cut);
     streams.maxPiece = cut % 2 ? 0 : 5;
     ASSERT_EQ(streams.explode(), PQ_CMP_ABORT) << cut;
@@ -209,7 +210,7 @@ TEST(ImplodeDecoderTruncation, EndCodeIsAcceptedWhenTheInputEndsRightAfterIt) {
   // byte 5 only when the header and padding line up; check both a tight and a padded end.
   const std::vector<uint8_t> tight = StreamWriter(0, 6).literal('a').literal('b').end().bytes();
   uint32_t result;
-  RecordingStreams streams = explodeWhole(tight, &result);
+  SteppingStreams streams = explodeWhole(tight, &result);
   EXPECT_EQ(result, PQ_CMP_NO_ERROR);
   EXPECT_EQ(streams.output, bytesOf("ab"));
   std::vector<uint8_t> cutShort = tight;
@@ -225,7 +226,7 @@ TEST(ImplodeDecoderTruncation, BytesAfterTheEndCodeAreIgnored) {
     std::vector<uint8_t> stream = StreamWriter(literalMode, 6).literal('a').literal('b').literal('c').end().bytes();
     stream.insert(stream.end(), 5000, 0x5A);
     uint32_t result;
-    RecordingStreams streams = explodeWhole(stream, &result);
+    SteppingStreams streams = explodeWhole(stream, &result);
     EXPECT_EQ(result, PQ_CMP_NO_ERROR);
     EXPECT_EQ(streams.output, bytesOf("abc")) << int(literalMode);
     EXPECT_EQ(streams.readRequests.size(), 1u);
@@ -235,7 +236,7 @@ TEST(ImplodeDecoderTruncation, BytesAfterTheEndCodeAreIgnored) {
 TEST(ImplodeDecoderCopies, LongestCopyAtDistanceOneRepeats518Times) {
   const auto stream = StreamWriter(0, 6).literal(0x7E).copy(518, 1).end().bytes();
   uint32_t result;
-  RecordingStreams streams = explodeWhole(stream, &result);
+  SteppingStreams streams = explodeWhole(stream, &result);
   EXPECT_EQ(result, PQ_CMP_NO_ERROR);
   EXPECT_EQ(streams.output, std::vector<uint8_t>(519, 0x7E));
 }
@@ -255,7 +256,7 @@ TEST(ImplodeDecoderCopies, OverlappingCopiesRepeatTheirPatternAtEveryShortDistan
       for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
     }
     uint32_t result;
-    RecordingStreams streams = explodeWhole(writer.end().bytes(), &result);
+    SteppingStreams streams = explodeWhole(writer.end().bytes(), &result);
     EXPECT_EQ(result, PQ_CMP_NO_ERROR);
     EXPECT_EQ(streams.output, expected) << distance;
   }
@@ -274,7 +275,7 @@ TEST(ImplodeDecoderCopies, EachDictionarySizeReachesExactlyItsSize) {
     expected.insert(expected.end(), expected.end() - dictionary, expected.end() - dictionary + 3);
     expected.insert(expected.end(), expected.end() - 256, expected.end() - 254);
     uint32_t result;
-    RecordingStreams streams = explodeWhole(writer.end().bytes(), &result);
+    SteppingStreams streams = explodeWhole(writer.end().bytes(), &result);
     EXPECT_EQ(result, PQ_CMP_NO_ERROR);
     EXPECT_EQ(streams.output, expected) << int(dictionaryByte);
   }
@@ -283,13 +284,13 @@ TEST(ImplodeDecoderCopies, EachDictionarySizeReachesExactlyItsSize) {
 TEST(ImplodeDecoderCopies, DistanceBeforeTheFirstByteReadsZerosNotAnEarlierStream) {
   // One work area for both streams, as the installer uses it.
   std::vector<char> workArea(PQ_EXPLODE_WORK_SIZE);
-  RecordingStreams first;
+  SteppingStreams first;
   first.input = StreamWriter(0, 6).literal(0xAA).copy(518, 1).copy(518, 1).copy(518, 1).end().bytes();
-  ASSERT_EQ(pq_explode(RecordingStreams::read, RecordingStreams::write, workArea.data(), &first), PQ_CMP_NO_ERROR);
+  ASSERT_EQ(pq_explode(SteppingStreams::read, SteppingStreams::write, workArea.data(), &first), PQ_CMP_NO_ERROR);
 
-  RecordingStreams second;
+  SteppingStreams second;
   second.input = StreamWriter(0, 6).literal('x').copy(4, 100).copy(5, 4096).end().bytes();
-  ASSERT_EQ(pq_explode(RecordingStreams::read, RecordingStreams::write, workArea.data(), &second), PQ_CMP_NO_ERROR);
+  ASSERT_EQ(pq_explode(SteppingStreams::read, SteppingStreams::write, workArea.data(), &second), PQ_CMP_NO_ERROR);
   std::vector<uint8_t> expected = {'x', 0, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(second.output, expected);
 }
@@ -303,7 +304,7 @@ TEST(ImplodeDecoderLiterals, AsciiCodesOfSpaceAndByte255MatchTheirTables) {
   writer.raw(0, 13);
   writer.end();
   uint32_t result;
-  RecordingStreams streams = explodeWhole(writer.bytes(), &result);
+  SteppingStreams streams = explodeWhole(writer.bytes(), &result);
   EXPECT_EQ(result, PQ_CMP_NO_ERROR);
   EXPECT_EQ(streams.output, (std::vector<uint8_t>{' ', 0xFF}));
 }
@@ -319,7 +320,7 @@ TEST(ImplodeDecoderLiterals, EveryByteValueSurvivesBothLiteralModes) {
         expected.push_back(byte);
       }
     }
-    RecordingStreams streams;
+    SteppingStreams streams;
     streams.input = writer.end().bytes();
     streams.maxPiece = 3;
     EXPECT_EQ(streams.explode(), PQ_CMP_NO_ERROR);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "compression/implode.h"
@@ -9,7 +10,7 @@
 
 using pq::ImplodeLevel;
 using pq::ImplodeOptions;
-using pqtest::RecordingStreams;
+using pqtest::SteppingStreams;
 using pqtest::Token;
 
 namespace {
@@ -237,10 +238,10 @@ TEST(ImplodeEncoderStreams, OutputDoesNotDependOnTheWorkAreasOldContents) {
   for (ImplodeLevel level : kLevels) {
     std::vector<uint8_t> expected = implode(input, {PQ_CMP_ASCII, 2048, level});
     std::vector<char> workArea(PQ_IMPLODE_WORK_SIZE + 3, '\x5A');
-    RecordingStreams streams;
+    SteppingStreams streams;
     streams.input = input;
     uint32_t literalMode = PQ_CMP_ASCII, dictionarySize = 2048;
-    ASSERT_EQ(pq::implodeWithLevel(RecordingStreams::read, RecordingStreams::write, workArea.data() + 3, &streams,
+    ASSERT_EQ(pq::implodeWithLevel(SteppingStreams::read, SteppingStreams::write, workArea.data() + 3, &streams,
                                    &literalMode, &dictionarySize, level),
               PQ_CMP_NO_ERROR);
     EXPECT_EQ(streams.output, expected);
@@ -250,12 +251,12 @@ TEST(ImplodeEncoderStreams, OutputDoesNotDependOnTheWorkAreasOldContents) {
 TEST(ImplodeEncoderCallbacks, InputInSmallPiecesGivesTheSameStreamAndBlocksOf4096) {
   const auto input = binaryRecords(100000, 14);
   const std::vector<uint8_t> expected = implode(input, {PQ_CMP_BINARY, 4096, ImplodeLevel::Fast});
-  RecordingStreams streams;
+  SteppingStreams streams;
   streams.input = input;
   streams.maxPiece = 300;
   uint32_t literalMode = PQ_CMP_BINARY, dictionarySize = 4096;
   std::vector<char> workArea(PQ_IMPLODE_WORK_SIZE);
-  ASSERT_EQ(pq_implode(RecordingStreams::read, RecordingStreams::write, workArea.data(), &streams, &literalMode,
+  ASSERT_EQ(pq_implode(SteppingStreams::read, SteppingStreams::write, workArea.data(), &streams, &literalMode,
                        &dictionarySize),
             PQ_CMP_NO_ERROR);
   EXPECT_EQ(streams.output, expected);
@@ -276,10 +277,10 @@ TEST(ImplodeEncoderCallbacks, BadArgumentsAreRefusedBeforeAnyCallback) {
                         {2, 4096, PQ_CMP_INVALID_MODE}, {2, 512, PQ_CMP_INVALID_DICTSIZE}};
   std::vector<char> workArea(PQ_IMPLODE_WORK_SIZE);
   for (const Case& c : cases) {
-    RecordingStreams streams;
+    SteppingStreams streams;
     streams.input = {1, 2, 3};
     uint32_t literalMode = c.literalMode, dictionarySize = c.dictionarySize;
-    EXPECT_EQ(pq_implode(RecordingStreams::read, RecordingStreams::write, workArea.data(), &streams, &literalMode,
+    EXPECT_EQ(pq_implode(SteppingStreams::read, SteppingStreams::write, workArea.data(), &streams, &literalMode,
                          &dictionarySize),
               c.expected);
     EXPECT_TRUE(streams.readRequests.empty());

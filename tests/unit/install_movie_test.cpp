@@ -12,7 +12,7 @@ class InstallMovie : public InstallerTest {
 protected:
   void startWithLevel(int32_t level) {
     std::vector<ImageEntry> entries = movieEntries();
-    entries[2].contents = dataFileWithLevel(level);
+    entries[2].contents = dataFile(level);
     start(buildInstallerImage(entries));
   }
 };
@@ -69,7 +69,7 @@ TEST_F(InstallMovie, QuickTimeBelowTheRequiredLevelFailsButLeavesTheFiles) {
 
 TEST_F(InstallMovie, TheLevelIsReadFromTheDataFileBesideTheInstaller) {
   startWithLevel(0);
-  sim.putFile("C:\\WINDOWS\\Show.ssd", dataFileWithLevel(9));
+  sim.putFile("C:\\WINDOWS\\Show.ssd", dataFile(9));
   form.butInstallClick(nullptr);
   EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
 }

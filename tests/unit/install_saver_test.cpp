@@ -17,7 +17,7 @@ class InstallSaver : public InstallerTest {
 protected:
   void startWithLevel(int32_t level) {
     std::vector<ImageEntry> entries = screenSaverEntries();
-    entries[2].contents = dataFileWithLevel(level);
+    entries[2].contents = dataFile(level);
     start(buildInstallerImage(entries));
   }
 
@@ -157,7 +157,7 @@ TEST_F(InstallSaver, QuickTimeLevelsAreMetByTheFilesInTheSystemDirectory) {
     if (c.systemFile) sim.putFile(std::string("C:\\WINDOWS\\SYSTEM32\\") + c.systemFile, "QuickTime");
     TForm1 fresh(nullptr);
     std::vector<ImageEntry> entries = screenSaverEntries();
-    entries[2].contents = dataFileWithLevel(c.level);
+    entries[2].contents = dataFile(c.level);
     sim.putFile(kInstallerPath, buildInstallerImage(entries));
     fresh.FormCreate(nullptr);
     fresh.butInstallClick(nullptr);
@@ -171,7 +171,7 @@ TEST_F(InstallSaver, QuickTimeLevelsAreMetByTheFilesInTheSystemDirectory) {
 
 TEST_F(InstallSaver, AnUnreadableDataFileIsReportedAndTheInstallationGoesOn) {
   std::vector<ImageEntry> entries = screenSaverEntries();
-  entries[2].contents = dataFileWithLevel(9).substr(0, 63);
+  entries[2].contents = dataFile(9).substr(0, 63);
   start(buildInstallerImage(entries));
   form.butInstallClick(nullptr);
   EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(100, kData)});
@@ -319,7 +319,7 @@ TEST_F(InstallSaver, ACloseDuringTheInstallationWaitsForItsEnd) {
     RecordingView freshView;
     TForm1 fresh(&freshView);
     std::vector<ImageEntry> entries = screenSaverEntries();
-    if (inADialog) entries[2].contents = dataFileWithLevel(0).substr(0, 40); // reported, then installed
+    if (inADialog) entries[2].contents = dataFile(0).substr(0, 40); // reported, then installed
     sim.putFile(kInstallerPath, buildInstallerImage(entries));
     fresh.FormCreate(nullptr);
     if (inADialog) {

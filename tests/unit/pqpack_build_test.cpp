@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "archive/directory.h"
+#include "compression/byte_order.h"
 #include "build_command.h"
 #include "compression/implode.h"
 #include "data_file.h"
@@ -474,8 +475,8 @@ TEST_F(PqpackSigning, ASignatureFollowsEntry5AndCoversTheWholeFile) {
   // 8-byte boundary and runs to the end of the file.
   EXPECT_TRUE(std::equal(unsignedImage.begin() + DIRECTORY_OFFSET, unsignedImage.end(), image.begin() + DIRECTORY_OFFSET));
   const size_t security = securityDirectoryAt(image);
-  const uint32_t tableAt = le32(image, security);
-  const uint32_t tableSize = le32(image, security + 4);
+  const uint32_t tableAt = pq::loadLittleEndian32(&image[security]);
+  const uint32_t tableSize = pq::loadLittleEndian32(&image[security + 4]);
   EXPECT_EQ(tableAt, (static_cast<uint32_t>(entries[5].stopOffset) + 1 + 7) / 8 * 8);
   EXPECT_EQ(tableAt + tableSize, image.size());
 
@@ -628,7 +629,7 @@ TEST_F(PqpackSigning, VerifyAcceptsOneCertificateTableRightAfterEntry5Only) {
   const Bytes good = readFile(output());
   const size_t security = securityDirectoryAt(good);
   const auto grow = [&](Bytes& image, uint32_t by) {
-    pqtest::put32(&image, security + 4, le32(image, security + 4) + by);
+    pqtest::put32(&image, security + 4, pq::loadLittleEndian32(&image[security + 4]) + by);
   };
   struct Misplacement {
     const char* label;

@@ -10,11 +10,12 @@
 #include <nlohmann/json.hpp>
 
 #include "archive/directory.h"
+#include "compression/byte_order.h"
 #include "data_file.h"
 #include "installer_image.h"
 #include "platform/sim/sim_os.h"
 #include "support/pqpack_support.h"
-#include "support/packed_installer.h"
+#include "support/test_installer.h"
 #include "system/quicktime.h"
 
 namespace {
@@ -147,13 +148,10 @@ TEST_F(PqpackInspect, VerifyFindsWhatBuildRefusesOrWarnsOfInTheDataFile) {
   for (const DataFileCase& dataCase : dataFileCases()) {
     SCOPED_TRACE(dataCase.label);
     // Written past build's own checks, as another or an older builder might have.
-    auto payload = pqtest::smallPayload("Sunset.scr");
-    payload[2] = pqpack::makePayloadEntry("Doubtful.ssd", kFileType_Data, dataCase.bytes, pqpack::Compression::Store,
-                                          pq::ImplodeLevel::Fast);
-    payload[0] = pqpack::makePayloadEntry("impborl.dat", kFileType_Library, library, pqpack::Compression::Store,
-                                          pq::ImplodeLevel::Fast);
-    std::string problem;
-    ASSERT_TRUE(pqpack::writeInstaller(folder / "Setup.exe", fakeProgram(), payload, &problem)) << problem;
+    std::vector<ImageEntry> entries = smallEntries("Sunset.scr");
+    entries[2] = {"Doubtful.ssd", kFileType_Data, std::string(dataCase.bytes.begin(), dataCase.bytes.end())};
+    entries[0].contents.assign(library.begin(), library.end());
+    writeFile(folder / "Setup.exe", bytesOf(packInstaller(entries, {}, fakeProgram()).bytes));
     const pqpack::Findings findings = pqpack::checkInstaller(folder / "Setup.exe");
     const std::vector<std::string>& found = dataCase.refused ? findings.problems : findings.warnings;
     ASSERT_EQ(found.size(), 1u) << (found.empty() ? "" : found[0]);
@@ -403,11 +401,11 @@ TEST_F(PqpackInspect, SsdWritesTheHeaderThenTheContent) {
   ASSERT_EQ(file.size(), 64u + 1000u);
   EXPECT_EQ(Bytes(file.begin(), file.begin() + 6), bytesOf(std::string("PQSSD\0", 6)));
   EXPECT_EQ(file[6] | file[7] << 8, 1);
-  EXPECT_EQ(le32(file, 8), 3u);
-  EXPECT_EQ(le32(file, 12), 64u);
-  EXPECT_EQ(le32(file, 16), 1000u);
-  EXPECT_EQ(le32(file, 20), 0u);
-  EXPECT_EQ(le32(file, 24), pq::crc32Of(content.data(), content.size()));
+  EXPECT_EQ(pq::loadLittleEndian32(&file[8]), 3u);
+  EXPECT_EQ(pq::loadLittleEndian32(&file[12]), 64u);
+  EXPECT_EQ(pq::loadLittleEndian32(&file[16]), 1000u);
+  EXPECT_EQ(pq::loadLittleEndian32(&file[20]), 0u);
+  EXPECT_EQ(pq::loadLittleEndian32(&file[24]), pq::crc32Of(content.data(), content.size()));
   EXPECT_TRUE(std::all_of(file.begin() + 28, file.begin() + 64, [](uint8_t byte) { return byte == 0; }));
   EXPECT_EQ(Bytes(file.begin() + 64, file.end()), content);
 

@@ -225,9 +225,10 @@ TEST_F(Startup, UnsafeEntryNamesMakeTheArchiveUnusable) {
     resetRunState();
     sim.errorDialogs.clear();
     TForm1 fresh(nullptr);
-    std::vector<ImageEntry> entries = screenSaverEntries();
-    entries[c.entry - 1].name = c.name;
-    sim.putFile(kInstallerPath, buildInstallerImage(entries));
+    // pqpack refuses these names: the table is changed behind it.
+    sim.putFile(kInstallerPath, buildInstallerImage(screenSaverEntries(), [&](TInstallFileInfo* table) {
+                  setEntryName(table[c.entry], c.name);
+                }));
     fresh.FormCreate(nullptr);
     EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{kCorruptedInstallerMessage});
     expectUnusable(fresh);

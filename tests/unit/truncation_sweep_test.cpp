@@ -21,7 +21,6 @@
 #include "platform/sim/sim_os.h"
 #include "platform/win_path.h"
 #include "support/installer_fixture.h"
-#include "support/packed_installer.h"
 
 namespace pqtest {
 namespace {
@@ -69,8 +68,7 @@ int firstCutEntry(const PackedInstaller& installer, size_t length) {
 class TruncationSweep : public ::testing::TestWithParam<InstallMode> {
 protected:
   TruncationSweep() {
-    payload = smallPayload(GetParam() == InstallMode::ScreenSaver ? "Sunset.scr" : "Show.exe");
-    installer = packInstaller(payload);
+    installer = packInstaller(smallEntries(GetParam() == InstallMode::ScreenSaver ? "Sunset.scr" : "Show.exe"));
   }
 
   // One cut on a machine of its own: start-up, then Install (No to the prompt), then Close.
@@ -147,7 +145,9 @@ protected:
   // current, and exactly the installed files of `entries`, whole.
   void expectFiles(const std::set<int>& entries) {
     std::map<std::string, std::string> expected;
-    for (int index : entries) expected[destinationOf(installer.directory[index], GetParam())] = installedBytes(payload, index);
+    for (int index : entries) {
+      expected[destinationOf(installer.directory[index], GetParam())] = installer.entries[index - 1].contents;
+    }
     for (const auto& [path, contents] : filesBesideTheInstaller()) {
       const auto found = expected.find(path);
       if (found == expected.end()) {
@@ -182,7 +182,6 @@ protected:
   }
 
   std::filesystem::path root;
-  std::array<pqpack::PayloadEntry, 5> payload;
   PackedInstaller installer;
   int cases = 0;
 };
@@ -190,8 +189,9 @@ protected:
 TEST_P(TruncationSweep, EveryCutGivesTheCodeOfWhereItFallsAndLeavesNoPartialFile) {
   ASSERT_GT(installer.bytes.size(), static_cast<size_t>(DIRECTORY_OFFSET + kDirectoryTableSize));
   // The sweep means something only if it reaches stored and compressed entries alike.
-  ASSERT_TRUE(payload[1].isZipped && payload[3].isZipped);
-  ASSERT_FALSE(payload[0].isZipped || payload[2].isZipped || payload[4].isZipped);
+  const auto& entry = installer.directory;
+  ASSERT_TRUE(entry[2].isZipped && entry[4].isZipped);
+  ASSERT_FALSE(entry[1].isZipped || entry[3].isZipped || entry[5].isZipped);
 
   for (const Cut& cut : cutPoints(installer)) {
     runCut(cut);

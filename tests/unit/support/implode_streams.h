@@ -1,10 +1,10 @@
-// Helpers shared by the codec tests: callbacks that record how the codec drives them, and a
-// writer of hand-made streams token by token.
+// Helpers shared by the codec tests and fuzzers: callbacks that feed the codec in steps and
+// record how it drives them, and a writer of hand-made streams token by token.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "compression/implode.h"
@@ -12,30 +12,44 @@
 
 namespace pqtest {
 
-// Feeds a byte vector to the read callback in pieces chosen by `pieceSize` (the first read
-// always gets min(size, request), unless `firstRead` says otherwise), and records every
-// call on both sides.
-struct RecordingStreams {
+// Feeds `input` to the read callback and collects what the write callback gets, recording
+// every call on both sides. The first read gets `firstRead` bytes, or as many as it asks for
+// when that is 0. Later reads get as many as they ask for when `maxPiece` is 0, and otherwise
+// 1 to maxPiece bytes, drawn from `seed` so that single bytes, short pieces and whole requests
+// all come.
+struct SteppingStreams {
+  SteppingStreams() = default;
+  SteppingStreams(const uint8_t* bytes, size_t size, uint32_t firstRead, uint32_t maxPiece, uint32_t seed)
+      : input(bytes, bytes + size), firstRead(firstRead), maxPiece(maxPiece), seed(seed) {}
+
   std::vector<uint8_t> input;
+  uint32_t firstRead = 0;
+  uint32_t maxPiece = 0;
+  uint32_t seed = 12345;
   size_t position = 0;
   std::vector<uint32_t> readRequests;
   std::vector<uint32_t> readResults;
   std::vector<uint32_t> writeSizes;
   std::vector<uint8_t> output;
-  // 0: give as much as asked for. Otherwise later reads give 1..maxPiece bytes (fixed seed).
-  uint32_t maxPiece = 0;
-  // Size of the first read; 0 means as much as asked for.
-  uint32_t firstRead = 0;
-  std::mt19937 random{12345};
+
+  uint32_t nextPiece(uint32_t requested) {
+    seed = seed * 1103515245u + 12345u;
+    const uint32_t choice = (seed >> 16) % 4;
+    const uint32_t piece = choice == 0   ? 1
+                           : choice == 1 ? 1 + (seed >> 8) % 7
+                           : choice == 2 ? 1 + (seed >> 4) % 300
+                                         : requested;
+    return std::min({piece, maxPiece, requested});
+  }
 
   static uint32_t PQ_CDECL read(char* buffer, uint32_t* size, void* param) {
-    auto* self = static_cast<RecordingStreams*>(param);
+    auto* self = static_cast<SteppingStreams*>(param);
     self->readRequests.push_back(*size);
     uint32_t count = *size;
     if (self->readResults.empty() && self->firstRead != 0) {
       count = self->firstRead;
     } else if (!self->readResults.empty() && self->maxPiece != 0) {
-      count = std::uniform_int_distribution<uint32_t>(1, self->maxPiece)(self->random);
+      count = self->nextPiece(*size);
     }
     count = static_cast<uint32_t>(std::min<size_t>({count, *size, self->input.size() - self->position}));
     if (count > 0) std::memcpy(buffer, self->input.data() + self->position, count);
@@ -45,7 +59,7 @@ struct RecordingStreams {
   }
 
   static void PQ_CDECL write(char* buffer, uint32_t* size, void* param) {
-    auto* self = static_cast<RecordingStreams*>(param);
+    auto* self = static_cast<SteppingStreams*>(param);
     self->writeSizes.push_back(*size);
     self->output.insert(self->output.end(), buffer, buffer + *size);
   }

@@ -17,6 +17,7 @@
 #include "data_file.h"
 #include "run_program.h"
 #include "pe_image_builder.h"
+#include "seeded_bytes.h"
 
 namespace pqtest {
 
@@ -61,36 +62,9 @@ inline Bytes readFile(const std::string& path) {
 
 inline Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// The little-endian 32-bit value at `at`.
-inline uint32_t le32(const Bytes& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
-}
-
-// Text-like bytes that compress well (fixed seed).
-inline Bytes compressibleBytes(size_t size, uint32_t seed) {
-  static const char* const words[] = {"sunset ", "over ", "the ", "quiet ", "harbour ", "light\r\n", "gold ", "sea "};
-  Bytes bytes;
-  uint32_t state = seed;
-  while (bytes.size() < size) {
-    state = state * 1664525u + 1013904223u;
-    const char* word = words[(state >> 24) % 8];
-    while (*word != '\0' && bytes.size() < size) bytes.push_back(static_cast<uint8_t>(*word++));
-  }
-  return bytes;
-}
-
-// Bytes no compressor can shrink (fixed seed).
-inline Bytes noiseBytes(size_t size, uint32_t seed) {
-  Bytes bytes(size);
-  uint32_t state = seed;
-  for (uint8_t& byte : bytes) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    byte = static_cast<uint8_t>(state >> 11);
-  }
-  return bytes;
-}
+// Bytes that compress well, and bytes no compressor can shrink.
+inline Bytes compressibleBytes(size_t size, uint32_t seed) { return seededBytes(size, seed, Repetition::Most); }
+inline Bytes noiseBytes(size_t size, uint32_t seed) { return seededBytes(size, seed, Repetition::None); }
 
 // The shape of a Windows image as the builder's checks see it.
 struct PeShape {
