@@ -4,7 +4,6 @@ saver under Wine on a virtual display, as a user would, and shows what landed wh
 Screenshots of the window before and after go to dist/demo/."""
 
 import os
-import subprocess
 import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
@@ -13,6 +12,8 @@ os.environ.setdefault("PQ_E2E_DIR", os.path.join(ROOT, "build", "demo"))
 os.environ.setdefault("PQ_E2E_ARTIFACTS", DEMO)
 os.environ.setdefault("PQ_SETUP_EXE", os.path.join(ROOT, "dist", "win32", "pqsetup.exe"))
 os.environ.setdefault("PQ_DRIVER_EXE", os.path.join(ROOT, "build", "win32", "tools", "driver", "pqdriver.exe"))
+os.environ.setdefault("PQ_IMPBORL_FILE", os.path.join(ROOT, "dist", "win32", "impborl.dll"))
+os.environ.setdefault("PQ_PQPACK", os.path.join(ROOT, "dist", "pqpack"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import e2e_fixture  # noqa: E402
 import e2e_lib  # noqa: E402
@@ -22,14 +23,11 @@ WIN32 = os.path.join(ROOT, "dist", "win32")
 
 def build_installers():
     os.makedirs(DEMO, exist_ok=True)
-    pqpack = os.path.join(ROOT, "dist", "pqpack")
     made = {}
     for name, main, data in (("SunsetSetup.exe", "Sunset.scr", "Sunset.ssd"),
                              ("ShowSetup.exe", "Show.exe", "Show.ssd")):
         out = os.path.join(DEMO, name)
-        subprocess.run([pqpack, "build", "-o", out, "--stub", os.path.join(WIN32, "pqsetup.exe"),
-                        "--library", os.path.join(WIN32, "impborl.dll"),
-                        os.path.join(WIN32, main), os.path.join(WIN32, data)], check=True)
+        e2e_lib.pqpack_build(DEMO, name, os.path.join(WIN32, main), os.path.join(WIN32, data))
         print("demo: built %s (%d bytes)" % (out, os.path.getsize(out)))
         made[name] = out
     return made

@@ -1,12 +1,11 @@
 """Shared helpers of the end-to-end tests: the Wine environment the fixture prepared, the
-automation driver, installers made for a test, and screenshots. Every wait is bounded and a
-timeout fails the test with a message that says what was awaited."""
+automation driver, installers built for a test with pqpack, and screenshots. Every wait is
+bounded and a timeout fails the test with a message that says what was awaited."""
 
 import json
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -20,15 +19,9 @@ def defined_in(header, pattern):
         return re.search(pattern, source.read()).group(1)
 
 
-def layout_number(pattern):
-    """A number of the installer file's layout."""
-    return int(defined_in("archive/directory.h", pattern))
-
-
-# The build hands the program's length over; the demo, which builds no installer by hand, has none.
+# Where the directory table begins, as the build hands it over; the demo, which looks into no
+# installer, has none.
 DIRECTORY_OFFSET = int(os.environ.get("PQ_DIRECTORY_OFFSET", "0"))
-ENTRY_SIZE = layout_number(r"sizeof\(TInstallFileInfo\) == (\d+)")
-ENTRY_COUNT = layout_number(r"constexpr int kDirectoryEntryCount = (\d+);")
 # The file in the Windows directory that holds the installers' action lock.
 ACTION_LOCK_FILE = defined_in("installer/action_lock.h", r'kActionLockFileName\[\] = "([^"]+)";')
 
@@ -41,7 +34,7 @@ ACTION_MS = 60000
 SAVER_CAPTION = "Screen Saver Installation: Sunset"
 SAVER_PROMPT_TITLE = "Installation Successful. "
 UNINSTALL_KEY = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset"
-# What installing the sample saver (with sample_entries) puts into the Windows directory.
+# What installing the sample saver (sample_saver) puts into the Windows directory.
 SAVER_INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd", "pqlib1.dll", "pqlib2.dll"]
 # The sample movie's installer: its window caption and the title of its completion prompt.
 MOVIE_CAPTION = "Movie Installation: Show"
@@ -216,60 +209,56 @@ def control_with_id(controls, control_id):
     raise TestFailed("no control with id %d among %s" % (control_id, [c["id"] for c in controls]))
 
 
-def encode_entry(name, start=0, stop=0, file_type=0, zipped=0, zipped_size=0, unzipped_size=0):
-    """One 280-byte TInstallFileInfo record."""
-    raw = name.encode("latin-1")
-    record = bytes([len(raw)]) + raw.ljust(255, b"\0") + struct.pack(
-        "<iiiB3xii", start, stop, file_type, zipped, zipped_size, unzipped_size)
-    assert len(record) == ENTRY_SIZE
-    return record
-
-
-def directory_table(names):
-    """A 1,680-byte directory table: entry index -> name; every other field zero."""
-    table = b"".join(encode_entry(names.get(index, "")) for index in range(ENTRY_COUNT))
-    assert len(table) == ENTRY_COUNT * ENTRY_SIZE
-    return table
-
-
 def windows_path_of(unix_path):
     """The path under Wine's Z: drive, which maps the host's root."""
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
-def implode(state, data):
-    """`data` as one implode stream, made by the project's own encoder under Wine."""
-    work = os.path.join(state_dir(), "implode")
-    os.makedirs(work, exist_ok=True)
-    source, target = os.path.join(work, "in.bin"), os.path.join(work, "out.bin")
-    with open(source, "wb") as out:
-        out.write(data)
-    if os.path.exists(target):
-        os.remove(target)
-    result = run_wine(state, [os.environ["PQ_IMPLODE_EXE"], windows_path_of(source), windows_path_of(target)],
-                      120, "compressing an entry")
-    if result.returncode != 0:
-        raise TestFailed("pq_e2e_implode failed: " + result.stderr.decode("latin-1"))
-    with open(target, "rb") as compressed:
-        return compressed.read()
+def run_pqpack(*arguments, check=True):
+    """Runs dist/pqpack, the Linux builder, to its end; fails the test when it fails, unless
+    `check` is false."""
+    pqpack = os.environ["PQ_PQPACK"]
+    if not os.path.exists(pqpack):
+        raise TestFailed("%s is missing: build the host-release preset before the win32 tests" % pqpack)
+    result = subprocess.run([pqpack] + list(arguments), capture_output=True, timeout=300)
+    if check and result.returncode != 0:
+        raise TestFailed("pqpack %s failed: %s" % (" ".join(arguments[:1]), result.stderr.decode("latin-1").strip()))
+    return result
 
 
-def build_installer(state, entries):
-    """A complete installer as the builder lays it out: the padded program, the table, then
-    entries 1 to 5 back to back. `entries` lists (name, fileType, zipped, bytes) for 1 to 5."""
-    program = program_bytes()
-    if len(program) > DIRECTORY_OFFSET:
-        raise TestFailed("pqsetup.exe is %d bytes, longer than DIRECTORY_OFFSET" % len(program))
-    table = [encode_entry("install.dat", 0, DIRECTORY_OFFSET - 1, 2, 0, 0, DIRECTORY_OFFSET)]
-    blobs = []
-    offset = DIRECTORY_OFFSET + ENTRY_COUNT * ENTRY_SIZE
-    for name, file_type, zipped, data in entries:
-        blob = implode(state, data) if zipped else data
-        table.append(encode_entry(name, offset, offset + len(blob) - 1, file_type, 1 if zipped else 0,
-                                  len(blob) if zipped else 0, len(data)))
-        blobs.append(blob)
-        offset += len(blob)
-    return program.ljust(DIRECTORY_OFFSET, b"\0") + b"".join(table) + b"".join(blobs)
+def pqpack_build(folder, name, main_file, data_file, libraries=(), extra=()):
+    """The bytes of FOLDER/NAME, an installer that `pqpack build` makes of pqsetup.exe, the
+    compression library, MAIN, DATA and the support libraries, as an author makes one."""
+    out = os.path.join(folder, name)
+    run_pqpack("build", "-o", out, "--stub", os.environ["PQ_SETUP_EXE"], "--library", os.environ["PQ_IMPBORL_FILE"],
+               *extra, main_file, data_file, *libraries)
+    return read_file(out)
+
+
+def sample_installer(main_name, main_file, data_name, data_file):
+    """A sample installer: the file `main_file` as entry 2 named `main_name`, `data_file` as
+    entry 3 named `data_name`, and two compressible support libraries, pqlib1.dll and
+    pqlib2.dll (stored as .dat), quickly compressed."""
+    with tempfile.TemporaryDirectory() as folder:
+        inputs = {main_name: read_file(main_file), data_name: read_file(data_file),
+                  "pqlib1.dll": library_bytes(1, 40000), "pqlib2.dll": library_bytes(2, 9000)}
+        for name, contents in inputs.items():
+            with open(os.path.join(folder, name), "wb") as out:
+                out.write(contents)
+        paths = [os.path.join(folder, name) for name in inputs]
+        return pqpack_build(folder, "Setup.exe", paths[0], paths[1], paths[2:], ["--level", "fast"])
+
+
+def sample_saver(main_name="Sunset.scr", data_file=None):
+    """The sample saver's installer, its data file the sample's unless `data_file` is named."""
+    data = data_file or os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd")
+    return sample_installer(main_name, os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd", data)
+
+
+def sample_movie():
+    """The sample movie's installer."""
+    return sample_installer("Show.exe", os.environ["PQ_SLIDE_SHOW_FILE"], "Show.ssd",
+                            os.path.join(os.environ["PQ_SAMPLES_DIR"], "Show.ssd"))
 
 
 def read_file(path):
@@ -284,18 +273,6 @@ def library_bytes(seed, size):
         value = (value * 1103515245 + 12345) & 0x7FFFFFFF
         out += (b"library %d block %d " % (seed, value % 97)) * (1 + value % 5)
     return bytes(out[:size])
-
-
-def sample_entries(main_name, main_file, data_name, data_file):
-    """Entries 1 to 5 of a sample installer: impborl.dll stored, the main file compressed,
-    the data file stored, two compressed support libraries."""
-    return [
-        ("impborl.dat", 3, False, read_file(os.environ["PQ_IMPBORL_FILE"])),
-        (main_name, 2, True, read_file(main_file)),
-        (data_name, 4, False, read_file(data_file)),
-        ("pqlib1.dat", 3, True, library_bytes(1, 40000)),
-        ("pqlib2.dat", 3, True, library_bytes(2, 9000)),
-    ]
 
 
 def registry_value(state, key, name):
@@ -334,18 +311,6 @@ def profile_value(path, section, key):
 def program_bytes():
     with open(os.environ["PQ_SETUP_EXE"], "rb") as source:
         return source.read()
-
-
-def entry_names(main_file, data_file):
-    """Safe names for entries 1 to 5 around entry 2, as a real installer has them."""
-    return {0: "pqsetup.exe", 1: "impborl.dat", 2: main_file, 3: data_file, 4: "pqlib1.dll", 5: "pqlib2.dll"}
-
-
-def padded_installer(names):
-    program = program_bytes()
-    if len(program) > DIRECTORY_OFFSET:
-        raise TestFailed("pqsetup.exe is %d bytes, longer than DIRECTORY_OFFSET" % len(program))
-    return program.ljust(DIRECTORY_OFFSET, b"\0") + directory_table(names)
 
 
 class Installer:

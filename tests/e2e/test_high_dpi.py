@@ -7,7 +7,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, TestFailed, control_with_id, entry_names, main, padded_installer,  # noqa: E402
+from e2e_lib import (Installer, TestFailed, control_with_id, main, sample_saver,  # noqa: E402
                      program_bytes, remove_temp_copies, run_wine, screenshot)
 from e2e_lib import SAVER_CAPTION as CAPTION  # noqa: E402
 import window_ids as ids  # noqa: E402
@@ -34,7 +34,7 @@ def set_dpi(state, dpi):
 def window_at(state, driver, checks, dpi):
     """Starts an installer, checks its layout at `dpi`, keeps a screenshot and closes it."""
     remove_temp_copies()
-    with Installer(state, padded_installer(entry_names("Sunset.SCR", "Sunset.ssd"))) as installer:
+    with Installer(state, sample_saver("Sunset.SCR")) as installer:
         driver.wait_window(CAPTION, 30000)
         window, controls = driver.texts(CAPTION)
         screenshot(state, window, "window-%ddpi" % dpi)

@@ -4,13 +4,13 @@ saver file that another program holds open, whose earlier installation (its data
 its uninstall entry) the failed one leaves alone."""
 
 import os
-import struct
 import sys
+import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, TestFailed, build_installer, control_with_id, main, read_file,  # noqa: E402
-                     registry_key_exists, registry_value, remove_saver_installation, run_wine, sample_entries,
-                     screenshot, temp_copies, wait_for, windows_dir, windows_path_of)
+from e2e_lib import (Installer, TestFailed, control_with_id, main, read_file,  # noqa: E402
+                     registry_key_exists, registry_value, remove_saver_installation, run_pqpack, run_wine,
+                     sample_saver, screenshot, temp_copies, wait_for, windows_dir, windows_path_of)
 from e2e_lib import SAVER_CAPTION as CAPTION, UNINSTALL_KEY, ACTION_MS  # noqa: E402
 import window_ids as ids  # noqa: E402
 
@@ -39,17 +39,17 @@ def final_texts(driver):
 
 def check_quicktime_missing(state, driver, checks):
     remove_saver_installation()
-    data = bytearray(read_file(os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd")))
-    data[8:12] = struct.pack("<i", 3)
     for name in ("QuickTime.qts", "QTim32.dll"):
         remove(system_file(name))
     with open(system_file("QTim32.dll"), "wb") as out:
         out.write(b"stands in for QuickTime level 2")
     try:
-        entries = sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
-                                 os.environ["PQ_SUNSET_SAVER_FILE"])
-        entries[2] = ("Sunset.ssd", 4, False, bytes(data))
-        with Installer(state, build_installer(state, entries), "SunsetSetup.exe") as installer:
+        with tempfile.TemporaryDirectory() as folder:
+            # The sample's data file, asking for QuickTime 3.
+            data = os.path.join(folder, "Sunset.ssd")
+            run_pqpack("ssd", "--quicktime-level", "3", os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd"), data)
+            installer_bytes = sample_saver(data_file=data)
+        with Installer(state, installer_bytes, "SunsetSetup.exe") as installer:
             driver.wait_window(CAPTION, 30000)
             driver.click(CAPTION, "Install Screen Saver")
             driver.wait_text(CAPTION, "Installation Failed.", ACTION_MS)
@@ -79,9 +79,7 @@ def check_saver_busy(state, driver, checks):
     if run_wine(state, ["reg", "add", UNINSTALL_KEY, "/v", "DisplayName", "/d", "Sunset Screen Saver", "/f"], 60,
                 "reg add").returncode != 0:
         raise TestFailed("could not register the older saver")
-    entries = sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
-                             os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd"))
-    installer_bytes = build_installer(state, entries)
+    installer_bytes = sample_saver()
     with driver.background(["hold-file", windows_path_of(windows_file("Sunset.scr")), "120000"]) as holder, \
             Installer(state, installer_bytes, "SunsetSetup.exe") as installer:
         holder.wait_output("held")

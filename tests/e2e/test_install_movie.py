@@ -7,8 +7,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, build_installer, control_with_id, main, read_file,  # noqa: E402
-                     remove_temp_copies, sample_entries, screenshot, temp_copies, wait_for, windows_dir)
+from e2e_lib import (Installer, control_with_id, main, read_file,  # noqa: E402
+                     remove_temp_copies, sample_movie, screenshot, temp_copies, wait_for, windows_dir)
 from e2e_lib import ACTION_MS, MOVIE_CAPTION as CAPTION, MOVIE_PROMPT_TITLE as PROMPT_TITLE  # noqa: E402
 import window_ids as ids  # noqa: E402
 
@@ -18,11 +18,10 @@ LIBRARIES = ["impborl.dll", "pqlib1.dll", "pqlib2.dll"]
 def test(state, driver, checks):
     remove_temp_copies()
     movie = os.environ["PQ_SLIDE_SHOW_FILE"]
-    data = os.path.join(os.environ["PQ_SAMPLES_DIR"], "Show.ssd")
     for name in LIBRARIES:
         if os.path.exists(os.path.join(windows_dir(), name)):
             os.remove(os.path.join(windows_dir(), name))
-    installer_bytes = build_installer(state, sample_entries("Show.exe", movie, "Show.ssd", data))
+    installer_bytes = sample_movie()
 
     with Installer(state, installer_bytes, "ShowSetup.exe") as installer:
         folder = installer.folder

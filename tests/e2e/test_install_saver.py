@@ -14,10 +14,9 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, TestFailed, build_installer, control_with_id, main, prefix_dir,  # noqa: E402
-                     profile_value, read_file, registry_key_exists, registry_value, remove_saver_installation,
-                     run_wine, sample_entries, screenshot, state_dir, temp_copies, wait_for, windows_dir,
-                     windows_path_of)
+from e2e_lib import (Installer, TestFailed, control_with_id, main, prefix_dir, profile_value,  # noqa: E402
+                     read_file, registry_key_exists, registry_value, remove_saver_installation, run_wine,
+                     sample_saver, screenshot, state_dir, temp_copies, wait_for, windows_dir, windows_path_of)
 from e2e_lib import (SAVER_CAPTION as CAPTION, SAVER_INSTALLED as INSTALLED,  # noqa: E402
                      SAVER_PROMPT_TITLE as PROMPT_TITLE, UNINSTALL_KEY, ACTION_LOCK_FILE, ACTION_MS)
 import window_ids as ids  # noqa: E402
@@ -36,7 +35,7 @@ def test(state, driver, checks):
     remove_saver_installation()
     saver = os.environ["PQ_SUNSET_SAVER_FILE"]
     data = os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd")
-    installer_bytes = build_installer(state, sample_entries("Sunset.scr", saver, "Sunset.ssd", data))
+    installer_bytes = sample_saver()
     clicks = os.path.join(state_dir(), "display-properties-clicks.txt")
     if os.path.exists(clicks):
         os.remove(clicks)

@@ -6,7 +6,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, entry_names, control_with_id, main, padded_installer, remove_temp_copies,  # noqa: E402
+from e2e_lib import (Installer, control_with_id, main, remove_temp_copies, sample_saver,  # noqa: E402
                      screenshot, temp_copies)
 from e2e_lib import MOVIE_CAPTION, SAVER_CAPTION  # noqa: E402
 import window_ids as ids  # noqa: E402
@@ -19,7 +19,7 @@ CASES = [
 
 def check_mode(state, driver, checks, entry_name, caption, button, artifact):
     remove_temp_copies()
-    with Installer(state, padded_installer(entry_names(entry_name, "Data.ssd"))) as installer:
+    with Installer(state, sample_saver(entry_name)) as installer:
         driver.wait_window(caption, 30000)
         window, controls = driver.texts(caption)
         checks.equal(control_with_id(controls, ids.BUT_INSTALL)["text"], button, entry_name + ": install button")

@@ -11,8 +11,8 @@ import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, build_installer, control_with_id, main, read_file,  # noqa: E402
-                     remove_temp_copies, sample_entries, state_dir, temp_copies, wait_for)
+from e2e_lib import (Installer, control_with_id, main, read_file,  # noqa: E402
+                     remove_temp_copies, sample_saver, state_dir, temp_copies, wait_for)
 from e2e_lib import SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as PROMPT_TITLE, ACTION_MS  # noqa: E402
 import window_ids as ids  # noqa: E402
 
@@ -46,8 +46,6 @@ def loaded_by_program(log, program):
 
 def test(state, driver, checks):
     remove_temp_copies()
-    entries = sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
-                             os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd"))
     marker = read_file(os.environ["PQ_PLANTED_MARKER_FILE"])
     beside = {name: marker for name in PLANTED}
     beside["Show.exe"] = read_file(os.environ["PQ_SLIDE_SHOW_FILE"])
@@ -58,7 +56,7 @@ def test(state, driver, checks):
     overrides = ",".join(os.path.splitext(name)[0] if name.endswith(".dll") else name for name in PLANTED)
     env = {"WINEDLLOVERRIDES": overrides + "=n,b", "WINEDEBUG": "+pid,+loaddll"}
 
-    installer = Installer(state, build_installer(state, entries), "SunsetSetup.exe", beside, env, log)
+    installer = Installer(state, sample_saver(), "SunsetSetup.exe", beside, env, log)
     try:
         with installer:
             driver.wait_window(CAPTION, 30000)

@@ -10,8 +10,9 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, TestFailed, control_with_id, main, profile_value, read_file,  # noqa: E402
-                     registry_value, remove_saver_installation, screenshot, temp_copies, wait_for, windows_dir)
+from e2e_lib import (Installer, control_with_id, main, pqpack_build, profile_value, read_file,  # noqa: E402
+                     registry_value, remove_saver_installation, run_pqpack, screenshot, temp_copies, wait_for,
+                     windows_dir)
 from e2e_lib import (ACTION_MS, DIRECTORY_OFFSET, MOVIE_CAPTION, SAVER_CAPTION,  # noqa: E402
                      SAVER_PROMPT_TITLE as PROMPT_TITLE, UNINSTALL_KEY)
 import window_ids as ids  # noqa: E402
@@ -24,19 +25,8 @@ INSTALLED = ["impborl.dll", "Sunset.scr", "Sunset.ssd"]
 
 
 def build(folder, name, main_file, data_file, extra=()):
-    pqpack = os.environ["PQ_PQPACK"]
-    if not os.path.exists(pqpack):
-        raise TestFailed("%s is missing: build the host-release preset before the win32 tests" % pqpack)
     samples = os.environ["PQ_SAMPLES_DIR"]
-    out = os.path.join(folder, name)
-    result = subprocess.run([pqpack, "build", "-o", out, "--stub", os.environ["PQ_SETUP_EXE"],
-                             "--library", os.environ["PQ_LIBRARY_DLL"]] + list(extra) +
-                            [os.path.join(samples, main_file), os.path.join(samples, data_file)],
-                            capture_output=True, timeout=300)
-    if result.returncode != 0:
-        raise TestFailed("pqpack build %s failed: %s" % (name, result.stderr.decode("latin-1").strip()))
-    with open(out, "rb") as source:
-        return source.read()
+    return pqpack_build(folder, name, os.path.join(samples, main_file), os.path.join(samples, data_file), extra=extra)
 
 
 def signing_arguments(folder):
@@ -92,8 +82,7 @@ def test(state, driver, checks):
         signed = build(folder, "Signed.exe", "Sunset.scr", "Sunset.ssd", signing_arguments(folder))
         checks.true(len(signed) > len(unsigned) and signed[DIRECTORY_OFFSET:len(unsigned)] == unsigned[DIRECTORY_OFFSET:],
                     "the signed installer carries the unsigned one's payload and more")
-        verified = subprocess.run([os.environ["PQ_PQPACK"], "verify", os.path.join(folder, "Signed.exe")],
-                                  capture_output=True, timeout=120)
+        verified = run_pqpack("verify", os.path.join(folder, "Signed.exe"), check=False)
         checks.equal(verified.returncode, 0, "verify of the signed installer: %s" % verified.stdout.decode("latin-1"))
 
         from_unsigned = install_and_uninstall(state, driver, unsigned, "unsigned")

@@ -15,7 +15,7 @@ from e2e_lib import TestFailed, main, run_wine, windows_path_of  # noqa: E402
 def test(state, driver, checks):
     exe = os.environ["PQ_PQPACK_EXE"]
     samples = os.environ["PQ_SAMPLES_DIR"]
-    inputs = ["--stub", os.environ["PQ_SETUP_EXE"], "--library", os.environ["PQ_LIBRARY_DLL"],
+    inputs = ["--stub", os.environ["PQ_SETUP_EXE"], "--library", os.environ["PQ_IMPBORL_FILE"],
               os.path.join(samples, "Sunset.scr"), os.path.join(samples, "Sunset.ssd")]
 
     version = run_wine(state, [exe, "--version"], timeout=60)

@@ -10,20 +10,19 @@ import shutil
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, build_installer, main, read_file, remove_temp_copies,  # noqa: E402
-                     sample_entries, temp_copies, wait_for, windows_dir)
+from e2e_lib import (Installer, main, read_file, remove_temp_copies, sample_saver,  # noqa: E402
+                     temp_copies, wait_for, windows_dir)
 from e2e_lib import ACTION_MS, SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as PROMPT_TITLE  # noqa: E402
 
 
 def test(state, driver, checks):
     remove_temp_copies()
-    entries = sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
-                             os.path.join(os.environ["PQ_SAMPLES_DIR"], "Sunset.ssd"))
+    installer_bytes = sample_saver()
     panel = os.path.join(windows_dir(), "system32", "desk.cpl")
     shutil.copyfile(os.environ["PQ_PLANTED_MARKER_FILE"], panel)
     planted = {"rundll32.exe": read_file(os.environ["PQ_PLANTED_PROGRAM_FILE"])}
     try:
-        with Installer(state, build_installer(state, entries), "SunsetSetup.exe", planted) as installer:
+        with Installer(state, installer_bytes, "SunsetSetup.exe", planted) as installer:
             driver.wait_window(CAPTION, 30000)
             driver.click(CAPTION, "Install Screen Saver")
             driver.wait_window(PROMPT_TITLE, ACTION_MS)
@@ -39,7 +38,7 @@ def test(state, driver, checks):
                 os.remove(path)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
     # The saver stays installed: Un-Install it for the tests that follow.
-    with Installer(state, build_installer(state, entries), "SunsetSetup.exe") as installer:
+    with Installer(state, installer_bytes, "SunsetSetup.exe") as installer:
         driver.wait_window(CAPTION, 30000)
         driver.click(CAPTION, "Un-Install")
         driver.wait_text(CAPTION, "Un-Installation Complete.", ACTION_MS)

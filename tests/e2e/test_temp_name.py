@@ -9,7 +9,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, entry_names, main, padded_installer, remove_temp_copies, temp_copies,  # noqa: E402
+from e2e_lib import (Installer, main, remove_temp_copies, sample_saver, temp_copies,  # noqa: E402
                      windows_dir, windows_path_of)
 from e2e_lib import SAVER_CAPTION as CAPTION  # noqa: E402
 
@@ -22,7 +22,7 @@ def check_next_free_name(state, driver, checks):
         with open(os.path.join(windows_dir(), name), "wb") as out:
             out.write(LEFT_OVER)
     held = os.path.join(windows_dir(), "KWRXtemp2.dat")
-    contents = padded_installer(entry_names("Sunset.SCR", "Sunset.ssd"))
+    contents = sample_saver("Sunset.SCR")
     try:
         with driver.background(["hold-file", windows_path_of(held), "60000"]) as holder:
             holder.wait_output("held")  # before the installer starts and looks for left-overs
@@ -45,7 +45,7 @@ def check_locked_copy_at_close(state, driver, checks):
     remove_temp_copies()
     copy = os.path.join(windows_dir(), "KWRXtemp1.dat")
     try:
-        with Installer(state, padded_installer(entry_names("Sunset.SCR", "Sunset.ssd"))) as installer:
+        with Installer(state, sample_saver("Sunset.SCR")) as installer:
             driver.wait_window(CAPTION, 30000)
             with driver.background(["hold-file", windows_path_of(copy), "60000"]) as holder:
                 holder.wait_output("held")

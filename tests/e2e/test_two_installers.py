@@ -12,8 +12,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, build_installer, control_with_id, main, prefix_dir, read_file,  # noqa: E402
-                     registry_key_exists, remove_saver_installation, run_wine, sample_entries, screenshot,
+from e2e_lib import (Installer, control_with_id, main, prefix_dir, read_file,  # noqa: E402
+                     registry_key_exists, remove_saver_installation, run_wine, sample_movie, sample_saver, screenshot,
                      temp_copies, wait_for, windows_dir)
 from e2e_lib import (ACTION_LOCK_FILE, ACTION_MS, MOVIE_CAPTION, MOVIE_PROMPT_TITLE, SAVER_CAPTION,  # noqa: E402
                      UNINSTALL_KEY)
@@ -71,11 +71,8 @@ def one_action_at_a_time(state, driver, checks, first, movie_folder):
 
 def test(state, driver, checks):
     remove_installed(state)
-    samples = os.environ["PQ_SAMPLES_DIR"]
-    saver = build_installer(state, sample_entries("Sunset.scr", os.environ["PQ_SUNSET_SAVER_FILE"], "Sunset.ssd",
-                                                  os.path.join(samples, "Sunset.ssd")))
-    movie = build_installer(state, sample_entries("Show.exe", os.environ["PQ_SLIDE_SHOW_FILE"], "Show.ssd",
-                                                  os.path.join(samples, "Show.ssd")))
+    saver = sample_saver()
+    movie = sample_movie()
     movie_folder = os.path.join(prefix_dir(), "drive_c", "pqtest2")
 
     # The saver installer first, so that its copy is KWRXtemp1.dat.

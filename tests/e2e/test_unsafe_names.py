@@ -7,8 +7,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, control_with_id, entry_names, main, padded_installer, prefix_dir,  # noqa: E402
-                     remove_temp_copies, temp_copies)
+from e2e_lib import (DIRECTORY_OFFSET, Installer, control_with_id, main, prefix_dir,  # noqa: E402
+                     remove_temp_copies, sample_saver, temp_copies)
 import window_ids as ids  # noqa: E402
 
 
@@ -22,9 +22,18 @@ def drive_c_files():
     return found
 
 
-def check_refused(state, driver, checks, names, what):
+def renamed(installer, old, new):
+    """The installer with entry name `old` in its table replaced by `new`, behind pqpack, which
+    refuses to store such a name: the length byte and the characters, over the zeros after them."""
+    image = bytearray(installer)
+    at = image.find(bytes([len(old)]) + old.encode("latin-1"), DIRECTORY_OFFSET)
+    image[at:at + 1 + len(new)] = bytes([len(new)]) + new.encode("latin-1")
+    return bytes(image)
+
+
+def check_refused(state, driver, checks, contents, what):
     remove_temp_copies()
-    with Installer(state, padded_installer(names)) as installer:
+    with Installer(state, contents) as installer:
         before = drive_c_files()
         message = driver.dialog_text("Error", 30000)
         checks.equal(message, "Installation Error: \r\n\r\nFile " + installer.windows_path +
@@ -45,11 +54,9 @@ def check_refused(state, driver, checks, names, what):
 
 
 def test(state, driver, checks):
-    names = entry_names("..\\Evil.scr", "Evil.ssd")
-    check_refused(state, driver, checks, names, "entry 2 ..\\Evil.scr")
-    names = entry_names("Sunset.scr", "Sunset.ssd")
-    names[4] = "C:\\x.dat"
-    check_refused(state, driver, checks, names, "entry 4 C:\\x.dat")
+    check_refused(state, driver, checks, renamed(sample_saver("Evil.scr"), "Evil.scr", "..\\Evil.scr"),
+                  "entry 2 ..\\Evil.scr")
+    check_refused(state, driver, checks, renamed(sample_saver(), "pqlib1.dat", "C:\\x.dat"), "entry 4 C:\\x.dat")
 
 
 if __name__ == "__main__":

@@ -8,7 +8,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, entry_names, control_with_id, main, padded_installer,  # noqa: E402
+from e2e_lib import (Installer, control_with_id, main, sample_saver,  # noqa: E402
                      remove_temp_copies, screenshot)
 from e2e_lib import SAVER_CAPTION as CAPTION  # noqa: E402
 import window_ids as ids  # noqa: E402
@@ -111,7 +111,7 @@ def check_link_hover(state, driver, checks, link):
 
 def test(state, driver, checks):
     remove_temp_copies()
-    with Installer(state, padded_installer(entry_names("Sunset.SCR", "Sunset.ssd"))) as installer:
+    with Installer(state, sample_saver("Sunset.SCR")) as installer:
         driver.wait_window(CAPTION, 30000)
         window, controls = driver.texts(CAPTION)
         check_frame(window, checks)
