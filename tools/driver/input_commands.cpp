@@ -9,13 +9,11 @@ namespace pqdriver {
 
 namespace {
 
-// Finds the window and its button and presses it. The press is posted, not sent: the
+// Presses the button of `window` captioned arguments[1]. The press is posted, not sent: the
 // program's handler may open a modal dialog, and the driver must not wait inside it.
-int pressButton(const Arguments& arguments, unsigned timeoutMs, HWND* pressedIn) {
+int pressButton(const Arguments& arguments, HWND window) {
   const std::string& title = arguments[0];
   const std::string& caption = arguments[1];
-  HWND window = waitForVisibleWindow(title, timeoutMs);
-  if (window == nullptr) return windowMissing(title, timeoutMs);
   HWND button = findButton(window, caption);
   if (button == nullptr) {
     std::fprintf(stderr, "pqdriver: the window \"%s\" has no button \"%s\"\n", title.c_str(), caption.c_str());
@@ -27,59 +25,50 @@ int pressButton(const Arguments& arguments, unsigned timeoutMs, HWND* pressedIn)
     return kExitFailure;
   }
   PostMessageA(button, BM_CLICK, 0, 0);
-  *pressedIn = window;
   return kExitOk;
 }
 
 } // namespace
 
 int click(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
-  HWND window = nullptr;
-  return pressButton(arguments, timeoutMs, &window);
+  return onWindow(arguments, 2, [&](HWND window, unsigned) { return pressButton(arguments, window); });
 }
 
 // Presses a dialog's button and waits until the dialog has gone.
 int answer(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
-  HWND dialog = nullptr;
-  const int pressed = pressButton(arguments, timeoutMs, &dialog);
-  if (pressed != kExitOk) return pressed;
-  if (pollUntil(timeoutMs, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); })) return kExitOk;
-  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the dialog \"%s\" to close after \"%s\"\n",
-               timeoutMs, arguments[0].c_str(), arguments[1].c_str());
-  return kExitTimeout;
+  return onWindow(arguments, 2, [&](HWND dialog, unsigned timeoutMs) -> int {
+    const int pressed = pressButton(arguments, dialog);
+    if (pressed != kExitOk) return pressed;
+    if (pollUntil(timeoutMs, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); })) return kExitOk;
+    std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the dialog \"%s\" to close after \"%s\"\n",
+                 timeoutMs, arguments[0].c_str(), arguments[1].c_str());
+    return kExitTimeout;
+  });
 }
 
 // WM_CLOSE, as the close box sends it.
 int closeWindow(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
-  HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
-  if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
-  PostMessageA(window, WM_CLOSE, 0, 0);
-  return kExitOk;
+  return onWindow(arguments, 1, [](HWND window, unsigned) {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    return kExitOk;
+  });
 }
 
 // Moves the pointer onto the centre of the control showing CONTROL-TEXT; an empty text moves
 // it to the screen's top-left corner, off every window of the program.
 int pointAt(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
-  if (arguments[1].empty()) return SetCursorPos(0, 0) ? kExitOk : kExitFailure;
-  HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
-  if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
-  for (HWND child : descendants(window)) {
-    if (!captionMatches(windowText(child), arguments[1])) continue;
-    RECT rect{};
-    GetWindowRect(child, &rect);
-    return SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2) ? kExitOk : kExitFailure;
-  }
-  std::fprintf(stderr, "pqdriver: the window \"%s\" has no control \"%s\"\n", arguments[0].c_str(),
-               arguments[1].c_str());
-  return kExitFailure;
+  if (arguments.size() >= 2 && arguments[1].empty()) return SetCursorPos(0, 0) ? kExitOk : kExitFailure;
+  return onWindow(arguments, 2, [&](HWND window, unsigned) -> int {
+    for (HWND child : descendants(window)) {
+      if (!captionMatches(windowText(child), arguments[1])) continue;
+      RECT rect{};
+      GetWindowRect(child, &rect);
+      return SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2) ? kExitOk : kExitFailure;
+    }
+    std::fprintf(stderr, "pqdriver: the window \"%s\" has no control \"%s\"\n", arguments[0].c_str(),
+                 arguments[1].c_str());
+    return kExitFailure;
+  });
 }
 
 } // namespace pqdriver

@@ -29,49 +29,8 @@ void printProgress(HWND bar) {
               static_cast<long>(SendMessageA(bar, PBM_GETSTEP, 0, 0)));
 }
 
-} // namespace
-
-int waitWindow(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
-  if (waitForVisibleWindow(arguments[0], timeoutMs) == nullptr) return windowMissing(arguments[0], timeoutMs);
-  return kExitOk;
-}
-
-int waitGone(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
-  if (pollUntil(timeoutMs, [&] { return FindWindowA(nullptr, arguments[0].c_str()) == nullptr; })) return kExitOk;
-  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the window \"%s\" to go away\n", timeoutMs,
-               arguments[0].c_str());
-  return kExitTimeout;
-}
-
-int waitText(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.size() < 2 || !optionalTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
-  const auto shown = [&] {
-    HWND window = findVisibleWindow(arguments[0]);
-    if (window == nullptr) return false;
-    for (HWND child : descendants(window)) {
-      if (IsWindowVisible(child) && windowText(child) == arguments[1]) return true;
-    }
-    return false;
-  };
-  if (pollUntil(timeoutMs, shown)) return kExitOk;
-  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for \"%s\" to show \"%s\"\n", timeoutMs,
-               arguments[0].c_str(), escaped(arguments[1]).c_str());
-  return kExitTimeout;
-}
-
-// One line for the window, then one per control, as tab-separated key=value fields. Control
-// positions are relative to the window's client area.
-int texts(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
-  HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
-  if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
-
+// What texts and dialog-text print of the window they waited for.
+int printTexts(HWND window) {
   RECT frame{};
   RECT client{};
   GetWindowRect(window, &frame);
@@ -101,14 +60,7 @@ int texts(const Arguments& arguments) {
   return kExitOk;
 }
 
-// The message of a dialog, byte for byte: the system's message boxes and the program's error
-// dialog both keep it in a STATIC of id 0xFFFF; otherwise every non-empty STATIC, in order.
-int dialogText(const Arguments& arguments) {
-  unsigned timeoutMs = 0;
-  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
-  HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
-  if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
-
+int printDialogText(HWND window) {
   std::string message;
   for (HWND child : descendants(window)) {
     if (lstrcmpiA(className(child).c_str(), "Static") != 0) continue;
@@ -123,6 +75,50 @@ int dialogText(const Arguments& arguments) {
   std::fwrite(message.data(), 1, message.size(), stdout);
   std::fflush(stdout);
   return kExitOk;
+}
+
+} // namespace
+
+int waitWindow(const Arguments& arguments) {
+  return onWindow(arguments, 1, [](HWND, unsigned) { return kExitOk; });
+}
+
+int waitGone(const Arguments& arguments) {
+  unsigned timeoutMs = 0;
+  if (!commandTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
+  if (pollUntil(timeoutMs, [&] { return FindWindowA(nullptr, arguments[0].c_str()) == nullptr; })) return kExitOk;
+  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for the window \"%s\" to go away\n", timeoutMs,
+               arguments[0].c_str());
+  return kExitTimeout;
+}
+
+int waitText(const Arguments& arguments) {
+  unsigned timeoutMs = 0;
+  if (!commandTimeout(arguments, 2, &timeoutMs)) return kExitUsage;
+  const auto shown = [&] {
+    HWND window = findVisibleWindow(arguments[0]);
+    if (window == nullptr) return false;
+    for (HWND child : descendants(window)) {
+      if (IsWindowVisible(child) && windowText(child) == arguments[1]) return true;
+    }
+    return false;
+  };
+  if (pollUntil(timeoutMs, shown)) return kExitOk;
+  std::fprintf(stderr, "pqdriver: timed out after %u ms waiting for \"%s\" to show \"%s\"\n", timeoutMs,
+               arguments[0].c_str(), escaped(arguments[1]).c_str());
+  return kExitTimeout;
+}
+
+// One line for the window, then one per control, as tab-separated key=value fields. Control
+// positions are relative to the window's client area.
+int texts(const Arguments& arguments) {
+  return onWindow(arguments, 1, [](HWND window, unsigned) { return printTexts(window); });
+}
+
+// The message of a dialog, byte for byte: the system's message boxes and the program's error
+// dialog both keep it in a STATIC of id 0xFFFF; otherwise every non-empty STATIC, in order.
+int dialogText(const Arguments& arguments) {
+  return onWindow(arguments, 1, [](HWND window, unsigned) { return printDialogText(window); });
 }
 
 } // namespace pqdriver

@@ -26,7 +26,7 @@ int screenSaverActive(const Arguments&) {
 // line), waits for it to end and prints "exit N" with its exit code.
 int runCommand(const Arguments& arguments) {
   unsigned timeoutMs = 0;
-  if (arguments.empty() || !optionalTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
+  if (!commandTimeout(arguments, 1, &timeoutMs)) return kExitUsage;
   std::string commandLine = arguments[0];
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;

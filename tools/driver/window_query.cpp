@@ -121,12 +121,21 @@ bool parseTimeout(const char* text, unsigned* timeoutMs) {
   return true;
 }
 
-bool optionalTimeout(const std::vector<std::string>& arguments, size_t position, unsigned* timeoutMs) {
+bool commandTimeout(const std::vector<std::string>& arguments, size_t required, unsigned* timeoutMs) {
   *timeoutMs = kDefaultTimeoutMs;
-  if (arguments.size() <= position) return true;
-  if (parseTimeout(arguments[position].c_str(), timeoutMs)) return true;
-  std::fprintf(stderr, "pqdriver: '%s' is not a timeout in milliseconds\n", arguments[position].c_str());
+  if (arguments.size() < required) return false;
+  if (arguments.size() == required || parseTimeout(arguments[required].c_str(), timeoutMs)) return true;
+  std::fprintf(stderr, "pqdriver: '%s' is not a timeout in milliseconds\n", arguments[required].c_str());
   return false;
+}
+
+int onWindow(const std::vector<std::string>& arguments, size_t required,
+             const std::function<int(HWND window, unsigned timeoutMs)>& act) {
+  unsigned timeoutMs = 0;
+  if (!commandTimeout(arguments, required, &timeoutMs)) return kExitUsage;
+  HWND window = waitForVisibleWindow(arguments[0], timeoutMs);
+  if (window == nullptr) return windowMissing(arguments[0], timeoutMs);
+  return act(window, timeoutMs);
 }
 
 } // namespace pqdriver

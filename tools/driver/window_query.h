@@ -42,8 +42,13 @@ std::string escaped(const std::string& text);
 
 // Parses a timeout argument; false when it is not a plain number of milliseconds.
 bool parseTimeout(const char* text, unsigned* timeoutMs);
-// The optional timeout at `position` of a command's arguments, kDefaultTimeoutMs when absent;
-// false (with a message) when it is given but not a number.
-bool optionalTimeout(const std::vector<std::string>& arguments, size_t position, unsigned* timeoutMs);
+// A command's `required` arguments and the optional timeout after them, kDefaultTimeoutMs when
+// absent: false when fewer are given, or (with a message) when the timeout is not a number.
+bool commandTimeout(const std::vector<std::string>& arguments, size_t required, unsigned* timeoutMs);
+// A command on a window: `required` arguments, the first the window's title, and the optional
+// timeout. Waits for that window and returns what `act` makes of it; kExitUsage for wrong
+// arguments, windowMissing's code when the window does not come.
+int onWindow(const std::vector<std::string>& arguments, size_t required,
+             const std::function<int(HWND window, unsigned timeoutMs)>& act);
 
 } // namespace pqdriver
