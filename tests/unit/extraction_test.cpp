@@ -224,17 +224,14 @@ TEST_F(Extraction, AStoredFileThatCannotBeCreatedFailsWithTheSystemError) {
 TEST_F(Extraction, AFailedWriteOrCloseLeavesNoFileUnderTheRealName) {
   for (const char* call : {"write", "close"}) {
     SCOPED_TRACE(call);
-    resetRunState();
     sim.errorDialogs.clear();
     sim.clearFailures();
-    TForm1 fresh(nullptr);
-    sim.putFile(kInstallerPath, buildInstallerImage(screenSaverEntries()));
-    fresh.FormCreate(nullptr);
+    const auto run = startAnother(buildInstallerImage(screenSaverEntries()));
     sim.failCall(call, pq::kWinErrorDiskFull, "Sunset.ssd");
-    EXPECT_EQ(fresh.installFiles(pathTempFile), 112);
+    EXPECT_EQ(run->installFiles(pathTempFile), 112);
     EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(112, kData)});
     EXPECT_FALSE(sim.fileExistsAt(kData));
-    fresh.Close();
+    run->Close();
   }
 }
 

@@ -8,14 +8,7 @@ namespace {
 const char* const kMovie = "C:\\Setup\\Show.exe";
 const char* const kMovieData = "C:\\Setup\\Show.ssd";
 
-class InstallMovie : public InstallerTest {
-protected:
-  void startWithLevel(int32_t level) {
-    std::vector<ImageEntry> entries = movieEntries();
-    entries[2].contents = dataFile(level);
-    start(buildInstallerImage(entries));
-  }
-};
+using InstallMovie = InstallerTest;
 
 TEST_F(InstallMovie, ASuccessfulInstallationPutsTheMovieNextToTheInstaller) {
   startMovie();
@@ -55,7 +48,7 @@ TEST_F(InstallMovie, YesOpensTheInstallersFolderAndEndsTheInstaller) {
 }
 
 TEST_F(InstallMovie, QuickTimeBelowTheRequiredLevelFailsButLeavesTheFiles) {
-  startWithLevel(3);
+  start(installerAskingForQuickTime(movieEntries(), 3));
   sim.putFile("C:\\WINDOWS\\SYSTEM32\\QTim32.dll", "QuickTime 2");
   form.butInstallClick(nullptr);
   EXPECT_EQ(form.statusLabel.caption, "Installation Failed.");
@@ -68,7 +61,7 @@ TEST_F(InstallMovie, QuickTimeBelowTheRequiredLevelFailsButLeavesTheFiles) {
 }
 
 TEST_F(InstallMovie, TheLevelIsReadFromTheDataFileBesideTheInstaller) {
-  startWithLevel(0);
+  start(installerAskingForQuickTime(movieEntries(), 0));
   sim.putFile("C:\\WINDOWS\\Show.ssd", dataFile(9));
   form.butInstallClick(nullptr);
   EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");

@@ -15,12 +15,6 @@ const char* const kQuickTimeText =
 
 class InstallSaver : public InstallerTest {
 protected:
-  void startWithLevel(int32_t level) {
-    std::vector<ImageEntry> entries = screenSaverEntries();
-    entries[2].contents = dataFile(level);
-    start(buildInstallerImage(entries));
-  }
-
   // The window after a failed installation: its texts, no prompt, the buttons usable again.
   void expectFailedWindow(const std::string& detail) {
     EXPECT_EQ(form.statusLabel.caption, "Installation Failed.");
@@ -128,7 +122,7 @@ TEST_F(InstallSaver, TheOldSaverIsSwitchedOffBeforeItIsReplaced) {
 }
 
 TEST_F(InstallSaver, QuickTimeBelowTheRequiredLevelRollsTheSaverBack) {
-  startWithLevel(3);
+  start(installerAskingForQuickTime(screenSaverEntries(), 3));
   sim.putFile("C:\\WINDOWS\\SYSTEM32\\QTim32.dll", "QuickTime 2");
   sim.putRegistryValue(kUninstallKey, "DisplayName", "Sunset Screen Saver"); // an earlier installation
   form.butInstallClick(nullptr);
@@ -150,21 +144,16 @@ TEST_F(InstallSaver, QuickTimeLevelsAreMetByTheFilesInTheSystemDirectory) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.level) + " " + (c.systemFile ? c.systemFile : "none"));
-    resetRunState();
     sim.messageBoxes.clear();
     sim.deleteFile("C:\\WINDOWS\\SYSTEM32\\QuickTime.qts");
     sim.deleteFile("C:\\WINDOWS\\SYSTEM32\\QTim32.dll");
     if (c.systemFile) sim.putFile(std::string("C:\\WINDOWS\\SYSTEM32\\") + c.systemFile, "QuickTime");
-    TForm1 fresh(nullptr);
-    std::vector<ImageEntry> entries = screenSaverEntries();
-    entries[2].contents = dataFile(c.level);
-    sim.putFile(kInstallerPath, buildInstallerImage(entries));
-    fresh.FormCreate(nullptr);
-    fresh.butInstallClick(nullptr);
-    EXPECT_EQ(fresh.statusLabel.caption, c.met ? "Installation Successful." : "Installation Failed.");
+    const auto run = startAnother(installerAskingForQuickTime(screenSaverEntries(), c.level));
+    run->butInstallClick(nullptr);
+    EXPECT_EQ(run->statusLabel.caption, c.met ? "Installation Successful." : "Installation Failed.");
     EXPECT_EQ(sim.messageBoxes.size(), c.met ? 1u : 0u);
     EXPECT_EQ(sim.fileExistsAt(kSaver), c.met);
-    fresh.Close();
+    run->Close();
   }
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
@@ -235,14 +224,7 @@ TEST_F(InstallSaver, ARegistryFailureStillCountsAsSuccess) {
 
 TEST_F(InstallSaver, ClicksAtAMessagePauseOfTheInstallationAreIgnored) {
   startScreenSaver();
-  int pauses = 0;
-  sim.onProcessMessages = [&] {
-    ++pauses;
-    form.butInstallClick(nullptr);
-    form.butUnInstallClick(nullptr);
-  };
-  form.butInstallClick(nullptr);
-  EXPECT_EQ(pauses, 6); // one per entry and one before the prompt
+  EXPECT_EQ(pausesClickingBothButtons(&TForm1::butInstallClick), 6); // one per entry and one before the prompt
   EXPECT_EQ(sim.messageBoxes.size(), 1u);
   EXPECT_EQ(form.statusLabel.caption, "Installation Successful.");
   EXPECT_TRUE(sim.fileExistsAt(kSaver));
@@ -279,16 +261,13 @@ TEST_F(InstallSaver, AnotherInstallersActionMakesTheInstallationChangeNothing) {
 TEST_F(InstallSaver, TheActionLockIsHeldFromStartToRollbackAndFreeAtThePrompt) {
   for (const bool fail : {false, true}) {
     SCOPED_TRACE(fail ? "failed installation" : "successful installation");
-    resetRunState();
     sim.messageBoxes.clear();
     sim.refuseScreenSaveActive(fail);
     sim.putFile(kActionLockPath, "");
-    TForm1 fresh(nullptr);
-    sim.putFile(kInstallerPath, buildInstallerImage(screenSaverEntries()));
-    fresh.FormCreate(nullptr);
+    const auto run = startAnother(buildInstallerImage(screenSaverEntries()));
     std::vector<std::pair<std::string, bool>> calls; // each call, and whether the lock was held
     sim.onCall = [&](const std::string& line) { calls.emplace_back(line, sim.fileOpenHere(kActionLockPath)); };
-    fresh.butInstallClick(nullptr);
+    run->butInstallClick(nullptr);
     sim.onCall = nullptr;
     const auto startsWith = [](const std::string& prefix) {
       return [prefix](const std::pair<std::string, bool>& call) { return call.first.rfind(prefix, 0) == 0; };
@@ -302,8 +281,8 @@ TEST_F(InstallSaver, TheActionLockIsHeldFromStartToRollbackAndFreeAtThePrompt) {
     EXPECT_TRUE(std::none_of(released, calls.end(), [](const auto& call) { return call.second; }));
     EXPECT_EQ(released == calls.end() ? "" : released->first, fail ? "" : "processMessages");
     EXPECT_FALSE(sim.fileExistsAt(kActionLockPath));
-    EXPECT_EQ(fresh.statusLabel.caption, fail ? "Installation Failed." : "Installation Successful.");
-    fresh.Close();
+    EXPECT_EQ(run->statusLabel.caption, fail ? "Installation Failed." : "Installation Successful.");
+    run->Close();
   }
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
@@ -313,24 +292,21 @@ TEST_F(InstallSaver, TheActionLockIsHeldFromStartToRollbackAndFreeAtThePrompt) {
 TEST_F(InstallSaver, ACloseDuringTheInstallationWaitsForItsEnd) {
   for (const bool inADialog : {false, true}) {
     SCOPED_TRACE(inADialog ? "closed while an error dialog of the action was open" : "closed at a message pause");
-    resetRunState();
     sim.messageBoxes.clear();
     sim.errorDialogs.clear();
     RecordingView freshView;
-    TForm1 fresh(&freshView);
     std::vector<ImageEntry> entries = screenSaverEntries();
     if (inADialog) entries[2].contents = dataFile(0).substr(0, 40); // reported, then installed
-    sim.putFile(kInstallerPath, buildInstallerImage(entries));
-    fresh.FormCreate(nullptr);
+    const auto run = startAnother(buildInstallerImage(entries), &freshView);
     if (inADialog) {
-      sim.onErrorDialog = [&](const std::string&) { fresh.Close(); };
+      sim.onErrorDialog = [&](const std::string&) { run->Close(); };
     } else {
-      sim.onProcessMessages = [&] { fresh.butDoneClick(nullptr); };
+      sim.onProcessMessages = [&] { run->butDoneClick(nullptr); };
     }
-    fresh.butInstallClick(nullptr);
+    run->butInstallClick(nullptr);
     sim.onProcessMessages = nullptr;
     sim.onErrorDialog = nullptr;
-    EXPECT_TRUE(fresh.closed());
+    EXPECT_TRUE(run->closed());
     EXPECT_EQ(freshView.closeCount, 1);
     EXPECT_TRUE(sim.messageBoxes.empty());
     EXPECT_EQ(installed(kSaver), entries[1].contents);

@@ -7,40 +7,6 @@ namespace {
 
 using Startup = InstallerTest;
 
-std::string imageWithMainName(const std::string& name) {
-  std::vector<ImageEntry> entries = screenSaverEntries();
-  entries[1].name = name;
-  return buildInstallerImage(entries);
-}
-
-const std::string kCorruptedInstallerMessage =
-    "Installation Error: \r\n\r\nFile C:\\Setup\\Setup.exe may be corrupted. Please get a new copy and try "
-    "installation again.";
-
-// Only Done is left, in the window as it was designed: its captions, the link in the window's
-// text colour and an empty bar are what the user sees. (The e2e layout tests check where the
-// real window draws each control.)
-void expectUnusable(const TForm1& form) {
-  EXPECT_FALSE(form.butInstall.enabled);
-  EXPECT_FALSE(form.Remove.enabled);
-  EXPECT_TRUE(form.Done.enabled);
-  EXPECT_EQ(form.form.caption, "Panoquill Installer");
-  EXPECT_EQ(form.butInstall.caption, "&Install");
-  EXPECT_EQ(form.Remove.caption, "Un-Install");
-  EXPECT_EQ(form.Done.caption, "Done");
-  EXPECT_EQ(form.madeWithLabel.caption, "Made with Panoquill Photo && Video - www.panoquill.com");
-  EXPECT_EQ(form.madeWithLabelFont.color, pq::SystemColor::WindowText);
-  EXPECT_EQ(form.progressBar.min, 0);
-  EXPECT_EQ(form.progressBar.max, 100);
-  EXPECT_EQ(form.progressBar.position, 0);
-  EXPECT_TRUE(form.statusLabel.visible);
-  EXPECT_EQ(form.statusLabel.caption, "");
-  EXPECT_FALSE(form.labStatus.visible);
-  EXPECT_EQ(form.labStatus.caption, "Installer is damaged. Please try again with new copy of the installer.");
-  EXPECT_EQ(isScreenSaver, 0);
-  EXPECT_EQ(completionKind, 0);
-}
-
 TEST_F(Startup, PathsEndInABackslashAndTheCopyIsAByteForByteImage) {
   const std::string image = buildInstallerImage(screenSaverEntries());
   start(image);
@@ -112,48 +78,41 @@ TEST_F(Startup, TheRunningInstallerHoldsItsCopyUntilItCloses) {
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
-TEST_F(Startup, AnUpperCaseScrSelectsScreenSaverMode) {
-  start(imageWithMainName("Sunset.SCR"));
-  EXPECT_EQ(isScreenSaver, 1);
-  EXPECT_EQ(completionKind, 4);
-  EXPECT_EQ(form.form.caption, "Screen Saver Installation: Sunset");
-  EXPECT_EQ(form.butInstall.caption, "Install Screen Saver");
-  EXPECT_EQ(pathUninstall, "C:\\WINDOWS\\");
-  EXPECT_EQ(form.progressBar.max, 5);
-  EXPECT_FALSE(form.statusLabel.visible);
-  EXPECT_FALSE(form.labStatus.visible);
-  EXPECT_EQ(form.labStatus.caption, "Installer is damaged. Please try again with new copy of the installer.");
-  EXPECT_TRUE(form.butInstall.enabled && form.Remove.enabled);
-  EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
-}
-
-TEST_F(Startup, TrailingBlanksAfterScrStillMeanAScreenSaverButTheCaptionDropsFourCharacters) {
-  start(imageWithMainName("Sunset.scr  "));
-  EXPECT_EQ(isScreenSaver, 1);
-  EXPECT_EQ(form.form.caption, "Screen Saver Installation: Sunset.s");
+// ".scr" in any case and with trailing blanks makes a screen saver, anything else a movie; the
+// caption always drops exactly four characters of the name, whatever the extension's length.
+TEST_F(Startup, EntryTwosNamePicksTheModeAndTheCaption) {
+  const std::string damaged = "Installer is damaged. Please try again with new copy of the installer.";
+  const struct {
+    const char* name;
+    uint8_t screenSaver;
+    const char* caption;
+    std::string detail;
+  } cases[] = {
+      {"Sunset.SCR", 1, "Screen Saver Installation: Sunset", damaged},
+      {"Sunset.scr  ", 1, "Screen Saver Installation: Sunset.s", damaged},
+      {"Sunset.exe", 0, "Movie Installation: Sunset", "Movie installed as: \r\n\tC:\\Setup\\Sunset.exe"},
+      {"Show.html", 0, "Movie Installation: Show.", "Movie installed as: \r\n\tC:\\Setup\\Show.html"},
+      {"Show", 0, "Movie Installation: ", "Movie installed as: \r\n\tC:\\Setup\\Show"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<ImageEntry> entries = screenSaverEntries();
+    entries[1].name = c.name;
+    const auto run = startAnother(buildInstallerImage(entries));
+    EXPECT_EQ(isScreenSaver, c.screenSaver);
+    EXPECT_EQ(completionKind, c.screenSaver ? 4 : 5);
+    EXPECT_EQ(run->form.caption, c.caption);
+    EXPECT_EQ(run->butInstall.caption, c.screenSaver ? "Install Screen Saver" : "Install Movie");
+    EXPECT_EQ(pathUninstall, c.screenSaver ? "C:\\WINDOWS\\" : "C:\\Setup\\");
+    EXPECT_EQ(run->progressBar.max, 5);
+    EXPECT_FALSE(run->statusLabel.visible);
+    EXPECT_FALSE(run->labStatus.visible);
+    EXPECT_EQ(run->labStatus.caption, c.detail);
+    EXPECT_TRUE(run->butInstall.enabled && run->Remove.enabled);
+    EXPECT_EQ(sim.appCursor(), pq::AppCursor::Default);
+    run->Close();
+  }
   EXPECT_TRUE(sim.errorDialogs.empty());
-}
-
-TEST_F(Startup, AnyOtherExtensionSelectsMovieMode) {
-  start(imageWithMainName("Sunset.exe"));
-  EXPECT_EQ(isScreenSaver, 0);
-  EXPECT_EQ(completionKind, 5);
-  EXPECT_EQ(form.form.caption, "Movie Installation: Sunset");
-  EXPECT_EQ(form.butInstall.caption, "Install Movie");
-  EXPECT_EQ(pathUninstall, "C:\\Setup\\");
-  EXPECT_EQ(form.labStatus.caption, "Movie installed as: \r\n\tC:\\Setup\\Sunset.exe");
-  EXPECT_FALSE(form.labStatus.visible);
-}
-
-TEST_F(Startup, TheCaptionAlwaysDropsExactlyFourCharacters) {
-  start(imageWithMainName("Show.html"));
-  EXPECT_EQ(form.form.caption, "Movie Installation: Show.");
-}
-
-TEST_F(Startup, ANameOfFourCharactersLeavesOnlyTheCaptionsPrefix) {
-  start(imageWithMainName("Show"));
-  EXPECT_EQ(isScreenSaver, 0);
-  EXPECT_EQ(form.form.caption, "Movie Installation: ");
 }
 
 TEST_F(Startup, AnInstallerWithoutPayloadIsReportedAsCorruptedAndLeavesNothingBehind) {
@@ -222,17 +181,14 @@ TEST_F(Startup, UnsafeEntryNamesMakeTheArchiveUnusable) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    resetRunState();
     sim.errorDialogs.clear();
-    TForm1 fresh(nullptr);
     // pqpack refuses these names: the table is changed behind it.
-    sim.putFile(kInstallerPath, buildInstallerImage(screenSaverEntries(), [&](TInstallFileInfo* table) {
-                  setEntryName(table[c.entry], c.name);
-                }));
-    fresh.FormCreate(nullptr);
+    const auto run = startAnother(buildInstallerImage(screenSaverEntries(), [&](TInstallFileInfo* table) {
+      setEntryName(table[c.entry], c.name);
+    }));
     EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{kCorruptedInstallerMessage});
-    expectUnusable(fresh);
-    fresh.Close();
+    expectUnusable(*run);
+    run->Close();
   }
   // Nothing was extracted or written outside the copies, which close removed again.
   for (const auto& [path, contents] : sim.snapshot()) {

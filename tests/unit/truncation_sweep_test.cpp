@@ -25,10 +25,6 @@
 namespace pqtest {
 namespace {
 
-const std::string kCorrupted =
-    "Installation Error: \r\n\r\nFile C:\\Setup\\Setup.exe may be corrupted. Please get a new copy and try "
-    "installation again.";
-
 struct Cut {
   size_t length;
   std::string why;
@@ -87,7 +83,7 @@ protected:
       form.FormCreate(nullptr);
       form.butInstallClick(nullptr);
       if (cut.length < static_cast<size_t>(DIRECTORY_OFFSET + kDirectoryTableSize)) {
-        expectUnusable(sim, form);
+        expectUnusableAfterACut(sim, form);
       } else {
         expectInstallStoppedAt(sim, form, firstCutEntry(installer, cut.length));
       }
@@ -101,11 +97,9 @@ protected:
 
   // A cut inside the table: the -34 message for the installer, both actions disabled, and
   // the click on Install does nothing.
-  void expectUnusable(pq::SimOs& sim, const TForm1& form) {
-    EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{kCorrupted});
-    EXPECT_FALSE(form.butInstall.enabled);
-    EXPECT_FALSE(form.Remove.enabled);
-    EXPECT_TRUE(form.Done.enabled);
+  void expectUnusableAfterACut(pq::SimOs& sim, const TForm1& form) {
+    EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{kCorruptedInstallerMessage});
+    expectUnusable(form);
     EXPECT_NE(form.statusLabel.caption, "Installation Failed.");
     expectFiles({});
   }

@@ -104,14 +104,7 @@ TEST_F(Uninstall, AnOpenDisplayPropertiesWindowIsClosedFirst) {
 
 TEST_F(Uninstall, ASecondClickAtAMessagePauseDoesNothing) {
   startScreenSaver();
-  int pauses = 0;
-  sim.onProcessMessages = [&] {
-    ++pauses;
-    form.butUnInstallClick(nullptr);
-    form.butInstallClick(nullptr);
-  };
-  form.butUnInstallClick(nullptr);
-  EXPECT_EQ(pauses, 5);
+  EXPECT_EQ(pausesClickingBothButtons(&TForm1::butUnInstallClick), 5);
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
   expectFinalState();
 }

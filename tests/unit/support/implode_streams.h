@@ -23,13 +23,9 @@ struct SteppingStreams {
       : input(bytes, bytes + size), firstRead(firstRead), maxPiece(maxPiece), seed(seed) {}
 
   std::vector<uint8_t> input;
-  uint32_t firstRead = 0;
-  uint32_t maxPiece = 0;
-  uint32_t seed = 12345;
+  uint32_t firstRead = 0, maxPiece = 0, seed = 12345;
   size_t position = 0;
-  std::vector<uint32_t> readRequests;
-  std::vector<uint32_t> readResults;
-  std::vector<uint32_t> writeSizes;
+  std::vector<uint32_t> readRequests, readResults, writeSizes;
   std::vector<uint8_t> output;
 
   uint32_t nextPiece(uint32_t requested) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,34 @@ public:
   std::vector<std::string> repaintedStatusTexts;
   int closeCount = 0;
 };
+
+inline const std::string kCorruptedInstallerMessage =
+    "Installation Error: \r\n\r\nFile C:\\Setup\\Setup.exe may be corrupted. Please get a new copy and try "
+    "installation again.";
+
+// Only Done is left, in the window as it was designed: its captions, the link in the window's
+// text colour and an empty bar are what the user sees. (The e2e layout tests check where the
+// real window draws each control.)
+inline void expectUnusable(const TForm1& form) {
+  EXPECT_FALSE(form.butInstall.enabled);
+  EXPECT_FALSE(form.Remove.enabled);
+  EXPECT_TRUE(form.Done.enabled);
+  EXPECT_EQ(form.form.caption, "Panoquill Installer");
+  EXPECT_EQ(form.butInstall.caption, "&Install");
+  EXPECT_EQ(form.Remove.caption, "Un-Install");
+  EXPECT_EQ(form.Done.caption, "Done");
+  EXPECT_EQ(form.madeWithLabel.caption, "Made with Panoquill Photo && Video - www.panoquill.com");
+  EXPECT_EQ(form.madeWithLabelFont.color, pq::SystemColor::WindowText);
+  EXPECT_EQ(form.progressBar.min, 0);
+  EXPECT_EQ(form.progressBar.max, 100);
+  EXPECT_EQ(form.progressBar.position, 0);
+  EXPECT_TRUE(form.statusLabel.visible);
+  EXPECT_EQ(form.statusLabel.caption, "");
+  EXPECT_FALSE(form.labStatus.visible);
+  EXPECT_EQ(form.labStatus.caption, "Installer is damaged. Please try again with new copy of the installer.");
+  EXPECT_EQ(isScreenSaver, 0);
+  EXPECT_EQ(completionKind, 0);
+}
 
 inline const char* const kInstallerPath = "C:\\Setup\\Setup.exe";
 inline const char* const kTempCopyPath = "C:\\WINDOWS\\KWRXtemp1.dat";
@@ -60,6 +89,30 @@ protected:
   void holdActionLockElsewhere() {
     sim.putFile(kActionLockPath, "");
     sim.lockFile(kActionLockPath);
+  }
+
+  // Another run on the same machine, one case of a table: the run state emptied, `image` as
+  // the installer, and a window of its own started on it, which the case closes at its end.
+  std::unique_ptr<TForm1> startAnother(const std::string& image, FormView* otherView = nullptr) {
+    resetRunState();
+    auto other = std::make_unique<TForm1>(otherView);
+    sim.putFile(kInstallerPath, image);
+    other->FormCreate(nullptr);
+    return other;
+  }
+
+  // Runs `action` with both action buttons clicked at each of its message pauses; how many
+  // pauses there were.
+  int pausesClickingBothButtons(void (TForm1::*action)(void*)) {
+    int pauses = 0;
+    sim.onProcessMessages = [&] {
+      ++pauses;
+      form.butInstallClick(nullptr);
+      form.butUnInstallClick(nullptr);
+    };
+    (form.*action)(nullptr);
+    sim.onProcessMessages = nullptr;
+    return pauses;
   }
 
   // The installed bytes at a path, or "<missing>".

@@ -119,6 +119,12 @@ inline std::string buildInstallerImage(const std::vector<ImageEntry>& entries, c
   return packInstaller(entries, editTable).bytes;
 }
 
+// The installer of `entries` with a data file that asks for QuickTime `level`.
+inline std::string installerAskingForQuickTime(std::vector<ImageEntry> entries, int32_t level) {
+  entries[kDataEntry - 1].contents = dataFile(level);
+  return buildInstallerImage(entries);
+}
+
 // Where an entry lands once installed from C:\Setup\Setup.exe.
 inline std::string destinationOf(const std::string& name, int32_t fileType, InstallMode mode) {
   return entryDestination(name, fileType, mode, "C:\\WINDOWS\\", "C:\\Setup\\");
