@@ -97,8 +97,9 @@ def run_wine(state, arguments, timeout, what=None):
         return subprocess.CompletedProcess(arguments, returncode, out.read(), err.read())
 
 
-def windows_dir():
-    return os.path.join(prefix_dir(), "drive_c", "windows")
+def windows_dir(*names):
+    """The prefix's Windows directory, or a path below it."""
+    return os.path.join(prefix_dir(), "drive_c", "windows", *names)
 
 
 def temp_copies():
@@ -108,14 +109,14 @@ def temp_copies():
 
 def remove_temp_copies():
     for name in temp_copies():
-        os.remove(os.path.join(windows_dir(), name))
+        os.remove(windows_dir(name))
 
 
 def remove_saver_installation():
     """Takes away the files an earlier installation of the sample saver left in the Windows
     directory, and any temporary copies: the machine as before it."""
     for name in SAVER_INSTALLED:
-        path = os.path.join(windows_dir(), name)
+        path = windows_dir(name)
         if os.path.exists(path):
             os.remove(path)
     remove_temp_copies()
@@ -352,6 +353,11 @@ class Installer:
         self.process = self.start(os.path.basename(self.path))
         return self
 
+    def done(self, driver, caption):
+        """Presses Done in the window `caption` and waits for the program to end."""
+        driver.click(caption, "Done")
+        self.wait_exit(20)
+
     def wait_exit(self, seconds=15):
         try:
             return self.process.wait(timeout=seconds)
@@ -434,8 +440,9 @@ class Checks:
             self.failures.append(what)
 
 
-def main(test):
-    """Runs test(state, driver, checks) and turns its outcome into the exit code."""
+def main(*tests):
+    """Runs each test(state, driver, checks) in turn and turns the outcome into the exit code;
+    a test that fails outright ends the run."""
     checks = Checks()
     try:
         state = load_state()
@@ -443,7 +450,8 @@ def main(test):
         print("e2e: the fixture has not run (%s)" % error, file=sys.stderr)
         return 1
     try:
-        test(state, Driver(state), checks)
+        for test in tests:
+            test(state, Driver(state), checks)
     except TestFailed as error:
         checks.failures.append(str(error))
     for failure in checks.failures:

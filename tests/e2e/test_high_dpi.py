@@ -68,8 +68,7 @@ def error_dialog_at(state, driver, checks, dpi):
         checks.equal((button["width"], button["height"]), (mul_div(75, dpi, DESIGN_DPI), mul_div(23, dpi, DESIGN_DPI)),
                      "the error dialog's button at %d DPI" % dpi)
         driver.answer("Error", "&Abort")
-        driver.click("Panoquill Installer", "Done")
-        installer.wait_exit(20)
+        installer.done(driver, "Panoquill Installer")
     remove_temp_copies()
 
 

@@ -18,14 +18,6 @@ BUSY_MESSAGE = ("Setup Error: Screen Saver file is busy.\r\n\r\n"
                 "Please close the screen saver control panel and try again.")
 
 
-def windows_file(name):
-    return os.path.join(windows_dir(), name)
-
-
-def system_file(name):
-    return os.path.join(windows_dir(), "system32", name)
-
-
 def remove(path):
     if os.path.exists(path):
         os.remove(path)
@@ -40,8 +32,8 @@ def final_texts(driver):
 def check_quicktime_missing(state, driver, checks):
     remove_saver_installation()
     for name in ("QuickTime.qts", "QTim32.dll"):
-        remove(system_file(name))
-    with open(system_file("QTim32.dll"), "wb") as out:
+        remove(windows_dir("system32", name))
+    with open(windows_dir("system32", "QTim32.dll"), "wb") as out:
         out.write(b"stands in for QuickTime level 2")
     try:
         with tempfile.TemporaryDirectory() as folder:
@@ -57,30 +49,29 @@ def check_quicktime_missing(state, driver, checks):
             checks.true(shown == 1 and detail.startswith("Requires QuickTime. Please download the latest version of "
                                                           "QuickTime, available free from ")
                         and detail.endswith(", and try again."), "the QuickTime detail text (%r)" % detail)
-            checks.true(not os.path.exists(windows_file("Sunset.scr")), "QuickTime: the saver is rolled back")
-            checks.true(not os.path.exists(windows_file("Sunset.ssd")), "QuickTime: the data file is rolled back")
+            checks.true(not os.path.exists(windows_dir("Sunset.scr")), "QuickTime: the saver is rolled back")
+            checks.true(not os.path.exists(windows_dir("Sunset.ssd")), "QuickTime: the data file is rolled back")
             checks.true(not registry_key_exists(state, UNINSTALL_KEY), "QuickTime: no uninstall key")
             for name in ("impborl.dll", "pqlib1.dll", "pqlib2.dll"):
-                checks.true(os.path.exists(windows_file(name)), "QuickTime: %s is kept" % name)
+                checks.true(os.path.exists(windows_dir(name)), "QuickTime: %s is kept" % name)
             window, _ = driver.texts(CAPTION)
             screenshot(state, window, "window-quicktime-required")
-            driver.click(CAPTION, "Done")
-            installer.wait_exit(20)
+            installer.done(driver, CAPTION)
     finally:
-        remove(system_file("QTim32.dll"))
+        remove(windows_dir("system32", "QTim32.dll"))
 
 
 def check_saver_busy(state, driver, checks):
     remove_saver_installation()
-    with open(windows_file("Sunset.scr"), "wb") as out:
+    with open(windows_dir("Sunset.scr"), "wb") as out:
         out.write(b"an older saver, still running")
-    with open(windows_file("Sunset.ssd"), "wb") as out:
+    with open(windows_dir("Sunset.ssd"), "wb") as out:
         out.write(b"the older saver's data")
     if run_wine(state, ["reg", "add", UNINSTALL_KEY, "/v", "DisplayName", "/d", "Sunset Screen Saver", "/f"], 60,
                 "reg add").returncode != 0:
         raise TestFailed("could not register the older saver")
     installer_bytes = sample_saver()
-    with driver.background(["hold-file", windows_path_of(windows_file("Sunset.scr")), "120000"]) as holder, \
+    with driver.background(["hold-file", windows_path_of(windows_dir("Sunset.scr")), "120000"]) as holder, \
             Installer(state, installer_bytes, "SunsetSetup.exe") as installer:
         holder.wait_output("held")
         driver.wait_window(CAPTION, 30000)
@@ -92,23 +83,17 @@ def check_saver_busy(state, driver, checks):
         driver.wait_text(CAPTION, "Installation Failed.", ACTION_MS)
         _, shown, detail, _ = final_texts(driver)
         checks.equal((shown, detail), (1, "File may be corrupted."), "the busy saver's detail text")
-        checks.equal(read_file(windows_file("Sunset.scr")), b"an older saver, still running",
+        checks.equal(read_file(windows_dir("Sunset.scr")), b"an older saver, still running",
                      "the held saver is left as it was")
-        checks.equal(read_file(windows_file("Sunset.ssd")), b"the older saver's data",
+        checks.equal(read_file(windows_dir("Sunset.ssd")), b"the older saver's data",
                      "busy saver: the older saver keeps its data file")
         checks.equal(registry_value(state, UNINSTALL_KEY, "DisplayName"), "Sunset Screen Saver",
                      "busy saver: the older saver keeps its uninstall entry")
-        driver.click(CAPTION, "Done")
-        installer.wait_exit(20)
+        installer.done(driver, CAPTION)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
     run_wine(state, ["reg", "delete", UNINSTALL_KEY, "/f"], 60, "reg delete")
     remove_saver_installation()
 
 
-def test(state, driver, checks):
-    check_quicktime_missing(state, driver, checks)
-    check_saver_busy(state, driver, checks)
-
-
 if __name__ == "__main__":
-    sys.exit(main(test))
+    sys.exit(main(check_quicktime_missing, check_saver_busy))

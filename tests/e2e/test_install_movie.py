@@ -19,8 +19,8 @@ def test(state, driver, checks):
     remove_temp_copies()
     movie = os.environ["PQ_SLIDE_SHOW_FILE"]
     for name in LIBRARIES:
-        if os.path.exists(os.path.join(windows_dir(), name)):
-            os.remove(os.path.join(windows_dir(), name))
+        if os.path.exists(windows_dir(name)):
+            os.remove(windows_dir(name))
     installer_bytes = sample_movie()
 
     with Installer(state, installer_bytes, "ShowSetup.exe") as installer:
@@ -34,9 +34,9 @@ def test(state, driver, checks):
                     os.path.exists(os.path.join(folder, "Show.exe")) else False,
                     "Show.exe is expanded next to the installer")
         checks.true(os.path.exists(os.path.join(folder, "Show.ssd")), "Show.ssd is next to the installer")
-        checks.true(not os.path.exists(os.path.join(windows_dir(), "Show.exe")), "no movie in the Windows directory")
+        checks.true(not os.path.exists(windows_dir("Show.exe")), "no movie in the Windows directory")
         for name in LIBRARIES:
-            checks.true(os.path.exists(os.path.join(windows_dir(), name)), name + " is in the Windows directory")
+            checks.true(os.path.exists(windows_dir(name)), name + " is in the Windows directory")
 
         driver.answer(PROMPT_TITLE, "&No")
         window, controls = driver.texts(CAPTION)
@@ -52,10 +52,9 @@ def test(state, driver, checks):
         checks.true(os.path.exists(os.path.join(folder, "Show.ssd")), "Un-Install keeps a movie's Show.ssd")
         checks.true(os.path.exists(installer.path), "Un-Install keeps the installer itself")
         for name in LIBRARIES:
-            checks.true(os.path.exists(os.path.join(windows_dir(), name)), name + " is kept by Un-Install")
+            checks.true(os.path.exists(windows_dir(name)), name + " is kept by Un-Install")
 
-        driver.click(CAPTION, "Done")
-        installer.wait_exit(20)
+        installer.done(driver, CAPTION)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
 
 

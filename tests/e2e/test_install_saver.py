@@ -27,10 +27,6 @@ PROMPT_TEXT = ("The screen saver installation was successful.\r\n\r\n"
                "Would you like to open the screen saver control panel now?")
 
 
-def installed_path(name):
-    return os.path.join(windows_dir(), name)
-
-
 def test(state, driver, checks):
     remove_saver_installation()
     saver = os.environ["PQ_SUNSET_SAVER_FILE"]
@@ -54,12 +50,12 @@ def test(state, driver, checks):
         checks.true(os.path.exists(clicks) and read_file(clicks).startswith(b"clicked 2"),
                     "the open Display Properties window was cancelled (button 2) before extraction")
         for name in INSTALLED:
-            checks.true(os.path.exists(installed_path(name)), name + " is in the Windows directory")
-        if os.path.exists(installed_path("Sunset.scr")):
-            checks.true(read_file(installed_path("Sunset.scr")) == read_file(saver), "Sunset.scr expanded intact")
-        if os.path.exists(installed_path("Sunset.ssd")):
-            checks.true(read_file(installed_path("Sunset.ssd")) == read_file(data), "Sunset.ssd stored intact")
-        current = profile_value(os.path.join(windows_dir(), "system.ini"), "boot", "SCRNSAVE.EXE")
+            checks.true(os.path.exists(windows_dir(name)), name + " is in the Windows directory")
+        if os.path.exists(windows_dir("Sunset.scr")):
+            checks.true(read_file(windows_dir("Sunset.scr")) == read_file(saver), "Sunset.scr expanded intact")
+        if os.path.exists(windows_dir("Sunset.ssd")):
+            checks.true(read_file(windows_dir("Sunset.ssd")) == read_file(data), "Sunset.ssd stored intact")
+        current = profile_value(windows_dir("system.ini"), "boot", "SCRNSAVE.EXE")
         checks.true(current is not None and current.lower() == "c:\\windows\\sunset.scr",
                     "system.ini names the saver's short path (%r)" % current)
         checks.true(driver.screen_saver_active(), "screen saving is switched on")
@@ -73,17 +69,17 @@ def test(state, driver, checks):
         checks.equal(control_with_id(controls, ids.LAB_STATUS)["visible"], 0, "detail label after a saver install")
         checks.equal(control_with_id(controls, ids.PROGRESS_BAR)["progress"]["position"], 0, "bar after install")
         screenshot(state, window, "window-saver-installed")
-        profile_after_install = read_file(os.path.join(windows_dir(), "system.ini"))
+        profile_after_install = read_file(windows_dir("system.ini"))
 
         driver.click(CAPTION, "Un-Install")
         driver.wait_text(CAPTION, "Un-Installation Complete.", ACTION_MS)
         for name in ("Sunset.scr", "Sunset.ssd"):
-            checks.true(not os.path.exists(installed_path(name)), name + " is removed by Un-Install")
+            checks.true(not os.path.exists(windows_dir(name)), name + " is removed by Un-Install")
         for name in ("impborl.dll", "pqlib1.dll", "pqlib2.dll"):
-            checks.true(os.path.exists(installed_path(name)), name + " is kept by Un-Install")
+            checks.true(os.path.exists(windows_dir(name)), name + " is kept by Un-Install")
         checks.true(not registry_key_exists(state, UNINSTALL_KEY), "the uninstall key is removed")
         checks.true(not driver.screen_saver_active(), "screen saving is switched off")
-        checks.true(read_file(os.path.join(windows_dir(), "system.ini")) == profile_after_install,
+        checks.true(read_file(windows_dir("system.ini")) == profile_after_install,
                     "Un-Install leaves system.ini as it was")
         window, controls = driver.texts(CAPTION)
         checks.equal(control_with_id(controls, ids.LAB_STATUS)["visible"], 0, "detail label after Un-Install")
@@ -92,8 +88,7 @@ def test(state, driver, checks):
 
         driver.click(CAPTION, "Install Screen Saver")
         driver.answer(PROMPT_TITLE, "&No", ACTION_MS)
-        driver.click(CAPTION, "Done")
-        installer.wait_exit(20)
+        installer.done(driver, CAPTION)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copy to be removed")
     check_registered_command(state, driver, checks)
     remove_saver_installation()
@@ -128,10 +123,10 @@ def check_registered_command(state, driver, checks):
         raise TestFailed("the reinstallation wrote no uninstall entry")
     checks.true(driver.screen_saver_active(), "screen saving is on before the registered command runs")
     for name in ("Sunset.scr", "Sunset.ssd"):
-        shutil.copyfile(installed_path(name), os.path.join(prefix_dir(), "drive_c", "pqtest", name))
+        shutil.copyfile(windows_dir(name), os.path.join(prefix_dir(), "drive_c", "pqtest", name))
     check_refused(state, driver, checks, '"C:\\pqtest\\Sunset.scr" /u', "a copy run from another folder",
                   "saver-uninstall-refused")
-    lock = os.path.join(windows_dir(), ACTION_LOCK_FILE)
+    lock = windows_dir(ACTION_LOCK_FILE)
     open(lock, "wb").close()
     with driver.background(["hold-file", windows_path_of(lock), str(ACTION_MS)]) as holder:
         holder.wait_output("held")
@@ -156,7 +151,7 @@ def check_registered_command(state, driver, checks):
     checks.true(not registry_key_exists(state, UNINSTALL_KEY), "the registered command removes the uninstall key")
     checks.true(not driver.screen_saver_active(), "the registered command switches screen saving off")
     for name in renamed:
-        os.remove(os.path.join(windows_dir(), name))
+        os.remove(windows_dir(name))
 
 
 if __name__ == "__main__":

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""Entry 2's name picks the mode: "Sunset.SCR" a screen saver, "Show.exe" a movie, each with
-its window caption, install button and a ready window; Done removes the temporary copy."""
+"""Entry 2's name picks the mode: "Sunset.SCR" (the sample saver) a screen saver, "Show.exe"
+(the sample movie) a movie, each with its window caption, install button and a ready window;
+Done removes the temporary copy."""
 
 import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (Installer, control_with_id, main, remove_temp_copies, sample_saver,  # noqa: E402
+from e2e_lib import (Installer, control_with_id, main, remove_temp_copies, sample_movie, sample_saver,  # noqa: E402
                      screenshot, temp_copies)
 from e2e_lib import MOVIE_CAPTION, SAVER_CAPTION  # noqa: E402
 import window_ids as ids  # noqa: E402
@@ -19,7 +20,7 @@ CASES = [
 
 def check_mode(state, driver, checks, entry_name, caption, button, artifact):
     remove_temp_copies()
-    with Installer(state, sample_saver(entry_name)) as installer:
+    with Installer(state, sample_movie() if button == "Install Movie" else sample_saver(entry_name)) as installer:
         driver.wait_window(caption, 30000)
         window, controls = driver.texts(caption)
         checks.equal(control_with_id(controls, ids.BUT_INSTALL)["text"], button, entry_name + ": install button")
@@ -36,8 +37,7 @@ def check_mode(state, driver, checks, entry_name, caption, button, artifact):
         checks.equal(len(temp_copies()), 1, entry_name + ": one temporary copy while running")
         screenshot(state, window, artifact)
 
-        driver.click(caption, "Done")
-        installer.wait_exit(20)
+        installer.done(driver, caption)
     checks.equal(temp_copies(), [], entry_name + ": temporary copies left after Done")
 
 

@@ -46,8 +46,7 @@ def test(state, driver, checks):
                      "the progress range after a failed start")
         screenshot(state, window, "window-no-payload")
 
-        driver.click("Panoquill Installer", "Done")
-        installer.wait_exit(20)
+        installer.done(driver, "Panoquill Installer")
     checks.equal(temp_copies(), [], "temporary copies left in the Windows directory")
 
 

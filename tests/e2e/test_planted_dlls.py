@@ -67,8 +67,7 @@ def test(state, driver, checks):
             checks.equal(control_with_id(controls, ids.STATUS_LABEL)["text"], "Installation Successful.", "install")
             driver.click(CAPTION, "Un-Install")
             driver.wait_text(CAPTION, "Un-Installation Complete.", ACTION_MS)
-            driver.click(CAPTION, "Done")
-            installer.wait_exit(20)
+            installer.done(driver, CAPTION)
             for program, arguments, title in SAMPLES:
                 process = installer.start(program, *arguments)
                 driver.wait_window(title, 30000)

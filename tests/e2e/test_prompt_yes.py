@@ -18,7 +18,7 @@ from e2e_lib import ACTION_MS, SAVER_CAPTION as CAPTION, SAVER_PROMPT_TITLE as P
 def test(state, driver, checks):
     remove_temp_copies()
     installer_bytes = sample_saver()
-    panel = os.path.join(windows_dir(), "system32", "desk.cpl")
+    panel = windows_dir("system32", "desk.cpl")
     shutil.copyfile(os.environ["PQ_PLANTED_MARKER_FILE"], panel)
     planted = {"rundll32.exe": read_file(os.environ["PQ_PLANTED_PROGRAM_FILE"])}
     try:
@@ -42,8 +42,7 @@ def test(state, driver, checks):
         driver.wait_window(CAPTION, 30000)
         driver.click(CAPTION, "Un-Install")
         driver.wait_text(CAPTION, "Un-Installation Complete.", ACTION_MS)
-        driver.click(CAPTION, "Done")
-        installer.wait_exit(20)
+        installer.done(driver, CAPTION)
     remove_temp_copies()
 
 

@@ -19,9 +19,9 @@ LEFT_OVER = b"left by an earlier run"
 def check_next_free_name(state, driver, checks):
     remove_temp_copies()
     for name in ("KWRXtemp1.dat", "KWRXtemp2.dat", "KWRXtemp5.dat"):
-        with open(os.path.join(windows_dir(), name), "wb") as out:
+        with open(windows_dir(name), "wb") as out:
             out.write(LEFT_OVER)
-    held = os.path.join(windows_dir(), "KWRXtemp2.dat")
+    held = windows_dir("KWRXtemp2.dat")
     contents = sample_saver("Sunset.SCR")
     try:
         with driver.background(["hold-file", windows_path_of(held), "60000"]) as holder:
@@ -29,10 +29,9 @@ def check_next_free_name(state, driver, checks):
             with Installer(state, contents) as installer:
                 driver.wait_window(CAPTION, 30000)
                 checks.equal(temp_copies(), ["KWRXtemp1.dat", "KWRXtemp2.dat"], "temporary copies while running")
-                with open(os.path.join(windows_dir(), "KWRXtemp1.dat"), "rb") as copy:
+                with open(windows_dir("KWRXtemp1.dat"), "rb") as copy:
                     checks.true(copy.read() == contents, "KWRXtemp1.dat is a byte-for-byte copy of the installer")
-                driver.click(CAPTION, "Done")
-                installer.wait_exit(20)
+                installer.done(driver, CAPTION)
         checks.equal(temp_copies(), ["KWRXtemp2.dat"], "temporary copies after Done")
         with open(held, "rb") as kept:
             checks.equal(kept.read(), LEFT_OVER, "the copy another installer holds is untouched")
@@ -43,7 +42,7 @@ def check_next_free_name(state, driver, checks):
 def check_locked_copy_at_close(state, driver, checks):
     """A copy that cannot be deleted at close: the busy message once, and the program ends."""
     remove_temp_copies()
-    copy = os.path.join(windows_dir(), "KWRXtemp1.dat")
+    copy = windows_dir("KWRXtemp1.dat")
     try:
         with Installer(state, sample_saver("Sunset.SCR")) as installer:
             driver.wait_window(CAPTION, 30000)
@@ -60,10 +59,5 @@ def check_locked_copy_at_close(state, driver, checks):
         remove_temp_copies()
 
 
-def test(state, driver, checks):
-    check_next_free_name(state, driver, checks)
-    check_locked_copy_at_close(state, driver, checks)
-
-
 if __name__ == "__main__":
-    sys.exit(main(test))
+    sys.exit(main(check_next_free_name, check_locked_copy_at_close))

@@ -58,7 +58,7 @@ def one_action_at_a_time(state, driver, checks, first, movie_folder):
         driver.close(SAVER_CAPTION)  # handled at the installation's next message pause
     # The stand-in has ended: the saver installation goes on, to its end.
     first.wait_exit(ACTION_MS / 1000)
-    saver = os.path.join(windows_dir(), "Sunset.scr")
+    saver = windows_dir("Sunset.scr")
     checks.true(os.path.exists(saver) and read_file(saver) == read_file(os.environ["PQ_SUNSET_SAVER_FILE"]),
                 "the installation closed half way is complete")
     checks.true(registry_key_exists(state, UNINSTALL_KEY), "the installation closed half way registered the saver")
@@ -84,10 +84,9 @@ def test(state, driver, checks):
             driver.wait_window(MOVIE_CAPTION, 30000)
             checks.equal(temp_copies(), ["KWRXtemp1.dat", "KWRXtemp2.dat"], "each running installer keeps its copy")
             one_action_at_a_time(state, driver, checks, first, movie_folder)
-            driver.click(MOVIE_CAPTION, "Done")
-            second.wait_exit(20)
+            second.done(driver, MOVIE_CAPTION)
     wait_for(lambda: temp_copies() == [], 10, "the temporary copies to be removed")
-    checks.true(not os.path.exists(os.path.join(windows_dir(), ACTION_LOCK_FILE)),
+    checks.true(not os.path.exists(windows_dir(ACTION_LOCK_FILE)),
                 "the action lock's file goes with its last holder")
     remove_installed(state)
 

@@ -42,8 +42,7 @@ def check_refused(state, driver, checks, contents, what):
         _, controls = driver.texts("Panoquill Installer")
         checks.equal(control_with_id(controls, ids.BUT_INSTALL)["enabled"], 0, what + ": Install disabled")
         checks.equal(control_with_id(controls, ids.REMOVE)["enabled"], 0, what + ": Un-Install disabled")
-        driver.click("Panoquill Installer", "Done")
-        installer.wait_exit(20)
+        installer.done(driver, "Panoquill Installer")
         after = drive_c_files()
     # The temporary copy comes and goes; nothing else may appear.
     added = sorted(name for name in after - before if not name.startswith("windows" + os.sep + "kwrxtemp"))
