@@ -146,15 +146,10 @@ protected:
 
   // Start-up, Install (No to the prompt), Un-Install when asked, Close, on a machine of its own.
   Observation run(const Scenario& scenario, const std::optional<Failure>& failure, bool withUninstall) {
-    const std::filesystem::path root = std::filesystem::temp_directory_path() /
-                                       ("pq_fault_" + std::to_string(::getpid()) + "_" + std::to_string(runs++));
     Observation seen;
     {
-      pq::SimOs sim(root);
-      pq::ScopedSimOs scope(sim);
-      resetRunState();
-      resetCompressionState();
-      sim.putFile(kInstallerPath, installerOf(scenario.mode).bytes);
+      MachineOfItsOwn machine("fault_" + std::to_string(runs++), installerOf(scenario.mode).bytes);
+      pq::SimOs& sim = machine.sim;
       sim.refuseScreenSaveActive(scenario.refuseActivation);
       if (failure) sim.failCall(failure->call, failure->error, failure->argument, failure->skip, 1);
 
@@ -188,9 +183,6 @@ protected:
       seen.dialogs = sim.errorDialogs;
       seen.callLog = sim.callLog;
     }
-    resetRunState();
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
     return seen;
   }
 

@@ -8,28 +8,16 @@
 
 #include "compression/implode.h"
 #include "platform/sim/sim_os.h"
+#include "support/sim_test.h"
 
 namespace pqtest {
 namespace {
 
 using namespace pq;
 
-class SimOsTest : public ::testing::Test {
+class SimOsTest : public SimTest<> {
 protected:
-  // One folder per test and per process: other worktrees may run the same tests at once.
-  static std::filesystem::path freshRoot() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path root = std::filesystem::temp_directory_path() /
-                                 ("pq_sim_os_test_" + std::to_string(::getpid())) /
-                                 (std::string(info->test_suite_name()) + "." + info->name());
-    std::filesystem::remove_all(root);
-    return root;
-  }
-
-  void TearDown() override { std::filesystem::remove_all(root.parent_path()); }
-
-  std::filesystem::path root = freshRoot();
-  SimOs sim{root};
+  SimOsTest() : SimTest("sim_os") {}
 };
 
 TEST_F(SimOsTest, StartsWithTheWindowsAndSystemFolders) {
@@ -114,10 +102,8 @@ TEST_F(SimOsTest, ReadOnlyFileRefusesWritingOpensAndDeletion) {
 }
 
 TEST_F(SimOsTest, InjectedFailureSkipsThenFailsForItsCountOnMatchingPathsOnly) {
-  sim.putFile("C:\\WINDOWS\\a.dll", "a");
-  sim.putFile("C:\\WINDOWS\\b.scr", "b");
-  sim.putFile("C:\\WINDOWS\\c.scr", "c");
-  sim.putFile("C:\\WINDOWS\\d.scr", "d");
+  putFiles({{"C:\\WINDOWS\\a.dll", "a"}, {"C:\\WINDOWS\\b.scr", "b"}, {"C:\\WINDOWS\\c.scr", "c"},
+            {"C:\\WINDOWS\\d.scr", "d"}});
   sim.failCall("deleteFile", kWinErrorAccessDenied, ".SCR", 1, 1);
   EXPECT_TRUE(sim.deleteFile("C:\\WINDOWS\\a.dll")) << "path filter does not match";
   EXPECT_TRUE(sim.deleteFile("C:\\WINDOWS\\b.scr")) << "the skipped call";
@@ -161,9 +147,8 @@ TEST_F(SimOsTest, CallLogNamesEveryCallWithItsArgument) {
 }
 
 TEST_F(SimOsTest, ShortAliasesAreNumberedPerFolderAndOpenTheLongFile) {
-  sim.putFile("C:\\WINDOWS\\Long Saver Name.scr", "first");
-  sim.putFile("C:\\WINDOWS\\Long Saver Other.scr", "second");
-  sim.putFile("C:\\Program Files\\Long Saver Name.scr", "third");
+  putFiles({{"C:\\WINDOWS\\Long Saver Name.scr", "first"}, {"C:\\WINDOWS\\Long Saver Other.scr", "second"},
+            {"C:\\Program Files\\Long Saver Name.scr", "third"}});
   EXPECT_EQ(sim.shortPathName("C:\\WINDOWS\\Long Saver Name.scr", 260), "C:\\WINDOWS\\LONGSA~1.SCR");
   EXPECT_EQ(sim.shortPathName("C:\\WINDOWS\\Long Saver Other.scr", 260), "C:\\WINDOWS\\LONGSA~2.SCR");
   EXPECT_EQ(sim.shortPathName("C:\\Program Files\\Long Saver Name.scr", 260), "C:\\PROGRA~1\\LONGSA~1.SCR");

@@ -32,9 +32,9 @@ TEST_F(Startup, ADirectoryReportedWithItsBackslashKeepsExactlyOne) {
 
 // Copies of installers still running are held open; the first number they leave free is ours.
 TEST_F(Startup, TheCopyTakesTheFirstNumberThatRunningInstallersLeaveFree) {
-  sim.putFile("C:\\WINDOWS\\KWRXtemp1.dat", "another installer, running");
-  sim.putFile("C:\\WINDOWS\\KWRXtemp2.dat", "another installer, running");
-  sim.putFile("C:\\WINDOWS\\KWRXtemp4.dat", "held by nobody");
+  putFiles({{"C:\\WINDOWS\\KWRXtemp1.dat", "another installer, running"},
+            {"C:\\WINDOWS\\KWRXtemp2.dat", "another installer, running"},
+            {"C:\\WINDOWS\\KWRXtemp4.dat", "held by nobody"}});
   sim.lockFile("C:\\WINDOWS\\KWRXtemp1.dat");
   sim.lockFile("C:\\WINDOWS\\KWRXtemp2.dat");
   startScreenSaver();

@@ -70,29 +70,19 @@ protected:
   // One cut on a machine of its own: start-up, then Install (No to the prompt), then Close.
   void runCut(const Cut& cut) {
     SCOPED_TRACE("cut at " + std::to_string(cut.length) + " (" + cut.why + ")");
-    root = std::filesystem::temp_directory_path() /
-           ("pq_truncation_" + std::to_string(::getpid()) + "_" + std::to_string(cases));
-    ++cases;
-    {
-      pq::SimOs sim(root);
-      pq::ScopedSimOs scope(sim);
-      resetRunState();
-      resetCompressionState();
-      sim.putFile(kInstallerPath, installer.bytes.substr(0, cut.length));
-      TForm1 form;
-      form.FormCreate(nullptr);
-      form.butInstallClick(nullptr);
-      if (cut.length < static_cast<size_t>(DIRECTORY_OFFSET + kDirectoryTableSize)) {
-        expectUnusableAfterACut(sim, form);
-      } else {
-        expectInstallStoppedAt(sim, form, firstCutEntry(installer, cut.length));
-      }
-      form.Close();
-      EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
+    MachineOfItsOwn machine("truncation_" + std::to_string(cases++), installer.bytes.substr(0, cut.length));
+    pq::SimOs& sim = machine.sim;
+    root = machine.folder.path;
+    TForm1 form;
+    form.FormCreate(nullptr);
+    form.butInstallClick(nullptr);
+    if (cut.length < static_cast<size_t>(DIRECTORY_OFFSET + kDirectoryTableSize)) {
+      expectUnusableAfterACut(sim, form);
+    } else {
+      expectInstallStoppedAt(sim, form, firstCutEntry(installer, cut.length));
     }
-    resetRunState();
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
+    form.Close();
+    EXPECT_FALSE(sim.fileExistsAt(kTempCopyPath));
   }
 
   // A cut inside the table: the -34 message for the installer, both actions disabled, and

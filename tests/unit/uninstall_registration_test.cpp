@@ -116,11 +116,8 @@ TEST_F(UninstallRegistration, ADottedSaverNameKeepsAllButItsLastExtension) {
 }
 
 TEST_F(UninstallRegistration, RollbackRemovesTheSaverItsDirPathItsDataFileAndItsKey) {
-  sim.putFile("C:\\WINDOWS\\x.scr", "saver");
-  sim.putFile("C:\\WINDOWS\\x dir", "stray file");
-  sim.putFile("C:\\WINDOWS\\x.ssd", "data");
-  sim.putFile("C:\\WINDOWS\\impborl.dll", "library");
-  sim.putFile("C:\\WINDOWS\\x.dat", "support library");
+  putFiles({{"C:\\WINDOWS\\x.scr", "saver"}, {"C:\\WINDOWS\\x dir", "stray file"}, {"C:\\WINDOWS\\x.ssd", "data"},
+            {"C:\\WINDOWS\\impborl.dll", "library"}, {"C:\\WINDOWS\\x.dat", "support library"}});
   ASSERT_EQ(createUninstallKey(kSaverX), 0);
   doQuietUninstall(kSaverX, kAllOfX);
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.scr"));
@@ -148,10 +145,8 @@ TEST_F(UninstallRegistration, RollbackRemovesOnlyWhatTheFailedInstallationClaime
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    sim.putFile(kSaverX, "saver");
-    sim.putFile("C:\\WINDOWS\\x dir", "stray file");
-    sim.putFile("C:\\WINDOWS\\x.ssd", "data");
-    sim.putFile("C:\\WINDOWS\\impborl.dll", "library");
+    putFiles({{kSaverX, "saver"}, {"C:\\WINDOWS\\x dir", "stray file"}, {"C:\\WINDOWS\\x.ssd", "data"},
+              {"C:\\WINDOWS\\impborl.dll", "library"}});
     ASSERT_EQ(createUninstallKey(kSaverX), 0);
     doQuietUninstall(kSaverX, c.claimed);
     EXPECT_EQ(sim.fileExistsAt(kSaverX), !c.saverGoes);

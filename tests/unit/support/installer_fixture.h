@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +69,31 @@ inline const char* const kSaver = "C:\\WINDOWS\\Sunset.scr";
 inline const char* const kData = "C:\\WINDOWS\\Sunset.ssd";
 inline const std::string kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sunset";
 inline const std::string kActionLockPath = std::string("C:\\WINDOWS\\") + kActionLockFileName;
+
+// One run of a sweep on a machine of its own: a fresh simulated Windows, installed as the
+// backend, with the run state reset and `installer` at kInstallerPath; gone with its folder,
+// temp/pq_<name>_<pid>, when the object goes.
+class MachineOfItsOwn {
+public:
+  MachineOfItsOwn(const std::string& name, const std::string& installer)
+      : folder{std::filesystem::temp_directory_path() / ("pq_" + name + "_" + std::to_string(::getpid()))},
+        sim(folder.path), scope(sim) {
+    resetRunState();
+    resetCompressionState();
+    sim.putFile(kInstallerPath, installer);
+  }
+  ~MachineOfItsOwn() { resetRunState(); }
+
+  struct RemovedAtTheEnd {
+    std::filesystem::path path;
+    ~RemovedAtTheEnd() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  } folder;
+  pq::SimOs sim;
+  pq::ScopedSimOs scope;
+};
 
 class InstallerTest : public SimTest<> {
 protected:

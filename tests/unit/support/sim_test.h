@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/sim/sim_os.h"
 
@@ -41,6 +43,11 @@ protected:
   }
 
   long calls(const std::string& call) const { return countCalls(sim, call); }
+
+  // Puts each {path, contents} on the machine.
+  void putFiles(const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& [path, contents] : files) sim.putFile(path, contents);
+  }
 
   std::filesystem::path root;
   Sim sim;
