@@ -8,6 +8,7 @@
 #include "errors/logFile.h"
 #include "errors/messages.h"
 #include "installer/fInstall.h"
+#include "installer/temporary_copy.h"
 #include "platform/win_path.h"
 #include "system/file_removal.h"
 
@@ -33,18 +34,30 @@ std::string destinationFor(const TInstallFileInfo& fileInfo) {
   return entryDestination(entryName(fileInfo), fileInfo.fileType, mode, pathWindows, pathInstallerDir);
 }
 
+// Reads the entry's stored bytes into `buffer`; false, with `outcome` set, when the copy fails
+// or comes up short. Nothing has been created yet then.
+bool readStoredBytes(pq::OsFile& source, uint8_t* buffer, uint32_t sizeToExtract, const std::string& destination,
+                     EntryOutcome* outcome) {
+  uint32_t bytesRead = 0;
+  if (!source.read(buffer, sizeToExtract, &bytesRead)) {
+    *outcome = fileSystemFailure(destination);
+  } else if (bytesRead < sizeToExtract) {
+    *outcome = EntryOutcome{kErr_ShortTransfer};
+  }
+  return outcome->code == 0;
+}
+
 EntryOutcome expandEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, uint8_t* buffer,
                          uint32_t sizeToExtract, const std::string& destination, bool* destinationCreated) {
   std::unique_ptr<TCompressor> compressor(new (std::nothrow) TCompressor());
   if (!compressor) return EntryOutcome{kErr_NoCompressor};
   logLine("unZipping file");
 
-  uint32_t bytesRead = 0;
-  if (!source.read(buffer, sizeToExtract, &bytesRead)) return fileSystemFailure(destination);
-  if (bytesRead < sizeToExtract) return EntryOutcome{kErr_ShortTransfer};
+  EntryOutcome outcome;
+  if (!readStoredBytes(source, buffer, sizeToExtract, destination, &outcome)) return outcome;
 
   // The library reports its own failures; the file it leaves behind is what gets judged.
-  compressor->expandToFile(destination, buffer, bytesRead);
+  compressor->expandToFile(destination, buffer, sizeToExtract);
   compressor.reset();
 
   pq::FoundFile found;
@@ -61,10 +74,8 @@ EntryOutcome expandEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, u
 EntryOutcome writeStoredEntry(pq::OsFile& source, uint8_t* buffer, uint32_t sizeToExtract,
                               const std::string& destination, bool* destinationCreated) {
   logLine("extracting non-compressed file");
-  uint32_t bytesRead = 0;
-  if (!source.read(buffer, sizeToExtract, &bytesRead)) return fileSystemFailure(destination);
-  // Nothing has been created yet when the copy comes up short.
-  if (bytesRead < sizeToExtract) return EntryOutcome{kErr_ShortTransfer};
+  EntryOutcome outcome;
+  if (!readStoredBytes(source, buffer, sizeToExtract, destination, &outcome)) return outcome;
 
   std::unique_ptr<pq::OsFile> file =
       pq::os().openFile(destination, pq::FileAccess::Write, pq::FileShare::None, pq::FileCreation::CreateAlways);
@@ -72,9 +83,9 @@ EntryOutcome writeStoredEntry(pq::OsFile& source, uint8_t* buffer, uint32_t size
   *destinationCreated = true;
 
   uint32_t bytesWritten = 0;
-  if (!file->write(buffer, bytesRead, &bytesWritten)) return fileSystemFailure(destination);
+  if (!file->write(buffer, sizeToExtract, &bytesWritten)) return fileSystemFailure(destination);
   if (!file->close()) return fileSystemFailure(destination);
-  if (bytesWritten != bytesRead) return EntryOutcome{kErr_ShortTransfer};
+  if (bytesWritten != sizeToExtract) return EntryOutcome{kErr_ShortTransfer};
   return EntryOutcome{};
 }
 
@@ -108,8 +119,7 @@ TResult TForm1::installFiles(const std::string& path) {
   LogOperation trace("installFiles", path, &result);
   claimedDestinations.clear();
 
-  std::unique_ptr<pq::OsFile> source =
-      pq::os().openFile(path, pq::FileAccess::Read, pq::FileShare::Read, pq::FileCreation::OpenExisting);
+  std::unique_ptr<pq::OsFile> source = openTemporaryCopy(path);
   if (!source) {
     result = failureCode(pq::os().lastError());
     showInstallError(result, path);

@@ -26,22 +26,19 @@ bool entryNamesAreSafe() {
 }
 
 TResult readDirectoryTable(const std::string& installerPath, std::unique_ptr<pq::OsFile>* heldCopy) {
-  pq::Os& os = pq::os();
-  std::unique_ptr<pq::OsFile> copy = openTemporaryCopy(pathTempFile);
-  if (!copy || !copy->seek(DIRECTORY_OFFSET)) {
-    const TResult code = failureCode(os.lastError());
+  // A file-system failure is shown with its error number for the installer.
+  const auto failed = [&installerPath] {
+    const TResult code = failureCode(pq::os().lastError());
     showInstallError(code, installerPath);
     return code;
-  }
+  };
+  std::unique_ptr<pq::OsFile> copy = openTemporaryCopy(pathTempFile);
+  if (!copy || !copy->seek(DIRECTORY_OFFSET)) return failed();
 
   logLine("bytesToRead: " + std::to_string(kDirectoryTableSize));
   std::vector<uint8_t> table(kDirectoryTableSize, 0);
   uint32_t bytesRead = 0;
-  if (!copy->read(table.data(), kDirectoryTableSize, &bytesRead)) {
-    const TResult code = failureCode(os.lastError());
-    showInstallError(code, installerPath);
-    return code;
-  }
+  if (!copy->read(table.data(), kDirectoryTableSize, &bytesRead)) return failed();
   logLine("bytesRead: " + std::to_string(bytesRead));
   decodeDirectoryTable(table.data(), installerDirectory.entries);
 
