@@ -19,11 +19,8 @@
 
 #include "archive/directory.h"
 
-// The entries the installer gives a role of their own.
-constexpr int kProgramEntry = 0;
-constexpr int kLibraryEntry = 1;
-constexpr int kMainEntry = 2;
-constexpr int kDataEntry = 3;
+// The entries the installer gives a role of their own, by index.
+enum EntryIndex : int { kProgramEntry = 0, kLibraryEntry = 1, kMainEntry = 2, kDataEntry = 3 };
 
 // What entry 0 calls the program.
 constexpr char kProgramEntryName[] = "install.dat";
