@@ -210,6 +210,19 @@ def control_with_id(controls, control_id):
     raise TestFailed("no control with id %d among %s" % (control_id, [c["id"] for c in controls]))
 
 
+def run_checks(state, arguments, seconds, what, tolerated=lambda failures: False):
+    """Runs a Windows program of checks under Wine, which prints a "FAILED: " line for each
+    check that failed and exits non-zero then, and shows what it printed. Fails the test on a
+    non-zero exit, unless `tolerated` accepts the failures."""
+    result = run_wine(state, arguments, seconds, what)
+    output = result.stdout.decode("latin-1")
+    print(output)
+    failures = [line[len("FAILED: "):] for line in output.splitlines() if line.startswith("FAILED: ")]
+    if result.returncode != 0 and not (result.returncode == 1 and tolerated(failures)):
+        raise TestFailed("%s failed (exit %d):\n%s%s" % (what, result.returncode, output,
+                                                         result.stderr.decode("latin-1")))
+
+
 def windows_path_of(unix_path):
     """The path under Wine's Z: drive, which maps the host's root."""
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")

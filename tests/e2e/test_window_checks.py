@@ -5,16 +5,11 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import TestFailed, main, run_wine  # noqa: E402
+from e2e_lib import main, run_checks  # noqa: E402
 
 
 def test(state, driver, checks):
-    result = run_wine(state, [os.environ["PQ_WINDOW_CHECKS_EXE"]], 120, "the window checks")
-    output = result.stdout.decode("latin-1")
-    print(output)
-    if result.returncode != 0:
-        raise TestFailed("the window checks failed (exit %d):\n%s%s" %
-                         (result.returncode, output, result.stderr.decode("latin-1")))
+    run_checks(state, [os.environ["PQ_WINDOW_CHECKS_EXE"]], 120, "the window checks")
 
 
 if __name__ == "__main__":
