@@ -122,10 +122,7 @@ TEST_F(Extraction, AnEmptyRangeFailsWithNoBufferAfterTheOldFileIsRemoved) {
   EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{"Installation Error: Problem using C:\\WINDOWS\\Sunset.ssd. \r\n\r\n"});
   EXPECT_FALSE(sim.fileExistsAt(kData));
   // The entries before the failing one stay; the ones after it are not touched.
-  EXPECT_TRUE(sim.fileExistsAt(kLibrary));
-  EXPECT_TRUE(sim.fileExistsAt(kSaver));
-  EXPECT_FALSE(sim.fileExistsAt(kLib1));
-  EXPECT_FALSE(sim.fileExistsAt(kLib2));
+  expectFiles({{kLibrary, true}, {kSaver, true}, {kLib1, false}, {kLib2, false}});
   EXPECT_EQ(form.progressBar.position, 3);
   EXPECT_EQ(form.statusLabel.caption, kData);
 }
@@ -174,17 +171,14 @@ TEST_F(Extraction, AWrongExpandedSizeFailsAndTheFileIsRemoved) {
 }
 
 TEST_F(Extraction, ATruncatedStreamLeavesNoPartialFile) {
-  std::vector<ImageEntry> entries = screenSaverEntries();
-  std::string image = buildInstallerImage(entries);
+  const std::vector<ImageEntry> entries = screenSaverEntries();
   // Cut entry 5's stream short but keep the table consistent with the file's end.
-  TInstallFileInfo last{};
-  decodeEntry(reinterpret_cast<const uint8_t*>(image.data()) + DIRECTORY_OFFSET + 5 * 280, &last);
-  const int32_t cut = storedSize(last) / 2;
+  int32_t cut = 0;
+  std::string image = buildInstallerImage(entries, [&cut](TInstallFileInfo* table) {
+    cut = storedSize(table[5]) / 2;
+    table[5].stopOffset -= cut;
+  });
   image.resize(image.size() - cut);
-  last.stopOffset -= cut;
-  uint8_t bytes[280];
-  encodeEntry(last, bytes);
-  image.replace(DIRECTORY_OFFSET + 5 * 280, 280, reinterpret_cast<const char*>(bytes), 280);
   start(image);
 
   EXPECT_EQ(form.installFiles(pathTempFile), kErr_SizeMismatch);
@@ -202,53 +196,47 @@ TEST_F(Extraction, WithoutALoadableLibraryTheExpandedFileIsEmptyAndRemoved) {
   EXPECT_FALSE(sim.fileExistsAt(kSaver));
 }
 
-TEST_F(Extraction, AnExpandedFileThatCannotBeCreatedIsNotFound) {
-  startScreenSaver();
-  sim.failCall("openFile", pq::kWinErrorAccessDenied, "Sunset.scr");
-  EXPECT_EQ(form.installFiles(pathTempFile), kErr_FileNotFound);
-  ASSERT_EQ(sim.errorDialogs.size(), 2u);
-  EXPECT_EQ(sim.errorDialogs[0].rfind("Zip Error: Problem expanding file in memory.\r\n\r\n", 0), 0u);
-  EXPECT_EQ(sim.errorDialogs[1], installErrorMessage(kErr_FileNotFound, kSaver));
-}
-
-TEST_F(Extraction, AStoredFileThatCannotBeCreatedFailsWithTheSystemError) {
-  startScreenSaver();
-  sim.failCall("openFile", pq::kWinErrorDiskFull, "Sunset.ssd");
-  EXPECT_EQ(form.installFiles(pathTempFile), 112);
-  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(112, kData)});
-  EXPECT_NE(sim.errorDialogs[0].find(systemErrorText(112)), std::string::npos);
-  EXPECT_FALSE(systemErrorText(112).empty());
-  EXPECT_FALSE(sim.fileExistsAt(kData));
-}
-
-TEST_F(Extraction, AFailedWriteOrCloseLeavesNoFileUnderTheRealName) {
-  for (const char* call : {"write", "close"}) {
-    SCOPED_TRACE(call);
+// A call that fails during extraction ends it with the failure's code, shown once for the path
+// concerned (after the compression binding's own message where the binding met it), and
+// leaves no file under the destination's name.
+TEST_F(Extraction, AFailingCallEndsExtractionWithItsCodeShownOnce) {
+  const struct {
+    const char *call, *argument;
+    uint32_t error;
+    TResult code;
+    const char *shownFor, *bindingMessage; // bindingMessage null: none
+  } cases[] = {
+      {"openFile", "Sunset.scr", pq::kWinErrorAccessDenied, kErr_FileNotFound, kSaver,
+       "Zip Error: Problem expanding file in memory.\r\n\r\n"},
+      {"openFile", "Sunset.ssd", pq::kWinErrorDiskFull, 112, kData, nullptr},
+      {"write", "Sunset.ssd", pq::kWinErrorDiskFull, 112, kData, nullptr},
+      {"close", "Sunset.ssd", pq::kWinErrorDiskFull, 112, kData, nullptr},
+      {"openFile", "KWRXtemp1.dat", pq::kWinErrorSharingViolation, 32, kTempCopyPath, nullptr},
+      {"read", "KWRXtemp1.dat", pq::kWinErrorAccessDenied, 5, kLibrary, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.call) + " " + c.argument);
     sim.errorDialogs.clear();
     sim.clearFailures();
+    for (const char* path : {kLibrary, kSaver, kData}) sim.deleteFile(path);
     const auto run = startAnother(buildInstallerImage(screenSaverEntries()));
-    sim.failCall(call, pq::kWinErrorDiskFull, "Sunset.ssd");
-    EXPECT_EQ(run->installFiles(pathTempFile), 112);
-    EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(112, kData)});
-    EXPECT_FALSE(sim.fileExistsAt(kData));
+    sim.failCall(c.call, c.error, c.argument);
+    EXPECT_EQ(run->installFiles(pathTempFile), c.code);
+    std::vector<std::string> dialogs = sim.errorDialogs;
+    if (c.bindingMessage != nullptr) {
+      ASSERT_EQ(dialogs.size(), 2u);
+      EXPECT_EQ(dialogs[0].rfind(c.bindingMessage, 0), 0u);
+      dialogs.erase(dialogs.begin());
+    }
+    EXPECT_EQ(dialogs, std::vector<std::string>{installErrorMessage(c.code, c.shownFor)});
+    if (c.code > 0) {
+      EXPECT_FALSE(systemErrorText(c.code).empty());
+      EXPECT_NE(dialogs[0].find(systemErrorText(c.code)), std::string::npos);
+    }
+    const bool fromTheCopy = std::string(c.shownFor) == kTempCopyPath;
+    EXPECT_FALSE(sim.fileExistsAt(fromTheCopy ? kLibrary : c.shownFor));
     run->Close();
   }
-}
-
-TEST_F(Extraction, ACopyThatCannotBeOpenedExtractsNothing) {
-  startScreenSaver();
-  sim.failCall("openFile", pq::kWinErrorSharingViolation, "KWRXtemp1.dat");
-  EXPECT_EQ(form.installFiles(pathTempFile), 32);
-  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(32, kTempCopyPath)});
-  EXPECT_FALSE(sim.fileExistsAt(kLibrary));
-}
-
-TEST_F(Extraction, AFailedReadOfTheCopyIsShownWithTheDestination) {
-  startScreenSaver();
-  sim.failCall("read", pq::kWinErrorAccessDenied, "KWRXtemp1.dat");
-  EXPECT_EQ(form.installFiles(pathTempFile), 5);
-  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(5, kLibrary)});
-  EXPECT_FALSE(sim.fileExistsAt(kLibrary));
 }
 
 // A kind the format does not define has no destination: nothing may be written or removed
@@ -257,9 +245,7 @@ TEST_F(Extraction, AnUndefinedKindWritesNowhereAndReportsTheInstallerDamaged) {
   start(withTable([](TInstallFileInfo* table) { table[4].fileType = 7; }));
   EXPECT_EQ(form.installFiles(pathTempFile), kErr_InstallerCorrupted);
   EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_InstallerCorrupted, kInstallerPath)});
-  EXPECT_FALSE(sim.fileExistsAt(kLib1));
-  EXPECT_FALSE(sim.fileExistsAt(kLib2));
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\lib1.dat"));
+  expectFiles({{kLib1, false}, {kLib2, false}, {"C:\\WINDOWS\\lib1.dat", false}});
   for (const std::string& call : sim.callLog) {
     EXPECT_NE(call, "deleteFile ");
     EXPECT_NE(call, "findFirstFile ");

@@ -62,8 +62,7 @@ struct Scenario {
 
 // One call made to fail once.
 struct Failure {
-  std::string call;
-  std::string argument;
+  std::string call, argument;
   uint32_t error = 0;
   int skip = 0;
   size_t recordedIndex = 0;

@@ -73,10 +73,7 @@ TEST_F(InstallMovie, AFailedEntryKeepsTheFilesBeforeIt) {
   EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(kErr_SizeMismatch, "C:\\WINDOWS\\lib1.dll")});
   EXPECT_EQ(form.statusLabel.caption, "Installation Failed.");
   EXPECT_EQ(form.labStatus.caption, "File may be corrupted.");
-  EXPECT_TRUE(sim.fileExistsAt(kMovie));
-  EXPECT_TRUE(sim.fileExistsAt(kMovieData));
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\lib1.dll"));
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\lib2.dll"));
+  expectFiles({{kMovie, true}, {kMovieData, true}, {"C:\\WINDOWS\\lib1.dll", false}, {"C:\\WINDOWS\\lib2.dll", false}});
 }
 
 } // namespace

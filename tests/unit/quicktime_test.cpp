@@ -10,6 +10,7 @@
 #include "errors/messages.h"
 #include "platform/sim/sim_os.h"
 #include "support/sim_test.h"
+#include "system/data_file_header.h"
 #include "system/quicktime.h"
 
 namespace {
@@ -30,10 +31,11 @@ public:
   }
 };
 
-// A data file header of `size` bytes with `level` stored at offset 8, little-endian.
+// A data file header of `size` bytes with the level's four bytes where the reader looks, as
+// given: the reader's byte order is what is tested, not a writer's.
 std::string header(const uint8_t levelBytes[4], std::size_t size = 64) {
   std::string bytes(size, '\x5a');
-  for (int i = 0; i < 4; ++i) bytes[8 + i] = static_cast<char>(levelBytes[i]);
+  for (int i = 0; i < 4; ++i) bytes[kDataFileLevelOffset + i] = static_cast<char>(levelBytes[i]);
   return bytes;
 }
 

@@ -311,10 +311,8 @@ TEST_F(SimOsTest, ScreenSaveSwitchRecordsEveryCallAndCanRefuse) {
 
 TEST_F(SimOsTest, PathsDropTrailingDotsAndBlanksAndFollowDotDot) {
   sim.putFile("C:\\WINDOWS\\x.scr", "x");
-  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x.scr. "));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\SYSTEM32\\..\\.\\x.scr"));
-  EXPECT_FALSE(sim.fileExistsAt("D:\\WINDOWS\\x.scr"));
-  EXPECT_FALSE(sim.fileExistsAt("WINDOWS\\x.scr"));
+  expectFiles({{"C:\\WINDOWS\\x.scr. ", true}, {"C:\\WINDOWS\\SYSTEM32\\..\\.\\x.scr", true},
+               {"D:\\WINDOWS\\x.scr", false}, {"WINDOWS\\x.scr", false}});
 }
 
 TEST_F(SimOsTest, CreateAlwaysOverAnExistingFileSaysSoInTheLastError) {

@@ -81,12 +81,11 @@ TEST_F(Startup, TheRunningInstallerHoldsItsCopyUntilItCloses) {
 // ".scr" in any case and with trailing blanks makes a screen saver, anything else a movie; the
 // caption always drops exactly four characters of the name, whatever the extension's length.
 TEST_F(Startup, EntryTwosNamePicksTheModeAndTheCaption) {
-  const std::string damaged = "Installer is damaged. Please try again with new copy of the installer.";
+  const char* const damaged = "Installer is damaged. Please try again with new copy of the installer.";
   const struct {
     const char* name;
     uint8_t screenSaver;
-    const char* caption;
-    std::string detail;
+    const char *caption, *detail;
   } cases[] = {
       {"Sunset.SCR", 1, "Screen Saver Installation: Sunset", damaged},
       {"Sunset.scr  ", 1, "Screen Saver Installation: Sunset.s", damaged},

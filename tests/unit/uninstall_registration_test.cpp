@@ -120,9 +120,7 @@ TEST_F(UninstallRegistration, RollbackRemovesTheSaverItsDirPathItsDataFileAndIts
             {"C:\\WINDOWS\\impborl.dll", "library"}, {"C:\\WINDOWS\\x.dat", "support library"}});
   ASSERT_EQ(createUninstallKey(kSaverX), 0);
   doQuietUninstall(kSaverX, kAllOfX);
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.scr"));
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x dir"));
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\x.ssd"));
+  expectFiles({{"C:\\WINDOWS\\x.scr", false}, {"C:\\WINDOWS\\x dir", false}, {"C:\\WINDOWS\\x.ssd", false}});
   EXPECT_FALSE(sim.registryKeyExists(kRoot + "x"));
   EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
   EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\x.dat"));

@@ -38,11 +38,8 @@ TEST_F(Uninstall, AScreenSaverLosesItsFilesAndKeyButKeepsTheLibraries) {
   const std::vector<std::string> expected = {"Deleting impborl.dat", "Deleting Sunset.scr", "Deleting Sunset.ssd",
                                              "Deleting lib1.dat", "Deleting lib2.dat"};
   EXPECT_EQ(texts, expected);
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.scr"));
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Sunset.ssd"));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\lib1.dll"));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\lib2.dll"));
+  expectFiles({{"C:\\WINDOWS\\Sunset.scr", false}, {"C:\\WINDOWS\\Sunset.ssd", false},
+               {"C:\\WINDOWS\\impborl.dll", true}, {"C:\\WINDOWS\\lib1.dll", true}, {"C:\\WINDOWS\\lib2.dll", true}});
   EXPECT_FALSE(sim.registryKeyExists(kUninstallKey));
   EXPECT_FALSE(sim.screenSaveActive());
   EXPECT_EQ(sim.profileValue("system.ini", "boot", "SCRNSAVE.EXE"), profileBefore);
@@ -53,10 +50,8 @@ TEST_F(Uninstall, AMovieLosesOnlyItsMainFile) {
   startMovie();
   form.butInstallClick(nullptr);
   form.butUnInstallClick(nullptr);
-  EXPECT_FALSE(sim.fileExistsAt("C:\\Setup\\Show.exe"));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\Setup\\Show.ssd"));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dll"));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\Setup\\Setup.exe"));
+  expectFiles({{"C:\\Setup\\Show.exe", false}, {"C:\\Setup\\Show.ssd", true}, {"C:\\WINDOWS\\impborl.dll", true},
+               {"C:\\Setup\\Setup.exe", true}});
   EXPECT_TRUE(sim.spiCalls.empty());
   expectFinalState();
 }
@@ -70,9 +65,8 @@ TEST_F(Uninstall, TheExtensionTestIgnoresLetterCaseAndTrailingBlanks) {
     sim.putFile(std::string("C:\\WINDOWS\\") + name, "installed");
   }
   form.butUnInstallClick(nullptr);
-  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\Picture.SSD"));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\Notes.DAT"));
-  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\impborl.dat"));
+  expectFiles({{"C:\\WINDOWS\\Picture.SSD", false}, {"C:\\WINDOWS\\Notes.DAT", true},
+               {"C:\\WINDOWS\\impborl.dat", true}});
   expectFinalState();
 }
 

@@ -44,6 +44,11 @@ protected:
 
   long calls(const std::string& call) const { return countCalls(sim, call); }
 
+  // Checks, path by path, that each file is there (true) or not (false).
+  void expectFiles(const std::vector<std::pair<std::string, bool>>& presence) const {
+    for (const auto& [path, present] : presence) EXPECT_EQ(sim.fileExistsAt(path), present) << path;
+  }
+
   // Puts each {path, contents} on the machine.
   void putFiles(const std::vector<std::pair<std::string, std::string>>& files) {
     for (const auto& [path, contents] : files) sim.putFile(path, contents);
