@@ -5,28 +5,19 @@
 #include "platform/os.h"
 #include "platform/win_path.h"
 
+// A lookup that fails for any reason finds nothing: a folder we may not list, a broken network
+// path. Removal then goes on as for a missing file; whatever really stands there is met by the
+// create that follows, with that call's own error, or stays where nothing is replaced.
+bool fileExists(const std::string& path) {
+  pq::FoundFile found;
+  if (!pq::os().findFirstFile(path, &found)) return false;
+  // A directory does not count: removal never touches one.
+  return (found.attributes & pq::kFileAttributeDirectory) == 0;
+}
+
 namespace {
 
 enum class BusyCode { General, SaverAware };
-
-// What a lookup of the path found. A lookup can fail for a reason other than "nothing
-// there" (a folder we may not list, a broken network path); the seam raises nothing, so
-// that failure is the one I/O error an attempt can meet, and its number is the result.
-struct Lookup {
-  bool isFile = false;
-  TResult error = kErr_None;
-};
-
-Lookup lookUp(const std::string& path) {
-  pq::FoundFile found;
-  if (pq::os().findFirstFile(path, &found)) {
-    // A directory does not count: removal never touches one.
-    return {(found.attributes & pq::kFileAttributeDirectory) == 0, kErr_None};
-  }
-  uint32_t error = pq::os().lastError();
-  if (error == pq::kWinErrorFileNotFound || error == pq::kWinErrorPathNotFound) return {};
-  return {false, static_cast<TResult>(error)};
-}
 
 TResult busyResult(const std::string& path, BusyCode busyCode) {
   if (busyCode == BusyCode::SaverAware && pq::asciiLower(pq::extractFileExt(path)) == ".scr") {
@@ -38,9 +29,7 @@ TResult busyResult(const std::string& path, BusyCode busyCode) {
 // One removal attempt: delete; failing that, clear read-only and the other attribute bits
 // that block deletion and delete again.
 TResult removalAttempt(const std::string& path, BusyCode busyCode) {
-  Lookup lookup = lookUp(path);
-  if (lookup.error != kErr_None) return lookup.error;
-  if (!lookup.isFile) return kErr_None;
+  if (!fileExists(path)) return kErr_None;
   pq::Os& os = pq::os();
   if (os.deleteFile(path)) return kErr_None;
   // Whether the reset works is not checked: the second deletion decides.
@@ -54,10 +43,6 @@ void showIfAsked(TResult result, const std::string& path, ShowError show) {
 }
 
 } // namespace
-
-bool fileExists(const std::string& path) {
-  return lookUp(path).isFile;
-}
 
 TResult myDeleteFile_WaitUntilNotBusy(const std::string& path, ShowError show, int32_t attempts) {
   // The holder of a busy file usually lets go within a few thousand tries; the attempts
