@@ -32,13 +32,13 @@ int32_t readLevel(const std::string& dataFilePath) {
   std::unique_ptr<pq::OsFile> file =
       pq::os().openFile(dataFilePath, pq::FileAccess::Read, pq::FileShare::ReadWrite, pq::FileCreation::OpenExisting);
   if (!file) {
-    showInstallError(failureCode(pq::os().lastError(), pq::kWinErrorFileNotFound), dataFilePath);
+    showInstallError(failureCode(pq::os().lastError()), dataFilePath);
     return 0;
   }
   uint8_t header[kDataFileHeaderSize] = {};
   uint32_t bytesRead = 0;
   if (!file->read(header, kDataFileHeaderSize, &bytesRead)) {
-    showInstallError(failureCode(pq::os().lastError(), kIoErr_ReadBeyondEnd), dataFilePath);
+    showInstallError(failureCode(pq::os().lastError()), dataFilePath);
     return 0;
   }
   if (bytesRead < static_cast<uint32_t>(kDataFileHeaderSize)) {

@@ -290,12 +290,7 @@ protected:
       // extraction, with the system's error; a failed write into an expanded file shows as
       // its wrong size. (A failing open of the data file for its QuickTime level is reported
       // in the same words.)
-      // The QuickTime read's open, the second of the data file, names a missing file when the
-      // system gives no number.
-      const bool levelRead = failure.call == "openFile" && failure.skip > 0;
-      const TResult code = entry->isZipped ? kErr_SizeMismatch
-                           : levelRead     ? failureCode(failure.error, pq::kWinErrorFileNotFound)
-                                           : reported;
+      const TResult code = entry->isZipped ? kErr_SizeMismatch : reported;
       EXPECT_EQ(seen.dialogs, std::vector<std::string>{installErrorMessage(code, failure.argument)});
     } else {
       EXPECT_LE(seen.dialogs.size(), 1u);

@@ -96,13 +96,21 @@ TEST_F(QuickTime, AMissingDataFileIsReportedWithTheOpenError) {
   EXPECT_NE(systemErrorText(2), "");
 }
 
-TEST_F(QuickTime, AFailedReadIsReportedWithItsNumber) {
+TEST_F(QuickTime, AFailedOpenOrReadIsReportedWithItsNumberOrAsUnspecified) {
+  // A failure for which the system keeps no number is still a failure: "Unspecified error".
+  struct Row { const char* call; uint32_t error; TResult shown; };
+  const std::vector<Row> rows = {
+      {"read", pq::kWinErrorAccessDenied, 5}, {"read", 0, kErr_Unspecified}, {"openFile", 0, kErr_Unspecified}};
   const uint8_t bytes[4] = {3, 0, 0, 0};
   sim.putFile(kDataFile, header(bytes));
-  sim.failCall("read", pq::kWinErrorAccessDenied);
-  EXPECT_EQ(readRequiredQuickTimeLevel(kDataFile), 0);
-  ASSERT_EQ(sim.errorDialogs.size(), 1u);
-  EXPECT_EQ(sim.errorDialogs[0], installErrorMessage(pq::kWinErrorAccessDenied, kDataFile));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.call) + " " + std::to_string(row.error));
+    sim.errorDialogs.clear();
+    sim.failCall(row.call, row.error);
+    EXPECT_EQ(readRequiredQuickTimeLevel(kDataFile), 0);
+    EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(row.shown, kDataFile)});
+    sim.clearFailures();
+  }
 }
 
 struct Installed {
