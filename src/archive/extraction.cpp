@@ -89,21 +89,13 @@ EntryOutcome writeStoredEntry(pq::OsFile& source, uint8_t* buffer, uint32_t size
   return EntryOutcome{};
 }
 
-// Reads the entry's stored bytes and puts the file in place.
+// Reads the entry's stored bytes and puts the file in place. The buffer comes first and then,
+// for a compressed entry, the compressor (which loads the library): a range that runs past the
+// end of the copy is found by the read that comes up short.
 EntryOutcome transferEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, const std::string& destination,
                            bool* destinationCreated) {
   const int32_t sizeToExtract = storedSize(fileInfo);
   if (sizeToExtract <= 0) return EntryOutcome{kErr_NoBuffer};
-
-  // A claimed size is checked against the copy before any memory is set aside for it, so a
-  // damaged or hostile table can never make the installer allocate more than the file holds.
-  uint64_t copySize = 0;
-  if (!source.size(&copySize)) return fileSystemFailure(destination);
-  if (fileInfo.startOffset < 0 ||
-      static_cast<uint64_t>(fileInfo.startOffset) + static_cast<uint64_t>(sizeToExtract) > copySize) {
-    return EntryOutcome{kErr_ShortTransfer};
-  }
-
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(sizeToExtract)]);
   if (!buffer) return EntryOutcome{kErr_NoBuffer};
 
@@ -141,8 +133,8 @@ TResult TForm1::extractFile(pq::OsFile& source, int index) {
   TResult result = 0;
   LogOperation trace("extractFile", std::to_string(index), &result);
 
-  // A negative offset cannot be positioned to; the range check below fails it with -30.
-  if (fileInfo.startOffset >= 0 && !source.seek(fileInfo.startOffset)) {
+  // A negative offset cannot be positioned to: the system refuses it with its own error.
+  if (!source.seek(fileInfo.startOffset)) {
     result = fileSystemFailure(destination).code;
     return result;
   }
@@ -154,10 +146,12 @@ TResult TForm1::extractFile(pq::OsFile& source, int index) {
   setCaption(statusLabel, destination);
   pq::os().processMessages();
 
-  // An undefined kind must not be written anywhere, nor its empty destination cleared.
+  // An undefined kind must not be written anywhere, nor its empty destination cleared. Nothing
+  // of the entry can be put in place, so it fails as a short transfer, reported as the damaged
+  // installer that it is.
   if (destination.empty()) {
     showInstallError(kErr_InstallerCorrupted, pathInstaller);
-    result = kErr_InstallerCorrupted;
+    result = kErr_ShortTransfer;
     return result;
   }
   logLine("begin extracting " + destination);

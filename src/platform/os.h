@@ -34,6 +34,7 @@ constexpr uint32_t kWinErrorDiskFull = 112;
 constexpr uint32_t kWinErrorInvalidName = 123;
 constexpr uint32_t kWinErrorModNotFound = 126;
 constexpr uint32_t kWinErrorProcNotFound = 127;
+constexpr uint32_t kWinErrorNegativeSeek = 131;
 constexpr uint32_t kWinErrorAlreadyExists = 183;
 constexpr uint32_t kWinErrorBadExeFormat = 193;
 constexpr uint32_t kWinErrorNoMoreItems = 259;

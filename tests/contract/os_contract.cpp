@@ -216,6 +216,8 @@ void checkOpenReadWrite(Checks& checks, const std::string& scratch) {
   checks.expect(file->seek(1) && file->read(buffer, sizeof buffer, &count), "a read longer than the rest succeeds");
   checks.expectEqual(std::string(buffer, count), "elLO!", "the read returns the rest of the file");
   checks.expect(file->read(buffer, sizeof buffer, &count) && count == 0, "a read at the end gives 0 bytes and success");
+  checks.expect(!file->seek(-10), "a seek before the start fails");
+  checks.expectError(kWinErrorNegativeSeek, "a seek before the start");
   checks.expect(file->seek(10) && file->write("z", 1, &count) && count == 1, "a write beyond the end");
   checks.expect(file->size(&size) && size == 11, "the gap before a write beyond the end counts");
   checks.expect(file->close(), "close reports success");

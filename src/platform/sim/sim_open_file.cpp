@@ -57,7 +57,7 @@ public:
   bool seek(int64_t offsetFromStart) override {
     if (os.enterCall("seek", windowsPath)) return false;
     if (!usable()) return fail(kWinErrorInvalidHandle);
-    if (offsetFromStart < 0) return fail(131); // ERROR_NEGATIVE_SEEK
+    if (offsetFromStart < 0) return fail(kWinErrorNegativeSeek);
     position = offsetFromStart;
     return true;
   }
