@@ -17,7 +17,8 @@ std::string libraryEntryName(const std::string& fileName) {
 }
 
 std::string landingName(const std::string& entryName, int32_t fileType) {
-  return fileType == kFileType_Library ? pq::changeFileExt(entryName, kInstalledLibraryExtension) : entryName;
+  const std::string created = pq::createdFileName(entryName);
+  return fileType == kFileType_Library ? pq::changeFileExt(created, kInstalledLibraryExtension) : created;
 }
 
 std::string entryDestination(const std::string& entryName, int32_t fileType, InstallMode mode,
@@ -26,7 +27,7 @@ std::string entryDestination(const std::string& entryName, int32_t fileType, Ins
   case kFileType_Plain:
   case kFileType_Main:
   case kFileType_Data:
-    return (mode == InstallMode::ScreenSaver ? windowsDirectory : installerDirectory) + entryName;
+    return (mode == InstallMode::ScreenSaver ? windowsDirectory : installerDirectory) + landingName(entryName, fileType);
   case kFileType_Library:
     return windowsDirectory + landingName(entryName, fileType);
   default:

@@ -12,6 +12,9 @@
 //   1, 2, 4             Windows directory + name           installer's folder + name
 //   3 (library)         Windows directory + name.dll       the same
 //   any other           nowhere: the installer is damaged
+//
+// "name" is the name the file is created under (pq::createdFileName): the stored name less a
+// tail of blanks, dots and control characters, which no file name keeps.
 #pragma once
 
 #include <cstdint>
@@ -50,8 +53,8 @@ std::string screenSaverName(const std::string& saverPath);
 // The name a support library is stored under: its file name with the extension replaced by
 // ".dat" (foo.dll -> foo.dat; a name without an extension gets one).
 std::string libraryEntryName(const std::string& fileName);
-// The name an entry of `fileType` lands under: a library's with its extension replaced by
-// ".dll", any other's as it is stored.
+// The name an entry of `fileType` lands under: the name its file is created under, for a
+// library with the extension replaced by ".dll".
 std::string landingName(const std::string& entryName, int32_t fileType);
 
 // Where an entry of `fileType` named `entryName` lands in `mode`, given the Windows directory

@@ -45,7 +45,10 @@ void resetRunState();
 
 // Entry i's name as an ordinary string.
 std::string entryNameAt(int index);
-// Where the saver lands: pathWindows + entry 2's name.
+// The name of the file entry i is created as (pq::createdFileName): where it is installed
+// and where uninstalling and the rollback look for it.
+std::string installedNameAt(int index);
+// Where the saver lands: pathWindows + entry 2's name as the file is created.
 std::string saverPathFromDirectory();
 
 // Start-up: the installer's paths (pathInstaller through `installerPath`, pathInstallerDir,

@@ -50,4 +50,4 @@ void TForm1::setFinalInstallerProgressBarInfo(TResult code) {
   setProgressPosition(0);
 }
 
-std::string movieInstalledText() { return "Movie installed as: \r\n\t" + pathUninstall + entryNameAt(kMainEntry); }
+std::string movieInstalledText() { return "Movie installed as: \r\n\t" + pathUninstall + installedNameAt(kMainEntry); }

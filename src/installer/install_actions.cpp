@@ -45,7 +45,7 @@ void TForm1::butInstallClick(void*) {
 TResult TForm1::doInstallSaver() {
   TResult result = 0;
   LogOperation trace("doInstallSaver", "", &result, "installSaverFromBuilder");
-  const std::string pathSaverDatafile = pathWindows + entryNameAt(kDataEntry);
+  const std::string pathSaverDatafile = pathWindows + installedNameAt(kDataEntry);
   const std::string pathSaver = saverPathFromDirectory();
 
   // An open Display Properties window or an active old copy would keep the saver file busy.
@@ -71,7 +71,7 @@ TResult TForm1::installMovieFromInstaller() {
   TResult result = 0;
   LogOperation trace("installMovieFromInstaller", "", &result);
   // Entry 3 as extracted next to the installer; a copy in the Windows directory plays no part.
-  const std::string movieDataFile = pathInstallerDir + entryNameAt(kDataEntry);
+  const std::string movieDataFile = pathInstallerDir + installedNameAt(kDataEntry);
   result = installFiles(pathTempFile);
   if (result == 0) result = checkQuickTimeRequirement(movieDataFile);
   return result;
@@ -94,7 +94,7 @@ void TForm1::showCompletionPrompt(uint8_t kind) {
       Close();
     }
   } else if (kind == kCompletion_Movie) {
-    const bool yes = os.messageBoxYesNo("Movie created as " + pathInstallerDir + entryNameAt(kMainEntry) + "\r\n\r\n" +
+    const bool yes = os.messageBoxYesNo("Movie created as " + pathInstallerDir + installedNameAt(kMainEntry) + "\r\n\r\n" +
                                             "Would you like to open a window to this folder?",
                                         "Movie Installation Complete.");
     if (yes) {

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "installer/fInstall.h"
+#include "platform/win_path.h"
 
 const char* const kMakerHost = "www.panoquill.com";
 const char* const kProductPageUrl = "http://www.panoquill.com/Panoquill_ZBNA/zbna_home.html?s=KWRX_104";
@@ -43,4 +44,6 @@ std::string entryNameAt(int index) {
   return entryName(installerDirectory.entries[index]);
 }
 
-std::string saverPathFromDirectory() { return pathWindows + entryNameAt(kMainEntry); }
+std::string installedNameAt(int index) { return pq::createdFileName(entryNameAt(index)); }
+
+std::string saverPathFromDirectory() { return pathWindows + installedNameAt(kMainEntry); }

@@ -39,7 +39,7 @@ void TForm1::butUnInstallClick(void*) {
   if (isScreenSaver == 1) {
     closeDisplayControlPanel();
     deactivateSaver(saverPathFromDirectory());
-    deleteUninstallKey(screenSaverName(entryNameAt(kMainEntry)));
+    deleteUninstallKey(screenSaverName(saverPathFromDirectory()));
   }
 
   for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
@@ -48,7 +48,7 @@ void TForm1::butUnInstallClick(void*) {
     setCaption(statusLabel, "Deleting " + name);
     pq::os().processMessages();
     // Whatever cannot be removed stays, silently.
-    if (entryIsRemovedOnUninstall(name)) myDeleteFile(pathUninstall + name, ShowError::No);
+    if (entryIsRemovedOnUninstall(name)) myDeleteFile(pathUninstall + installedNameAt(index), ShowError::No);
     pauseBriefly();
   }
 

@@ -101,22 +101,23 @@ bool pathsEqual(const std::string& a, const std::string& b) {
   return true;
 }
 
+std::string createdFileName(const std::string& name) {
+  const std::string asCString = name.substr(0, name.find('\0'));
+  std::string::size_type end = asCString.size();
+  while (end > 0 && (isControlOrBlank(asCString[end - 1]) || asCString[end - 1] == '.')) --end;
+  return asCString.substr(0, end);
+}
+
 bool isSafeEntryName(const std::string& name) {
-  if (name.empty() || name.size() > kMaxEntryNameLength) return false;
-  // Windows drops trailing dots and blanks from a path's last component, so a name made of
-  // nothing else ("." , "..", "...", " .") would name the directory itself or its parent.
-  if (name.find_first_not_of(". ") == kNotFound) return false;
-  for (char c : name) {
-    unsigned char code = static_cast<unsigned char>(c);
-    if (code < 32) return false;
-    switch (c) {
-    case '\\': case '/': case ':': case '<': case '>': case '"': case '|': case '?': case '*':
-      return false;
-    default:
-      break;
-    }
+  if (name.size() > kMaxEntryNameLength) return false;
+  // Nothing may be left once the tail goes: "", "." and ".." name the folder or its parent.
+  const std::string created = createdFileName(name);
+  if (created.empty()) return false;
+  for (char c : trimTrailingControl(name)) {
+    if (static_cast<unsigned char>(c) < 32) return false;
   }
-  return !isReservedDeviceName(name);
+  if (name.find_first_of("\\/:<>\"|?*") != kNotFound) return false;
+  return !isReservedDeviceName(created);
 }
 
 } // namespace pq

@@ -30,11 +30,16 @@ std::string normalizedExtension(const std::string& name);
 // Case-blind comparison of two paths (ASCII letters only), as Windows compares file names.
 bool pathsEqual(const std::string& a, const std::string& b);
 
-// True for a bare file name that is safe to join to a directory: not empty, at most 255
-// characters, not made of dots and blanks only (".", "..", "..." and the like name a
-// directory once Windows drops trailing dots and blanks), no '\', '/' or ':', no character
-// below 32 nor any of <>"|?*, and not a reserved device name (CON, PRN, AUX, NUL, COM1-9,
-// LPT1-9, with or without an extension). Trailing blanks are allowed.
+// The name Windows gives a file created under `name`: what a C string holds of it (up to the
+// first NUL), without its tail of blanks, dots and other characters of code 0 to 32. Windows
+// itself drops trailing blanks and dots from a path's last component; a control character
+// there it would refuse, and the extension test ignores it with the rest of the tail.
+std::string createdFileName(const std::string& name);
+
+// True for a bare file name that is safe to join to a directory: at most 255 characters, no
+// '\', '/' or ':', none of <>"|?*, no character below 32 except in a tail of codes 0 to 32,
+// a created name (above) that is not empty (".", "..", " ." name a directory) and not a
+// reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension).
 bool isSafeEntryName(const std::string& name);
 
 } // namespace pq

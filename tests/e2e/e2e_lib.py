@@ -275,6 +275,15 @@ def sample_movie():
                             os.path.join(os.environ["PQ_SAMPLES_DIR"], "Show.ssd"))
 
 
+def renamed(installer, old, new):
+    """The installer with entry name `old` in its table replaced by `new`, for names pqpack
+    would not store: the length byte and the characters, over the zeros after them."""
+    image = bytearray(installer)
+    at = image.find(bytes([len(old)]) + old.encode("latin-1"), DIRECTORY_OFFSET)
+    image[at:at + 1 + len(new)] = bytes([len(new)]) + new.encode("latin-1")
+    return bytes(image)
+
+
 def read_file(path):
     with open(path, "rb") as source:
         return source.read()

@@ -7,8 +7,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_lib import (DIRECTORY_OFFSET, Installer, control_with_id, main, prefix_dir,  # noqa: E402
-                     remove_temp_copies, sample_saver, temp_copies)
+from e2e_lib import (Installer, control_with_id, main, prefix_dir, remove_temp_copies, renamed,  # noqa: E402
+                     sample_saver, temp_copies)
 import window_ids as ids  # noqa: E402
 
 
@@ -20,15 +20,6 @@ def drive_c_files():
         for name in names:
             found.add(os.path.relpath(os.path.join(folder, name), root).lower())
     return found
-
-
-def renamed(installer, old, new):
-    """The installer with entry name `old` in its table replaced by `new`, behind pqpack, which
-    refuses to store such a name: the length byte and the characters, over the zeros after them."""
-    image = bytearray(installer)
-    at = image.find(bytes([len(old)]) + old.encode("latin-1"), DIRECTORY_OFFSET)
-    image[at:at + 1 + len(new)] = bytes([len(new)]) + new.encode("latin-1")
-    return bytes(image)
 
 
 def check_refused(state, driver, checks, contents, what):

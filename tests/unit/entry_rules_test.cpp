@@ -13,6 +13,9 @@ TEST(EntryRules, LibrariesAreStoredUnderDatNamesAndLandUnderDllNames) {
   for (const auto& library : libraries) EXPECT_EQ(libraryEntryName(library.fileName), library.stored);
   EXPECT_EQ(landingName("impborl.dat", kFileType_Library), "impborl.dll");
   EXPECT_EQ(landingName("Sunset.ssd", kFileType_Data), "Sunset.ssd");
+  // A tail no file name keeps goes before the extension is replaced.
+  EXPECT_EQ(landingName(std::string("impborl.dat\0", 12), kFileType_Library), "impborl.dll");
+  EXPECT_EQ(landingName("Sunset.scr  ", kFileType_Main), "Sunset.scr");
 }
 
 TEST(EntryRules, TheMainEntrysExtensionPicksTheModeAndItsNameTheSaversName) {

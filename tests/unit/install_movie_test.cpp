@@ -34,6 +34,17 @@ TEST_F(InstallMovie, ASuccessfulInstallationPutsTheMovieNextToTheInstaller) {
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
+// The prompt names the file as it is created: a NUL after the name would end its text early.
+TEST_F(InstallMovie, ThePromptNamesTheMovieAsItIsCreated) {
+  std::vector<ImageEntry> entries = movieEntries();
+  entries[1].name = std::string("Show.exe\0", 9);
+  start(buildInstallerImage(entries));
+  form.butInstallClick(nullptr);
+  ASSERT_EQ(sim.messageBoxes.size(), 1u);
+  EXPECT_EQ(sim.messageBoxes[0].text,
+            "Movie created as C:\\Setup\\Show.exe\r\n\r\nWould you like to open a window to this folder?");
+}
+
 TEST_F(InstallMovie, YesOpensTheInstallersFolderAndEndsTheInstaller) {
   startMovie();
   sim.messageBoxAnswers.push_back(true);

@@ -760,7 +760,7 @@ TEST(PqpackLayout, EmptyEntriesAndLongNamesAreRefused) {
 
 TEST(PqpackNames, RefusalReasonsAgreeWithTheInstallersOwnRule) {
   const std::string cases[] = {"Sunset.scr", "a b.ssd",  "Sunset.SCR ", "", "..", ".", "... ", "a\\b", "a/b", "C:x",
-                               "a<b",        "a>b",      "a\"b",        "a|b", "a?b", "a*b", "a\x1f", "CON", "con.txt",
+                               "a<b",        "a>b",      "a\"b",        "a|b", "a?b", "a*b", "a\x1f" "b", "CON", "con.txt",
                                "NUL .dat",   "COM1.dll", "lpt9",        "COM0", "LPT10", "console.scr",
                                std::string(255, 'x'), std::string(256, 'x')};
   for (const std::string& name : cases) {

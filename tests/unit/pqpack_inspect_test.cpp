@@ -312,6 +312,7 @@ TEST_F(PqpackInspect, ExtractRefusesUnsafeNamesAndWritesNothingOutsideTheFolder)
   Directory entries = decode(image);
   setEntryName(entries[2], "../escaped.scr");
   setEntryName(entries[4], "..");
+  setEntryName(entries[3], std::string("Sunset.ssd\0 ", 12));  // written as Windows names it
   encode(entries, &image);
   writeFile(installer, image);
   const auto before = folder.names();

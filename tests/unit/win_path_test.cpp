@@ -88,17 +88,34 @@ TEST(WinPath, PathsCompareCaseBlindOverAsciiLettersOnly) {
   EXPECT_FALSE(pathsEqual("\xC4", "\xE4"));
 }
 
+TEST(WinPath, ACreatedFileLosesItsTailOfBlanksDotsAndControlCharacters) {
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"Sunset.scr", "Sunset.scr"},
+      {std::string("Sunset.scr\0", 11), "Sunset.scr"},
+      {"Sunset.scr  ", "Sunset.scr"},
+      {std::string("Sunset.scr. \0\t.", 15), "Sunset.scr"},
+      {std::string("Sun\0set.scr", 11), "Sun"}, // a C string ends at its first NUL
+      {" Sunset . scr", " Sunset . scr"},
+      {"..", ""},
+  };
+  for (const auto& [name, created] : rows) EXPECT_EQ(createdFileName(name), created) << "[" << name << "]";
+}
+
 TEST(WinPath, SafeEntryNamesAreBareFileNames) {
-  for (const char* name : {"Sunset.scr", "impborl.dat", "a.b.scr", "Sunset.scr  ", "x dir", "COM10", "CONSOLE.txt",
-                           "lpt0", ".ssd", "Long Saver Name.scr"}) {
-    EXPECT_TRUE(isSafeEntryName(name)) << name;
+  const std::vector<std::string> safe = {
+      "Sunset.scr", "impborl.dat", "a.b.scr", "Sunset.scr  ", "x dir", "COM10", "CONSOLE.txt", "lpt0", ".ssd",
+      "Long Saver Name.scr", std::string("Sunset.scr\0", 11), std::string("Sunset.scr \0\r\n", 14), "Sunset.scr.",
+  };
+  for (const std::string& name : safe) {
+    EXPECT_TRUE(isSafeEntryName(name)) << "[" << name << "]";
   }
 }
 
 TEST(WinPath, UnsafeEntryNamesAreRejected) {
   const std::vector<std::string> unsafe = {
       "", ".", "..", "...", " .", "..\\evil.dll", "a\\b", "a/b", "C:evil", "a<b", "a>b", "a\"b", "a|b", "a?b",
-      "a*b", std::string("a\0b", 3), "tab\there", "CON", "con", "Con.txt", "NUL .dat", "aux", "PRN.scr",
+      "a*b", std::string("a\0b", 3), std::string("\0", 1), " \t", "tab\there", "a\x01.scr", "CON", "con",
+      std::string("CON\0", 4), "Con.txt", "NUL .dat", "aux", "PRN.scr",
       "COM1", "com9.dll", "LPT1", "lpt9.x", std::string(256, 'a'),
   };
   for (const std::string& name : unsafe) {

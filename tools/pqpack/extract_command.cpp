@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "file_io.h"
 #include "installer_image.h"
+#include "platform/win_path.h"
 
 namespace pqpack {
 
@@ -30,12 +31,13 @@ int runExtract(const ExtractRequest& request) {
   for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
     const std::string name = entryName(image.entries[index]);
     // The safe-name rule rules out separators, drives and dot names, so the result is a
-    // direct child of the folder. The file gets the name as this system writes it.
+    // direct child of the folder. The file gets the name as this system writes it, without
+    // the tail of blanks and control characters that Windows would not keep either.
     const std::string reason = unsafeNameReason(name);
     std::vector<uint8_t> bytes;
     if (!reason.empty()) {
       std::fprintf(stderr, "pqpack extract: entry %d refused: %s\n", index, reason.c_str());
-    } else if (const std::string destination = textOf(folder / pathOf(displayName(name)));
+    } else if (const std::string destination = textOf(folder / pathOf(displayName(pq::createdFileName(name))));
                !checkOutputIsNoInput(destination, {{"INSTALLER", request.installer}}, &problem)) {
       std::fprintf(stderr, "pqpack extract: entry %d refused: %s\n", index, problem.c_str());
     } else if (!readEntryFile(request.installer, image, index, &bytes, &problem)) {

@@ -22,9 +22,12 @@ std::string unsafeNameReason(const std::string& name) {
   if (name.empty()) return "the name is empty";
   const std::string quotedName = "the name '" + displayName(name) + "'";
   if (name.size() > static_cast<size_t>(kEntryNameCapacity)) return quotedName + " is longer than 255 characters";
-  if (name.find_first_not_of(". ") == std::string::npos) return quotedName + " names a directory, not a file";
-  for (unsigned char c : name) {
+  if (pq::createdFileName(name).empty()) return quotedName + " names a directory, not a file";
+  // A tail of control characters and blanks is dropped when the file is created; one inside stays.
+  for (unsigned char c : pq::trimTrailingControl(name)) {
     if (c < 32) return quotedName + " contains a control character";
+  }
+  for (unsigned char c : name) {
     if (std::strchr("\\/:", c) != nullptr) {
       return quotedName + " contains '" + std::string(1, static_cast<char>(c)) + "': entry names are bare file names";
     }
