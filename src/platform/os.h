@@ -48,6 +48,11 @@ constexpr uint32_t kFileAttributeDirectory = 0x10;
 constexpr uint32_t kFileAttributeArchive = 0x20;
 constexpr uint32_t kFileAttributeNormal = 0x80;
 
+// MoveFileExA flags: replace a file already at the new name; return only once the move is on
+// the disk.
+constexpr uint32_t kMoveFileReplaceExisting = 0x1;
+constexpr uint32_t kMoveFileWriteThrough = 0x8;
+
 // ShowWindow modes used by the installer.
 constexpr int kShowNormal = 1;
 
@@ -59,13 +64,18 @@ struct FoundFile {
   std::string name;        // the long name of the entry found
   uint32_t attributes = 0; // FILE_ATTRIBUTE_* bits
   uint64_t size = 0;       // nFileSizeHigh:nFileSizeLow
+  // ftCreationTime and ftLastWriteTime: 100-nanosecond intervals since 1601-01-01 (UTC), as
+  // GetSystemTimeAsFileTime counts.
+  uint64_t creationTime = 0;
+  uint64_t lastWriteTime = 0;
 };
 
 enum class FileAccess { Read, Write, ReadWrite };
 enum class FileShare { None, Read, ReadWrite };
 enum class FileCreation {
   OpenExisting, // OPEN_EXISTING
-  CreateAlways  // CREATE_ALWAYS: create, or truncate an existing file
+  CreateAlways, // CREATE_ALWAYS: create, or truncate an existing file
+  CreateNew     // CREATE_NEW: create a file that does not exist yet; error 80 when one does
 };
 
 // An open file (CreateFileA). Destroying it closes the handle.
@@ -80,6 +90,8 @@ public:
   virtual bool seek(int64_t offsetFromStart) = 0;
   // GetFileSize.
   virtual bool size(uint64_t* size) = 0;
+  // FlushFileBuffers: what was written is on the disk when it returns true.
+  virtual bool flush() = 0;
   // CloseHandle, reported. After it the object is inert; the destructor does nothing more.
   virtual bool close() = 0;
 };
@@ -144,6 +156,9 @@ public:
   virtual bool copyFile(const std::string& existing, const std::string& newFile, bool failIfExists) = 0;
   virtual bool deleteFile(const std::string& path) = 0;
   virtual bool setFileAttributes(const std::string& path, uint32_t attributes) = 0;
+  // MoveFileExA(existing, newName, flags). Within one folder it renames in one step: whoever
+  // looks finds the old file at newName or the moved one, never a part of it.
+  virtual bool moveFileEx(const std::string& existing, const std::string& newName, uint32_t flags) = 0;
   // CreateFileA; null on failure (see lastError()).
   virtual std::unique_ptr<OsFile> openFile(const std::string& path, FileAccess access, FileShare share,
                                            FileCreation creation) = 0;
@@ -195,6 +210,20 @@ public:
   // when the program is killed. Null on failure (see lastError()): 32 while another handle
   // has it open, 5 where the caller may not create files.
   virtual std::unique_ptr<OsFile> openLockFile(const std::string& path) = 0;
+
+  // --- Time -----------------------------------------------------------------------------
+  // GetSystemTimeAsFileTime: now, in FoundFile's units.
+  virtual uint64_t systemTimeAsFileTime() = 0;
+  // GetTickCount64: milliseconds since the system started.
+  virtual uint64_t tickCount64() = 0;
+
+  // --- The end of the session -----------------------------------------------------------
+  // From this call on the program answers WM_QUERYENDSESSION with FALSE, and gives `reason`
+  // to ShutdownBlockReasonCreate (looked up at run time) for the system to show the user.
+  // False when the reason could not be given; the answer is FALSE either way.
+  virtual bool blockShutdown(const std::string& reason) = 0;
+  // ShutdownBlockReasonDestroy; WM_QUERYENDSESSION is answered TRUE again either way.
+  virtual bool allowShutdown() = 0;
 
   // --- Libraries ------------------------------------------------------------------------
   // LoadLibraryA; null on failure (see lastError()).

@@ -225,6 +225,31 @@ void checkOpenReadWrite(Checks& checks, const std::string& scratch) {
   checks.expectEqual(readWholeFile(os, path), std::string("helLO!\0\0\0\0z", 11), "the gap reads as zero bytes");
 }
 
+// A new file: created only where none is, dated now, moved onto a file only when asked to.
+void checkNewFileMovedIntoPlace(Checks& checks, const std::string& scratch) {
+  Os& os = checks.os;
+  const std::string partial = scratch + "Partial.tmp";
+  const std::string target = scratch + "Target.bin";
+  const uint64_t before = os.systemTimeAsFileTime() - 2 * 10000000ull; // times are kept to 2 s
+  std::unique_ptr<OsFile> file = os.openFile(partial, FileAccess::Write, FileShare::None, FileCreation::CreateNew);
+  uint32_t count = 0;
+  checks.expect(file && file->write("new", 3, &count) && file->flush() && file->close(), "CreateNew, write, flush");
+  file.reset();
+  checks.expect(!os.openFile(partial, FileAccess::Write, FileShare::None, FileCreation::CreateNew),
+                "CreateNew refuses an existing file");
+  checks.expectError(kWinErrorFileExists, "CreateNew of an existing file");
+  FoundFile found;
+  checks.expect(os.findFirstFile(partial, &found) && std::min(found.creationTime, found.lastWriteTime) >= before &&
+                    os.systemTimeAsFileTime() - os.tickCount64() * 10000 < before,
+                "a new file is dated now, and the system started before");
+  checks.expect(writeWholeFile(os, target, "old content") && !os.moveFileEx(partial, target, 0),
+                "moveFileEx without replacing refuses an existing file");
+  checks.expectError(kWinErrorAlreadyExists, "moveFileEx onto an existing file");
+  checks.expect(os.moveFileEx(partial, target, kMoveFileReplaceExisting | kMoveFileWriteThrough) &&
+                    readWholeFile(os, target) == "new" && !os.findFirstFile(partial, &found),
+                "moveFileEx replaces the file with the moved one");
+}
+
 void checkShortNames(Checks& checks, const std::string& scratch) {
   Os& os = checks.os;
   const std::string longPath = scratch + "Long Contract Name.text";
@@ -344,6 +369,7 @@ std::vector<std::string> runOsContract(Os& os, const std::string& scratchDir) {
   checkReadOnly(checks, scratchDir);
   checkCopy(checks, scratchDir);
   checkOpenReadWrite(checks, scratchDir);
+  checkNewFileMovedIntoPlace(checks, scratchDir);
   checkShortNames(checks, scratchDir);
   checkProfile(checks, scratchDir);
   checkRegistry(checks);

@@ -21,8 +21,39 @@ FoundFile describe(const SimOs::State& state, const std::filesystem::path& host,
   found.attributes = state.attributesOf(host);
   std::error_code error;
   found.size = isDirectory(host) ? 0 : std::filesystem::file_size(host, error);
+  const sim::FileTimes times = state.timesOf(host);
+  found.creationTime = times.creation;
+  found.lastWriteTime = times.lastWrite;
   if ((found.attributes & ~kFileAttributeNormal) == 0) found.attributes = kFileAttributeNormal;
   return found;
+}
+
+// The file a copy or a move starts from: false, with the error Windows gives, when it is
+// missing or a folder.
+bool isFileToTransfer(SimOs& os, const sim::ResolvedPath& source) {
+  if (!source.exists() || source.components.empty()) {
+    os.setLastError(source.onDriveC ? source.missingError() : kWinErrorPathNotFound);
+    return false;
+  }
+  if (isDirectory(source.host)) {
+    os.setLastError(kWinErrorAccessDenied);
+    return false;
+  }
+  return true;
+}
+
+// The new name of a copy or a move: false, with the error Windows gives, when its folder is
+// missing or the name cannot be created.
+bool isCreatableTarget(SimOs& os, const sim::ResolvedPath& target) {
+  if (!target.onDriveC || target.components.empty() || target.trailingSeparator || !target.parentExists()) {
+    os.setLastError(kWinErrorPathNotFound);
+    return false;
+  }
+  if (!sim::isCreatableName(target.components.back())) {
+    os.setLastError(kWinErrorInvalidName);
+    return false;
+  }
+  return true;
 }
 
 } // namespace
@@ -116,31 +147,17 @@ bool SimOs::setFileAttributes(const std::string& path, uint32_t attributes) {
 bool SimOs::copyFile(const std::string& existing, const std::string& newFile, bool failIfExists) {
   if (enterCall("copyFile", existing + " " + newFile)) return false;
   const sim::ResolvedPath source = internal->resolve(existing);
-  if (!source.exists() || source.components.empty()) {
-    setLastError(source.onDriveC ? source.missingError() : kWinErrorPathNotFound);
-    return false;
-  }
-  if (isDirectory(source.host)) {
-    setLastError(kWinErrorAccessDenied);
-    return false;
-  }
+  if (!isFileToTransfer(*this, source)) return false;
   // CopyFile reads the source with read sharing only.
   if (internal->sharingConflict(source.host, sim::OpenHandle{true, false, true, false})) {
     setLastError(kWinErrorSharingViolation);
     return false;
   }
   const sim::ResolvedPath target = internal->resolve(newFile);
-  if (!target.onDriveC || target.components.empty() || !target.parentExists()) {
-    setLastError(kWinErrorPathNotFound);
-    return false;
-  }
-  if (!sim::isCreatableName(target.components.back())) {
-    setLastError(kWinErrorInvalidName);
-    return false;
-  }
+  if (!isCreatableTarget(*this, target)) return false;
   if (target.exists()) {
     if (failIfExists) {
-      setLastError(80); // ERROR_FILE_EXISTS
+      setLastError(kWinErrorFileExists);
       return false;
     }
     // CopyFile holds the source open while it opens the target: a file onto itself collides.
@@ -162,9 +179,56 @@ bool SimOs::copyFile(const std::string& existing, const std::string& newFile, bo
     setLastError(kWinErrorAccessDenied);
     return false;
   }
-  // The copy carries the source's attributes, as CopyFile does.
+  // The copy carries the source's attributes and last-write time, as CopyFile does; it is
+  // made now.
   internal->attributes[State::key(target.host)] = internal->attributesOf(source.host);
+  internal->times[State::key(target.host)] = sim::FileTimes{internal->clock, internal->timesOf(source.host).lastWrite};
   internal->assignAliases(target.host.parent_path());
+  return true;
+}
+
+bool SimOs::moveFileEx(const std::string& existing, const std::string& newName, uint32_t flags) {
+  if (enterCall("moveFileEx", existing + " " + newName)) return false;
+  const sim::ResolvedPath source = internal->resolve(existing);
+  if (!isFileToTransfer(*this, source)) return false;
+  // No handle here shares deletion, which renaming an open file needs.
+  if (internal->anyOpenHandle(source.host)) {
+    setLastError(kWinErrorSharingViolation);
+    return false;
+  }
+  const sim::ResolvedPath target = internal->resolve(newName);
+  if (!isCreatableTarget(*this, target)) return false;
+  const bool ontoItself = target.exists() && State::key(target.host) == State::key(source.host);
+  if (target.exists() && !ontoItself) {
+    if ((flags & kMoveFileReplaceExisting) == 0) {
+      setLastError(kWinErrorAlreadyExists);
+      return false;
+    }
+    // A folder, a read-only file or one in use is not replaced.
+    if (isDirectory(target.host) || internal->readOnly(target.host) || internal->anyOpenHandle(target.host)) {
+      setLastError(kWinErrorAccessDenied);
+      return false;
+    }
+  }
+  // The file keeps its attributes and times under the name as given.
+  const std::filesystem::path moved = target.host.parent_path() / target.components.back();
+  const uint32_t attributes = internal->attributesOf(source.host);
+  const sim::FileTimes times = internal->timesOf(source.host);
+  std::error_code error;
+  if (target.exists() && !ontoItself) {
+    std::filesystem::remove(target.host, error);
+    internal->forgetFile(target.host);
+  }
+  std::filesystem::rename(source.host, moved, error);
+  if (error) {
+    setLastError(kWinErrorAccessDenied);
+    return false;
+  }
+  internal->forgetFile(source.host);
+  internal->attributes[State::key(moved)] = attributes;
+  internal->times[State::key(moved)] = times;
+  internal->assignAliases(source.host.parent_path());
+  internal->assignAliases(moved.parent_path());
   return true;
 }
 

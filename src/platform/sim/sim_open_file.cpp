@@ -51,6 +51,15 @@ public:
     }
     position += total;
     *bytesWritten = total;
+    os.state().stampWritten(host);
+    return true;
+  }
+
+  bool flush() override {
+    if (os.enterCall("flush", windowsPath)) return false;
+    if (!usable()) return fail(kWinErrorInvalidHandle);
+    // FlushFileBuffers needs a handle that may write.
+    if (!handle.canWrite) return fail(kWinErrorAccessDenied);
     return true;
   }
 
@@ -122,11 +131,20 @@ sim::OpenHandle handleFor(FileAccess access, FileShare share) {
   return handle;
 }
 
-// CreateFileA on the host tree: `create` makes a missing file (else error 2 or 3), `truncate`
-// empties an existing one.
-std::unique_ptr<OsFile> openHostFile(SimOs& os, const std::string& path, const sim::OpenHandle& handle, bool create,
-                                     bool truncate, bool deleteOnClose) {
+// What CreateFileA does about a file that exists, or not, at the path.
+enum class Disposition {
+  OpenExisting, // else error 2 or 3
+  OpenAlways,   // creates a missing file
+  CreateAlways, // creates a missing file, empties an existing one
+  CreateNew     // creates a missing file, else error 80
+};
+
+// CreateFileA on the host tree.
+std::unique_ptr<OsFile> openHostFile(SimOs& os, const std::string& path, const sim::OpenHandle& handle,
+                                     Disposition disposition, bool deleteOnClose) {
   SimOs::State& state = os.state();
+  const bool create = disposition != Disposition::OpenExisting;
+  const bool truncate = disposition == Disposition::CreateAlways;
   const sim::ResolvedPath resolved = state.resolve(path);
   if (!resolved.onDriveC || resolved.components.empty() || resolved.trailingSeparator) {
     os.setLastError(resolved.onDriveC && resolved.exists() ? kWinErrorAccessDenied : kWinErrorPathNotFound);
@@ -144,6 +162,10 @@ std::unique_ptr<OsFile> openHostFile(SimOs& os, const std::string& path, const s
   }
   std::error_code error;
   const bool existed = resolved.exists();
+  if (existed && disposition == Disposition::CreateNew) {
+    os.setLastError(kWinErrorFileExists);
+    return nullptr;
+  }
   if (existed && std::filesystem::is_directory(resolved.host, error)) {
     os.setLastError(kWinErrorAccessDenied);
     return nullptr;
@@ -166,7 +188,10 @@ std::unique_ptr<OsFile> openHostFile(SimOs& os, const std::string& path, const s
   }
   if (create && !existed) {
     state.attributes[SimOs::State::key(resolved.host)] = kFileAttributeArchive;
+    state.stampCreated(resolved.host);
     state.assignAliases(resolved.host.parent_path());
+  } else if (truncate) {
+    state.stampWritten(resolved.host);
   }
   // Creating over an existing file succeeds and says so through the last error.
   if (create && existed) os.setLastError(kWinErrorAlreadyExists);
@@ -178,13 +203,15 @@ std::unique_ptr<OsFile> openHostFile(SimOs& os, const std::string& path, const s
 std::unique_ptr<OsFile> SimOs::openFile(const std::string& path, FileAccess access, FileShare share,
                                         FileCreation creation) {
   if (enterCall("openFile", path)) return nullptr;
-  const bool createAlways = creation == FileCreation::CreateAlways;
-  return openHostFile(*this, path, handleFor(access, share), createAlways, createAlways, false);
+  const Disposition disposition = creation == FileCreation::CreateAlways ? Disposition::CreateAlways
+                                  : creation == FileCreation::CreateNew  ? Disposition::CreateNew
+                                                                         : Disposition::OpenExisting;
+  return openHostFile(*this, path, handleFor(access, share), disposition, false);
 }
 
 std::unique_ptr<OsFile> SimOs::openLockFile(const std::string& path) {
   if (enterCall("openLockFile", path)) return nullptr;
-  return openHostFile(*this, path, sim::OpenHandle{true, true, false, false}, true, false, true);
+  return openHostFile(*this, path, sim::OpenHandle{true, true, false, false}, Disposition::OpenAlways, true);
 }
 
 } // namespace pq

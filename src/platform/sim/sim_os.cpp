@@ -43,6 +43,38 @@ std::string SimOs::executablePath() {
   return exePath;
 }
 
+uint64_t SimOs::systemTimeAsFileTime() {
+  enterCall("systemTimeAsFileTime", "");
+  return internal->clock;
+}
+
+uint64_t SimOs::tickCount64() {
+  enterCall("tickCount64", "");
+  return (internal->clock - internal->bootTime) / sim::kTicksPerMillisecond;
+}
+
+void SimOs::restart() {
+  internal->clock += 60 * sim::kTicksPerSecond;
+  internal->bootTime = internal->clock;
+  internal->clock += sim::kTicksPerSecond;
+}
+
+bool SimOs::blockShutdown(const std::string& reason) {
+  const bool injected = enterCall("blockShutdown", reason).has_value();
+  shutdownBlocked = true;
+  if (injected) return false;
+  shutdownReasonText = reason;
+  return true;
+}
+
+bool SimOs::allowShutdown() {
+  const bool injected = enterCall("allowShutdown", "").has_value();
+  shutdownBlocked = false;
+  if (injected) return false;
+  shutdownReasonText.clear();
+  return true;
+}
+
 // Not logged: reading the last error is bookkeeping of the caller, not an action on the
 // machine, and logging it would bury the calls a test looks for.
 uint32_t SimOs::lastError() { return lastErrorValue; }

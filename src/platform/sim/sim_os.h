@@ -51,6 +51,8 @@ public:
   bool isReadOnly(const std::string& windowsPath) const;
   // Whether a handle this program opened holds the file now.
   bool fileOpenHere(const std::string& windowsPath) const;
+  // The machine restarts: everything there now was made before its last start.
+  void restart();
   // Every file below the root as "C:\..." paths with their contents, for before/after checks.
   std::map<std::string, std::string> snapshot() const;
 
@@ -89,6 +91,11 @@ public:
   std::vector<ShellCall> shellExecuteCalls;
   // Called after WinExec is recorded, e.g. to open a "Display Properties" window.
   std::function<void(const std::string& commandLine)> onWinExec;
+
+  // ---- The end of the session ---------------------------------------------------------------
+  // The answer the program gives WM_QUERYENDSESSION now, and the reason the system shows.
+  bool sessionMayEnd() const { return !shutdownBlocked; }
+  const std::string& shutdownReason() const { return shutdownReasonText; }
 
   // ---- Libraries -----------------------------------------------------------------------------
   // loadLibrary of an existing file resolves to the in-process codec (_implode, _explode,
@@ -136,6 +143,7 @@ public:
   bool copyFile(const std::string& existing, const std::string& newFile, bool failIfExists) override;
   bool deleteFile(const std::string& path) override;
   bool setFileAttributes(const std::string& path, uint32_t attributes) override;
+  bool moveFileEx(const std::string& existing, const std::string& newName, uint32_t flags) override;
   std::unique_ptr<OsFile> openFile(const std::string& path, FileAccess access, FileShare share,
                                    FileCreation creation) override;
   std::unique_ptr<OsFile> openLockFile(const std::string& path) override;
@@ -155,6 +163,10 @@ public:
   uint32_t winExec(const std::string& commandLine, int showMode) override;
   uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) override;
   bool shellExecuteAsUser(const std::string& file, int showMode) override;
+  uint64_t systemTimeAsFileTime() override;
+  uint64_t tickCount64() override;
+  bool blockShutdown(const std::string& reason) override;
+  bool allowShutdown() override;
   std::unique_ptr<OsLibrary> loadLibrary(const std::string& path) override;
   std::string systemMessage(uint32_t code, uint32_t bufferChars) override;
   void showErrorDialog(const std::string& text) override;
@@ -185,6 +197,8 @@ private:
   uint32_t libraryLoadError = 0;
   std::set<std::string> omittedExports;
   AppCursor cursor = AppCursor::Default;
+  bool shutdownBlocked = false;
+  std::string shutdownReasonText;
   State* internal;
 };
 

@@ -87,6 +87,7 @@ sim::ResolvedPath SimOs::State::resolve(const std::string& windowsPath) {
 
 void SimOs::State::forgetFile(const std::filesystem::path& host) {
   attributes.erase(key(host));
+  times.erase(key(host));
   locks.erase(key(host));
   auto folderAliases = aliases.find(key(host.parent_path()));
   if (folderAliases != aliases.end()) folderAliases->second.erase(asciiLower(host.filename().string()));
@@ -97,6 +98,17 @@ uint32_t SimOs::State::attributesOf(const std::filesystem::path& host) const {
   if (std::filesystem::is_directory(host, error)) return kFileAttributeDirectory;
   const auto found = attributes.find(key(host));
   return found == attributes.end() ? kFileAttributeArchive : found->second;
+}
+
+sim::FileTimes SimOs::State::timesOf(const std::filesystem::path& host) const {
+  const auto found = times.find(key(host));
+  return found == times.end() ? sim::FileTimes{clock, clock} : found->second;
+}
+
+void SimOs::State::stampWritten(const std::filesystem::path& host) {
+  sim::FileTimes stamped = timesOf(host);
+  stamped.lastWrite = clock;
+  times[key(host)] = stamped;
 }
 
 bool SimOs::State::anyOpenHandle(const std::filesystem::path& host) const {
@@ -161,7 +173,13 @@ void SimOs::putFile(const std::string& windowsPath, const std::string& bytes) {
   makeDirectory(resolved.drive + "\\" + resolved.host.parent_path().lexically_relative(internal->root).string());
   // The folders may have just been created with the given case: resolve again for the name.
   const sim::ResolvedPath placed = internal->resolve(windowsPath);
+  const bool existed = placed.exists();
   sim::writeHostFile(placed.host, bytes);
+  if (existed) {
+    internal->stampWritten(placed.host);
+  } else {
+    internal->stampCreated(placed.host);
+  }
   internal->assignAliases(placed.host.parent_path());
 }
 

@@ -64,6 +64,18 @@ struct RegistryNode {
   std::map<std::string, std::pair<std::string, std::string>> values;      // lower -> (name, data)
 };
 
+// A file's creation and last-write times, in FILETIME units.
+struct FileTimes {
+  uint64_t creation = 0;
+  uint64_t lastWrite = 0;
+};
+
+// The simulated clock starts at 2026-01-01 00:00 UTC (in FILETIME units), an hour after the
+// machine started.
+constexpr uint64_t kStartTime = 134116992000000000ull;
+constexpr uint64_t kTicksPerMillisecond = 10000;
+constexpr uint64_t kTicksPerSecond = 1000 * kTicksPerMillisecond;
+
 struct TopLevelWindow {
   std::string title;
   bool closesOnCancel = true;
@@ -75,6 +87,9 @@ struct TopLevelWindow {
 struct SimOs::State {
   std::filesystem::path root;
   std::map<std::string, uint32_t> attributes;  // absent: FILE_ATTRIBUTE_ARCHIVE
+  std::map<std::string, sim::FileTimes> times; // absent: made now
+  uint64_t clock = sim::kStartTime;
+  uint64_t bootTime = sim::kStartTime - 3600 * sim::kTicksPerSecond;
   std::map<std::string, sim::LockState> locks;
   std::multimap<std::string, const sim::OpenHandle*> openHandles;
   // Per folder (lower-cased host path): lower-cased long name -> its 8.3 alias.
@@ -96,6 +111,10 @@ struct SimOs::State {
   void forgetFile(const std::filesystem::path& host);
 
   uint32_t attributesOf(const std::filesystem::path& host) const;
+  sim::FileTimes timesOf(const std::filesystem::path& host) const;
+  // A file made now, or written to now.
+  void stampCreated(const std::filesystem::path& host) { times[key(host)] = sim::FileTimes{clock, clock}; }
+  void stampWritten(const std::filesystem::path& host);
   bool readOnly(const std::filesystem::path& host) const { return (attributesOf(host) & kFileAttributeReadOnly) != 0; }
   bool locked(const std::filesystem::path& host) const { return locks.count(key(host)) != 0; }
   // Whether a new open with this access and sharing conflicts with the handles already open

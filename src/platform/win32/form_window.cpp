@@ -323,6 +323,10 @@ LRESULT CALLBACK Win32FormView::formProcedure(HWND window, UINT message, WPARAM 
     // The close box closes as Done does: the form's close handler first.
     view->form.Close();
     return 0;
+  case WM_QUERYENDSESSION:
+    // A log-off or shutdown must not cut an install or uninstall action in half; the reason
+    // the action gave is what the system shows the user meanwhile.
+    return view->backend == nullptr || view->backend->sessionMayEnd() ? TRUE : FALSE;
   case WM_ACTIVATE:
     // Keep the keyboard focus across deactivation, as a dialog does.
     if (LOWORD(wParam) == WA_INACTIVE) {

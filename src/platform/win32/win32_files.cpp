@@ -34,7 +34,16 @@ DWORD shareMode(FileShare share) {
 }
 
 DWORD creationDisposition(FileCreation creation) {
-  return creation == FileCreation::CreateAlways ? CREATE_ALWAYS : OPEN_EXISTING;
+  switch (creation) {
+  case FileCreation::OpenExisting: return OPEN_EXISTING;
+  case FileCreation::CreateAlways: return CREATE_ALWAYS;
+  case FileCreation::CreateNew: return CREATE_NEW;
+  }
+  return OPEN_EXISTING;
+}
+
+uint64_t fileTime(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 class Win32File final : public OsFile {
@@ -81,6 +90,12 @@ public:
     }
     *size = (static_cast<uint64_t>(high) << 32) | low;
     return true;
+  }
+
+  bool flush() override {
+    const bool ok = FlushFileBuffers(handle.get()) != 0;
+    if (!ok) os.takeLastError();
+    return ok;
   }
 
   bool close() override {
@@ -132,6 +147,8 @@ FoundFile foundFrom(const WIN32_FIND_DATAA& data) {
   found.name = data.cFileName;
   found.attributes = data.dwFileAttributes;
   found.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  found.creationTime = fileTime(data.ftCreationTime);
+  found.lastWriteTime = fileTime(data.ftLastWriteTime);
   return found;
 }
 
@@ -179,6 +196,20 @@ bool Win32Os::setFileAttributes(const std::string& path, uint32_t attributes) {
   if (!ok) takeLastError();
   return ok;
 }
+
+bool Win32Os::moveFileEx(const std::string& existing, const std::string& newName, uint32_t flags) {
+  const bool ok = MoveFileExA(existing.c_str(), newName.c_str(), flags) != 0;
+  if (!ok) takeLastError();
+  return ok;
+}
+
+uint64_t Win32Os::systemTimeAsFileTime() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return fileTime(now);
+}
+
+uint64_t Win32Os::tickCount64() { return GetTickCount64(); }
 
 std::unique_ptr<OsFile> Win32Os::openFile(const std::string& path, FileAccess access, FileShare share,
                                           FileCreation creation) {

@@ -22,6 +22,15 @@ private:
   LibraryHandle module;
 };
 
+// ShutdownBlockReasonCreate and ShutdownBlockReasonDestroy, looked up at run time: user32
+// has them from Windows Vista on. Null where it lacks them.
+template <typename Proc>
+Proc user32Function(const char* name) {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (user32 == nullptr) return nullptr;
+  return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(user32, name)));
+}
+
 } // namespace
 
 HCURSOR cursorHandle(AppCursor cursor) {
@@ -64,6 +73,36 @@ uintptr_t Win32Os::shellExecute(const std::string& verb, const std::string& file
   const HINSTANCE result =
       ShellExecuteA(nullptr, verb.empty() ? nullptr : verb.c_str(), file.c_str(), nullptr, nullptr, showMode);
   return reinterpret_cast<uintptr_t>(result);
+}
+
+bool Win32Os::blockShutdown(const std::string& reason) {
+  shutdownBlocked = true;
+  using CreateProc = BOOL(WINAPI*)(HWND, LPCWSTR);
+  const auto create = user32Function<CreateProc>("ShutdownBlockReasonCreate");
+  if (create == nullptr || mainWindow == nullptr) {
+    lastErrorNumber = kWinErrorProcNotFound;
+    return false;
+  }
+  // The reason is ANSI text of the program; the call takes it in UTF-16.
+  const int length = MultiByteToWideChar(CP_ACP, 0, reason.c_str(), -1, nullptr, 0);
+  std::vector<wchar_t> wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, reason.c_str(), -1, wide.data(), length);
+  const bool ok = create(mainWindow, wide.data()) != 0;
+  if (!ok) takeLastError();
+  return ok;
+}
+
+bool Win32Os::allowShutdown() {
+  shutdownBlocked = false;
+  using DestroyProc = BOOL(WINAPI*)(HWND);
+  const auto destroy = user32Function<DestroyProc>("ShutdownBlockReasonDestroy");
+  if (destroy == nullptr || mainWindow == nullptr) {
+    lastErrorNumber = kWinErrorProcNotFound;
+    return false;
+  }
+  const bool ok = destroy(mainWindow) != 0;
+  if (!ok) takeLastError();
+  return ok;
 }
 
 std::unique_ptr<OsLibrary> Win32Os::loadLibrary(const std::string& path) {

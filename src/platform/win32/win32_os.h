@@ -26,6 +26,7 @@ public:
   bool copyFile(const std::string& existing, const std::string& newFile, bool failIfExists) override;
   bool deleteFile(const std::string& path) override;
   bool setFileAttributes(const std::string& path, uint32_t attributes) override;
+  bool moveFileEx(const std::string& existing, const std::string& newName, uint32_t flags) override;
   std::unique_ptr<OsFile> openFile(const std::string& path, FileAccess access, FileShare share,
                                    FileCreation creation) override;
   std::unique_ptr<OsFile> openLockFile(const std::string& path) override;
@@ -50,6 +51,14 @@ public:
   uintptr_t shellExecute(const std::string& verb, const std::string& file, int showMode) override;
   bool shellExecuteAsUser(const std::string& file, int showMode) override;
 
+  uint64_t systemTimeAsFileTime() override;
+  uint64_t tickCount64() override;
+
+  bool blockShutdown(const std::string& reason) override;
+  bool allowShutdown() override;
+  // The answer to WM_QUERYENDSESSION: false while an action holds the session.
+  bool sessionMayEnd() const { return !shutdownBlocked; }
+
   std::unique_ptr<OsLibrary> loadLibrary(const std::string& path) override;
 
   std::string systemMessage(uint32_t code, uint32_t bufferChars) override;
@@ -69,6 +78,7 @@ private:
   HWND mainWindow = nullptr;
   AppCursor cursor = AppCursor::Default;
   uint32_t lastErrorNumber = 0;
+  bool shutdownBlocked = false;
 };
 
 // The system cursor that shows `cursor` (the arrow for Default).
