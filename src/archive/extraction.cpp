@@ -1,9 +1,12 @@
 // Extraction of entries 1 to 5 from the temporary copy of the installer: each entry's stored
 // bytes are read whole into memory and written out as they are, or expanded through the
-// compression library, at a destination chosen by the entry's kind and the install mode.
+// compression library, at a destination chosen by the entry's kind and the install mode. The
+// old file at the destination is removed first; the new one is written under a partial name
+// and moved into place whole (partial_files.h).
 #include <memory>
 #include <new>
 
+#include "archive/partial_files.h"
 #include "compression/compressor.h"
 #include "errors/logFile.h"
 #include "errors/messages.h"
@@ -47,8 +50,10 @@ bool readStoredBytes(pq::OsFile& source, uint8_t* buffer, uint32_t sizeToExtract
   return outcome->code == 0;
 }
 
+// Expands the entry into a new partial file; the binding reports its own failures, and the
+// file it made is judged by its size.
 EntryOutcome expandEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, uint8_t* buffer,
-                         uint32_t sizeToExtract, const std::string& destination, bool* destinationCreated) {
+                         uint32_t sizeToExtract, const std::string& destination, std::string* partial) {
   std::unique_ptr<TCompressor> compressor(new (std::nothrow) TCompressor());
   if (!compressor) return EntryOutcome{kErr_NoCompressor};
   logLine("unZipping file");
@@ -56,13 +61,14 @@ EntryOutcome expandEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, u
   EntryOutcome outcome;
   if (!readStoredBytes(source, buffer, sizeToExtract, destination, &outcome)) return outcome;
 
-  // The library reports its own failures; the file it leaves behind is what gets judged.
-  compressor->expandToFile(destination, buffer, sizeToExtract);
+  *partial = partialPathFor(destination);
+  const TResult expanded = compressor->expandToFile(*partial, buffer, sizeToExtract);
   compressor.reset();
 
+  // A file the binding did not make (or could not flush) is none of this entry's, whatever may
+  // stand at the partial name.
   pq::FoundFile found;
-  if (!pq::os().findFirstFile(destination, &found)) return EntryOutcome{kErr_FileNotFound};
-  *destinationCreated = true;
+  if (expanded != 0 || !pq::os().findFirstFile(*partial, &found)) return EntryOutcome{kErr_FileNotFound};
   if (fileInfo.unzippedSize < 0 || found.size != static_cast<uint64_t>(fileInfo.unzippedSize)) {
     logLine("Error: unzippedSize = " + std::to_string(fileInfo.unzippedSize) +
             ", TSR.size = " + std::to_string(found.size));
@@ -71,37 +77,44 @@ EntryOutcome expandEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, u
   return EntryOutcome{};
 }
 
+// Writes the entry's stored bytes into a new partial file, flushed to the disk.
 EntryOutcome writeStoredEntry(pq::OsFile& source, uint8_t* buffer, uint32_t sizeToExtract,
-                              const std::string& destination, bool* destinationCreated) {
+                              const std::string& destination, std::string* partial) {
   logLine("extracting non-compressed file");
   EntryOutcome outcome;
   if (!readStoredBytes(source, buffer, sizeToExtract, destination, &outcome)) return outcome;
 
+  *partial = partialPathFor(destination);
   std::unique_ptr<pq::OsFile> file =
-      pq::os().openFile(destination, pq::FileAccess::Write, pq::FileShare::None, pq::FileCreation::CreateAlways);
+      pq::os().openFile(*partial, pq::FileAccess::Write, pq::FileShare::None, pq::FileCreation::CreateNew);
   if (!file) return fileSystemFailure(destination);
-  *destinationCreated = true;
 
   uint32_t bytesWritten = 0;
   if (!file->write(buffer, sizeToExtract, &bytesWritten)) return fileSystemFailure(destination);
+  if (!file->flush()) return fileSystemFailure(destination);
   if (!file->close()) return fileSystemFailure(destination);
   if (bytesWritten != sizeToExtract) return EntryOutcome{kErr_ShortTransfer};
   return EntryOutcome{};
 }
 
-// Reads the entry's stored bytes and puts the file in place. The buffer comes first and then,
-// for a compressed entry, the compressor (which loads the library): a range that runs past the
-// end of the copy is found by the read that comes up short.
+// Reads the entry's stored bytes, writes its file under a partial name and moves it onto the
+// destination; `partial` names the partial file once one may exist. The buffer comes first and
+// then, for a compressed entry, the compressor (which loads the library): a range that runs
+// past the end of the copy is found by the read that comes up short.
 EntryOutcome transferEntry(pq::OsFile& source, const TInstallFileInfo& fileInfo, const std::string& destination,
-                           bool* destinationCreated) {
+                           std::string* partial) {
   const int32_t sizeToExtract = storedSize(fileInfo);
   if (sizeToExtract <= 0) return EntryOutcome{kErr_NoBuffer};
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(sizeToExtract)]);
   if (!buffer) return EntryOutcome{kErr_NoBuffer};
 
   const uint32_t size = static_cast<uint32_t>(sizeToExtract);
-  if (fileInfo.isZipped != 0) return expandEntry(source, fileInfo, buffer.get(), size, destination, destinationCreated);
-  return writeStoredEntry(source, buffer.get(), size, destination, destinationCreated);
+  const EntryOutcome written = fileInfo.isZipped != 0
+                                   ? expandEntry(source, fileInfo, buffer.get(), size, destination, partial)
+                                   : writeStoredEntry(source, buffer.get(), size, destination, partial);
+  if (written.code != 0) return written;
+  if (!movePartialIntoPlace(*partial, destination)) return fileSystemFailure(destination);
+  return EntryOutcome{};
 }
 
 } // namespace
@@ -160,7 +173,7 @@ TResult TForm1::extractFile(pq::OsFile& source, int index) {
   // gets the patient removal that reports a file which stays busy. The comparison is
   // case-sensitive on purpose: a main file ending in ".DLL" takes the patient route.
   EntryOutcome outcome;
-  bool destinationCreated = false;
+  std::string partial;
   if (pq::extractFileExt(destination) == kInstalledLibraryExtension) {
     outcome.code = myDeleteFile(destination, ShowError::No);
   } else {
@@ -171,7 +184,7 @@ TResult TForm1::extractFile(pq::OsFile& source, int index) {
     logLine(destination + " deleted");
     // From here on whatever stands at the destination is this installation's.
     claimedDestinations.push_back(destination);
-    outcome = transferEntry(source, fileInfo, destination, &destinationCreated);
+    outcome = transferEntry(source, fileInfo, destination, &partial);
   }
 
   // A busy old file stays and extraction goes on; a busy saver stops it, already reported.
@@ -180,9 +193,9 @@ TResult TForm1::extractFile(pq::OsFile& source, int index) {
     showInstallError(outcome.code, destination);
   }
 
-  // A file that was created and then failed is never left under the real name: a truncated
-  // library or saver would otherwise pass for an installed one.
-  if (outcome.code != 0 && destinationCreated) myDeleteFile(destination, ShowError::No);
+  // The destination only ever receives a whole file; what an entry that failed wrote under its
+  // partial name goes.
+  if (outcome.code != 0 && !partial.empty()) myDeleteFile(partial, ShowError::No);
 
   result = outcome.code;
   return result;

@@ -1,6 +1,7 @@
 // The binding to impborl.dll. The library is only ever used to expand: one binding per
 // compressed entry loads it, feeds it one entry's compressed bytes from memory and lets it
-// write the expanded bytes straight into the destination file, then unloads it.
+// write the expanded bytes straight into a new file (extraction's partial file, which it then
+// puts in place), then unloads it.
 #include "compression/compressor.h"
 
 #include <algorithm>
@@ -22,6 +23,14 @@ constexpr char kLibraryLoadWarning[] =
     "System experiencing problem using compression library. Application will attempt to continue "
     "with compression disabled.";
 constexpr char kExpandErrorPrefix[] = "Zip Error: Problem expanding file in memory.\r\n\r\n";
+
+// A failed create or flush of the expanded file, shown here. It must never read as success,
+// even if the system kept no error number.
+TResult fileFailure() {
+  const TResult code = failureCode(pq::os().lastError());
+  showErrorDialog(kExpandErrorPrefix + systemErrorText(code));
+  return code;
+}
 
 std::string libraryPath() {
   return pq::includeTrailingBackslash(pq::os().windowsDirectory(pq::kDirectoryBufferChars)) + kLibraryFileName;
@@ -108,14 +117,11 @@ TResult TCompressor::expandToFile(const std::string& path, const uint8_t* buffer
     return result = kErr_NoBuffer;
   }
 
+  // Created new: a file that is already there, whoever put it there, is never opened or
+  // written through.
   std::unique_ptr<pq::OsFile> output =
-      pq::os().openFile(path, pq::FileAccess::ReadWrite, pq::FileShare::None, pq::FileCreation::CreateAlways);
-  if (!output) {
-    // A failed create must never read as success, even if the system kept no error number.
-    result = failureCode(pq::os().lastError());
-    showErrorDialog(kExpandErrorPrefix + systemErrorText(result));
-    return result;
-  }
+      pq::os().openFile(path, pq::FileAccess::ReadWrite, pq::FileShare::None, pq::FileCreation::CreateNew);
+  if (!output) return result = fileFailure();
 
   if (isLoaded) {
     logLine("_explode " + path);
@@ -128,6 +134,9 @@ TResult TCompressor::expandToFile(const std::string& path, const uint8_t* buffer
   }
 
   input.reset();
+  // What the library wrote is on the disk before the file can be put in place; a file that
+  // cannot get there is as good as one that could not be made.
+  if (!output->flush()) result = fileFailure();
   output->close();
   output.reset();
 

@@ -34,9 +34,10 @@ public:
   TCompressor(const TCompressor&) = delete;
   TCompressor& operator=(const TCompressor&) = delete;
 
-  // Expands `size` compressed bytes at `buffer` into a new file at `path`. 0; kErr_NoBuffer
-  // when there is no memory to copy the bytes; or, when the file cannot be created, the
-  // system error number (kErr_Unspecified if the system kept none), shown here.
+  // Expands `size` compressed bytes at `buffer` into a new file at `path`, which must not exist
+  // yet, and flushes it to the disk. 0; kErr_NoBuffer when there is no memory to copy the
+  // bytes; or, when the file cannot be created or flushed, the system error number
+  // (kErr_Unspecified if the system kept none), shown here.
   TResult expandToFile(const std::string& path, const uint8_t* buffer, uint32_t size);
 
   static uint32_t PQ_CDECL readCallback(char* buffer, uint32_t* size, void* param);

@@ -4,7 +4,7 @@
 #include "errors/messages.h"
 #include "installer/fInstall.h"
 
-TResult ActionLock::acquire() {
+TResult ActionLock::acquire(ShowError show) {
   TResult result = kErr_None;
   const std::string path = pathWindows + kActionLockFileName;
   LogOperation trace("ActionLock.acquire", path, &result);
@@ -12,7 +12,7 @@ TResult ActionLock::acquire() {
   file = pq::os().openLockFile(path);
   if (!file) {
     result = kErr_ActionRunning;
-    showInstallError(result, "");
+    if (show == ShowError::Yes) showInstallError(result, "");
   }
   return result;
 }

@@ -12,6 +12,7 @@
 
 #include "errors/result_codes.h"
 #include "platform/os.h"
+#include "system/file_removal.h"
 
 // The lock file's name in the Windows directory (unlike the temporary copies' names, which
 // start-up removes when nobody holds them).
@@ -23,10 +24,10 @@ public:
   ActionLock(const ActionLock&) = delete;
   ActionLock& operator=(const ActionLock&) = delete;
 
-  // 0 when this program now holds the lock, until the object goes. Otherwise -40, already
-  // shown: another action runs, or the lock cannot be had, which is treated the same way so
+  // 0 when this program now holds the lock, until the object goes. Otherwise -40, shown when
+  // asked: another action runs, or the lock cannot be had, which is treated the same way so
   // that nothing is changed while another action might be running.
-  TResult acquire();
+  TResult acquire(ShowError show = ShowError::Yes);
 
 private:
   std::unique_ptr<pq::OsFile> file;

@@ -3,8 +3,10 @@
 #include <memory>
 #include <vector>
 
+#include "archive/partial_files.h"
 #include "errors/logFile.h"
 #include "errors/messages.h"
+#include "installer/action_lock.h"
 #include "installer/fInstall.h"
 #include "installer/temporary_copy.h"
 #include "platform/win_path.h"
@@ -51,6 +53,15 @@ TResult readDirectoryTable(const std::string& installerPath, std::unique_ptr<pq:
   return 0;
 }
 
+// Partial files that a killed installation left in the folders installations write to go
+// while no action runs: a running one may be writing its own, and none can start while the
+// lock is ours.
+void removeAbandonedPartialFilesWhileIdle() {
+  ActionLock lock;
+  if (lock.acquire(ShowError::No) != 0) return;
+  removeAbandonedPartialFiles({pathWindows, pathInstallerDir});
+}
+
 } // namespace
 
 void initInstallerPaths(std::string& installerPath) {
@@ -86,6 +97,7 @@ void TForm1::FormCreate(void*) {
   isBusy = 0;
   initInstallerPaths(pathInstaller);
   logOpen(pq::changeFileExt(pathTempFile, ".log"));
+  removeAbandonedPartialFilesWhileIdle();
 
   const TResult result = openInstallerArchive(pathInstaller, &heldCopy);
   if (result != 0) {

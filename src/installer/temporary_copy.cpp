@@ -3,39 +3,18 @@
 #include <vector>
 
 #include "errors/messages.h"
-#include "platform/win_path.h"
 #include "system/file_removal.h"
+#include "system/numbered_files.h"
 
 namespace {
 
-// The copies are named kCopyPrefix + a decimal number from 1 up + kCopySuffix.
-const char* const kCopyPrefix = "KWRXtemp";
-const char* const kCopySuffix = ".dat";
-
-std::string temporaryCopyPath(const std::string& windowsDirectory, int number) {
-  return windowsDirectory + kCopyPrefix + std::to_string(number) + kCopySuffix;
-}
-
-// The names start-up gives its copies, in any case, and nothing else.
-bool isTemporaryCopyName(const std::string& name) {
-  const std::string lower = pq::asciiLower(name);
-  const std::string prefix = pq::asciiLower(kCopyPrefix);
-  const std::string suffix = pq::asciiLower(kCopySuffix);
-  if (lower.size() <= prefix.size() + suffix.size()) return false;
-  if (lower.compare(0, prefix.size(), prefix) != 0) return false;
-  if (lower.compare(lower.size() - suffix.size(), suffix.size(), suffix) != 0) return false;
-  const std::string number = lower.substr(prefix.size(), lower.size() - prefix.size() - suffix.size());
-  if (number[0] == '0') return false;
-  return number.find_first_not_of("0123456789") == std::string::npos;
-}
+// The copies are named "KWRXtemp" + a decimal number from 1 up + ".dat".
+constexpr NumberedName kCopyName{"KWRXtemp", ".dat"};
 
 // A run that was killed or crashed leaves its copy (the whole installer) in the Windows
 // directory. A running installer holds its copy open, so its deletion fails and it stays.
 void removeAbandonedCopies(const std::string& windowsDirectory) {
-  std::vector<pq::FoundFile> found;
-  if (!pq::os().findFiles(windowsDirectory + kCopyPrefix + "*" + kCopySuffix, &found)) return;
-  for (const pq::FoundFile& file : found) {
-    if ((file.attributes & pq::kFileAttributeDirectory) != 0 || !isTemporaryCopyName(file.name)) continue;
+  for (const pq::FoundFile& file : numberedFiles(windowsDirectory, kCopyName)) {
     myDeleteFile(windowsDirectory + file.name, ShowError::No);
   }
 }
@@ -44,10 +23,7 @@ void removeAbandonedCopies(const std::string& windowsDirectory) {
 
 std::string chooseTemporaryCopyPath(const std::string& windowsDirectory) {
   removeAbandonedCopies(windowsDirectory);
-  int number = 1;
-  std::string path = temporaryCopyPath(windowsDirectory, number);
-  while (fileExists(path)) path = temporaryCopyPath(windowsDirectory, ++number);
-  return path;
+  return firstFreeNumberedPath(windowsDirectory, kCopyName);
 }
 
 TResult createTemporaryCopy(const std::string& installerPath, const std::string& copyPath) {

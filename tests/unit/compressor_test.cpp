@@ -177,11 +177,13 @@ TEST_F(CompressorTest, StreamOfFourBytesOrFewerLeavesAnEmptyFile) {
   const std::vector<uint8_t> full = literalStream(pqtest::seededBytes<std::string>(1000, 7));
   for (size_t length : {0u, 1u, 2u, 4u}) {
     SCOPED_TRACE(length);
+    sim.deleteFile(kDestination);
     TCompressor compressor;
     EXPECT_EQ(expand(compressor, std::vector<uint8_t>(full.begin(), full.begin() + length)), kErr_None);
     EXPECT_EQ(destination(), "");
   }
   // The end code alone is a complete stream, but four bytes are too few for the library.
+  sim.deleteFile(kDestination);
   TCompressor compressor;
   EXPECT_EQ(expand(compressor, {0x00, 0x06, 0x01, 0xFF}), kErr_None);
   EXPECT_EQ(destination(), "");
@@ -221,44 +223,41 @@ TEST_F(CompressorTest, LargeOutputIsWrittenWholeWithItsCrc) {
             pq::crc32Of(reinterpret_cast<const uint8_t*>(original.data()), original.size()));
 }
 
-TEST_F(CompressorTest, ExistingDestinationIsReplacedNotAppendedTo) {
-  installLibrary();
-  sim.putFile(kDestination, std::string(10000, 'z'));
-  TCompressor compressor;
-  EXPECT_EQ(expand(compressor, literalStream("abc")), kErr_None);
-  EXPECT_EQ(destination(), "abc");
-}
-
-TEST_F(CompressorTest, DestinationThatCannotBeCreatedShowsTheZipErrorAndReturnsTheCode) {
-  installLibrary();
-  sim.failCall("openFile", pq::kWinErrorAccessDenied, "Sunset.scr");
-  TCompressor compressor;
-  EXPECT_EQ(expand(compressor, literalStream("abc")), static_cast<TResult>(pq::kWinErrorAccessDenied));
-  ASSERT_EQ(sim.errorDialogs.size(), 1u);
-  EXPECT_EQ(sim.errorDialogs[0], kExpandError + systemErrorText(pq::kWinErrorAccessDenied));
-  EXPECT_FALSE(sim.fileExistsAt(kDestination));
-}
-
-TEST_F(CompressorTest, FailedCreateWithoutAnErrorNumberStillFails) {
-  installLibrary();
-  sim.failCall("openFile", pq::kWinErrorSuccess, "Sunset.scr");
-  TCompressor compressor;
-  EXPECT_EQ(expand(compressor, literalStream("abc")), kErr_Unspecified);
-  ASSERT_EQ(sim.errorDialogs.size(), 1u);
-  // Not the system's text for 0, which says the operation succeeded.
-  EXPECT_EQ(sim.errorDialogs[0], kExpandError);
-}
-
-TEST_F(CompressorTest, LockedDestinationReportsTheSharingViolation) {
+// A file already at the path, whoever put it there, is never opened, truncated or written.
+TEST_F(CompressorTest, AFileAlreadyAtThePathIsLeftAloneAndReported) {
   installLibrary();
   sim.putFile(kDestination, "old");
-  sim.lockFile(kDestination);
   TCompressor compressor;
-  EXPECT_EQ(expand(compressor, literalStream("abc")), static_cast<TResult>(pq::kWinErrorSharingViolation));
-  ASSERT_EQ(sim.errorDialogs.size(), 1u);
-  EXPECT_EQ(sim.errorDialogs[0], kExpandError + systemErrorText(pq::kWinErrorSharingViolation));
-  sim.unlockFile(kDestination);
+  EXPECT_EQ(expand(compressor, literalStream("abc")), static_cast<TResult>(pq::kWinErrorFileExists));
+  EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{kExpandError + systemErrorText(pq::kWinErrorFileExists)});
   EXPECT_EQ(destination(), "old");
+}
+
+// A file that cannot be created, or whose bytes cannot be flushed to the disk, is reported
+// with the system's text, and never as success, even when the system kept no error number
+// (whose text would say the operation succeeded).
+TEST_F(CompressorTest, AFileThatCannotBeCreatedOrFlushedShowsTheZipErrorAndReturnsTheCode) {
+  installLibrary();
+  const struct {
+    const char* call;
+    uint32_t error;
+    TResult code;
+    std::string dialog;
+  } cases[] = {
+      {"openFile", pq::kWinErrorAccessDenied, 5, kExpandError + systemErrorText(pq::kWinErrorAccessDenied)},
+      {"openFile", pq::kWinErrorSuccess, kErr_Unspecified, kExpandError},
+      {"flush", pq::kWinErrorDiskFull, 112, kExpandError + systemErrorText(pq::kWinErrorDiskFull)},
+      {"flush", pq::kWinErrorSuccess, kErr_Unspecified, kExpandError},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.call) + " " + std::to_string(c.error));
+    sim.errorDialogs.clear();
+    sim.deleteFile(kDestination);
+    sim.failCall(c.call, c.error, "Sunset.scr");
+    TCompressor compressor;
+    EXPECT_EQ(expand(compressor, literalStream("abc")), c.code);
+    EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{c.dialog});
+  }
 }
 
 TEST_F(CompressorTest, FailedWritesAreLeftForTheSizeCheck) {

@@ -59,14 +59,19 @@ TEST_F(Extraction, ALibraryNameWithoutExtensionGetsDllAppended) {
   EXPECT_EQ(installed("C:\\WINDOWS\\helper.dll"), entries[3].contents);
 }
 
+// A new file is written under the first partial name nobody uses and moved into place: no
+// file that is already there, at the destination or a partial name, is ever opened.
 TEST_F(Extraction, ExistingFilesAreReplacedNotAppendedEvenWhenReadOnly) {
   startScreenSaver();
   sim.putFile(kData, std::string(10000, 'x'));
   sim.setReadOnly(kData, true);
   sim.putFile(kSaver, std::string(20000, 'y'));
+  sim.putFile("C:\\WINDOWS\\PanoquillPartial1.tmp", "someone else's");
   EXPECT_EQ(form.installFiles(pathTempFile), 0);
   EXPECT_EQ(installed(kData), screenSaverEntries()[2].contents);
   EXPECT_EQ(installed(kSaver), screenSaverEntries()[1].contents);
+  EXPECT_EQ(installed("C:\\WINDOWS\\PanoquillPartial1.tmp"), "someone else's");
+  for (const std::string& call : sim.callLog) EXPECT_EQ(call.rfind("openFile C:\\WINDOWS\\Sunset", 0), std::string::npos);
 }
 
 TEST_F(Extraction, ABusyLibraryIsKeptSilentlyAfterOneAttempt) {
@@ -196,29 +201,33 @@ TEST_F(Extraction, WithoutALoadableLibraryTheExpandedFileIsEmptyAndRemoved) {
 
 // A call that fails during extraction ends it with the failure's code, shown once for the path
 // concerned (after the compression binding's own message where the binding met it), and
-// leaves no file under the destination's name.
+// leaves nothing under the destination's name, nor a partial file. Each new file is written as
+// C:\WINDOWS\PanoquillPartial1.tmp; `skip` picks the entry's call (the saver is the second).
 TEST_F(Extraction, AFailingCallEndsExtractionWithItsCodeShownOnce) {
+  const char* const partial = "C:\\WINDOWS\\PanoquillPartial1.tmp";
+  const char* const zipError = "Zip Error: Problem expanding file in memory.\r\n\r\n";
   const struct {
     const char *call, *argument;
+    int skip;
     uint32_t error;
     TResult code;
     const char *shownFor, *bindingMessage; // bindingMessage null: none
   } cases[] = {
-      {"openFile", "Sunset.scr", pq::kWinErrorAccessDenied, kErr_FileNotFound, kSaver,
-       "Zip Error: Problem expanding file in memory.\r\n\r\n"},
-      {"openFile", "Sunset.ssd", pq::kWinErrorDiskFull, 112, kData, nullptr},
-      {"write", "Sunset.ssd", pq::kWinErrorDiskFull, 112, kData, nullptr},
-      {"close", "Sunset.ssd", pq::kWinErrorDiskFull, 112, kData, nullptr},
-      {"openFile", "KWRXtemp1.dat", pq::kWinErrorSharingViolation, 32, kTempCopyPath, nullptr},
-      {"read", "KWRXtemp1.dat", pq::kWinErrorAccessDenied, 5, kLibrary, nullptr},
+      {"openFile", partial, 1, pq::kWinErrorAccessDenied, kErr_FileNotFound, kSaver, zipError},
+      {"openFile", partial, 2, pq::kWinErrorDiskFull, 112, kData, nullptr},
+      {"write", partial, 3, pq::kWinErrorDiskFull, 112, kData, nullptr},
+      {"close", partial, 2, pq::kWinErrorDiskFull, 112, kData, nullptr},
+      {"moveFileEx", "Sunset.ssd", 0, pq::kWinErrorAccessDenied, 5, kData, nullptr},
+      {"openFile", "KWRXtemp1.dat", 0, pq::kWinErrorSharingViolation, 32, kTempCopyPath, nullptr},
+      {"read", "KWRXtemp1.dat", 0, pq::kWinErrorAccessDenied, 5, kLibrary, nullptr},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.call) + " " + c.argument);
+    SCOPED_TRACE(std::string(c.call) + " " + c.argument + " " + std::to_string(c.skip));
     sim.errorDialogs.clear();
     sim.clearFailures();
     for (const char* path : {kLibrary, kSaver, kData}) sim.deleteFile(path);
     const auto run = startAnother(buildInstallerImage(screenSaverEntries()));
-    sim.failCall(c.call, c.error, c.argument);
+    sim.failCall(c.call, c.error, c.argument, c.skip);
     EXPECT_EQ(run->installFiles(pathTempFile), c.code);
     std::vector<std::string> dialogs = sim.errorDialogs;
     if (c.bindingMessage != nullptr) {
@@ -233,6 +242,7 @@ TEST_F(Extraction, AFailingCallEndsExtractionWithItsCodeShownOnce) {
     }
     const bool fromTheCopy = std::string(c.shownFor) == kTempCopyPath;
     EXPECT_FALSE(sim.fileExistsAt(fromTheCopy ? kLibrary : c.shownFor));
+    EXPECT_FALSE(sim.fileExistsAt(partial));
     run->Close();
   }
 }

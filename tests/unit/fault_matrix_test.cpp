@@ -13,18 +13,20 @@
 //   the code on. Two exceptions, both where the compression binding reports its own failure and
 //   extraction then judges the file it left: a library that cannot be loaded (the binding's
 //   warning, then the empty file's wrong size, -13) and an expanded file that cannot be created
-//   (the binding's "Zip Error" text, then no file, -16). A destination that cannot be created,
-//   written or closed gets exactly the installation error with the system's error number and
-//   its path (-13 for a failed write into an expanded file). The uninstall action shows none.
+//   or flushed (the binding's "Zip Error" text, then no file, -16). A new file that cannot be
+//   created, written, flushed, closed or moved into place gets exactly the installation error
+//   with the system's error number and its destination (-13 for a failed write into an expanded
+//   file). The uninstall action shows none.
 // - The action lock: when it cannot be had, the action shows the one "another installation
-//   is running" dialog and changes nothing.
+//   is running" dialog and changes nothing; start-up, which takes it only to clear partial
+//   files, goes on without a word.
 // - Window texts: start-up that failed leaves both actions disabled and the run shows exactly
 //   its one report; otherwise the install ends in "Installation Successful." (prompt shown,
 //   detail hidden for a saver, "Movie installed as: " for a movie) or "Installation Failed."
 //   with "Cannot activate screen saver." when the system refused the saver and "File may be
 //   corrupted." for every other failure, and no prompt.
 // - Files: every entry destination that exists holds exactly the entry's file (so never a size
-//   other than its unzippedSize), after the install and at the end.
+//   other than its unzippedSize), after the install and at the end; no partial file is left.
 // - Screen-saver rollback: after a failed install neither the saver, nor its data file, nor the
 //   uninstall entry is left, unless the failing call belongs to the rollback itself.
 // - Un-Install always ends "Un-Installation Complete."; the temporary copy is gone after Close
@@ -83,12 +85,14 @@ struct Observation {
   std::optional<std::string> currentSaver;
   std::string statusAfterUninstall;
   bool copyLeft = false;
+  bool partialLeft = false;
 };
 
 // The calls the installer cannot meet failing: the three directory queries answer from the
 // process's own state, and are not in any failure table.
 bool canFail(const std::string& call) {
-  return call != "windowsDirectory" && call != "systemDirectory" && call != "executablePath";
+  return call != "windowsDirectory" && call != "systemDirectory" && call != "executablePath" &&
+         call != "systemTimeAsFileTime" && call != "tickCount64";
 }
 
 // The errors a call can meet, among file not found, access denied, sharing violation and a
@@ -100,7 +104,8 @@ std::vector<uint32_t> errorsFor(const std::string& call, const std::string& argu
   if (call == "copyFile" || call == "openFile" || call == "openLockFile") return {notFound, denied, sharing, full, none};
   if (call == "deleteFile") return {notFound, denied, sharing};
   if (call == "read") return {denied, sharing, none};
-  if (call == "write") return {denied, full, none};
+  if (call == "write" || call == "flush") return {denied, full, none};
+  if (call == "moveFileEx") return {notFound, denied, sharing, full, none};
   if (call == "writePrivateProfileString") return {denied, full};
   if (call == "close") return registry ? std::vector<uint32_t>{denied} : std::vector<uint32_t>{denied, full, none};
   if (call == "seek" || call == "size") return {denied, none};
@@ -178,6 +183,8 @@ protected:
 
       form.Close();
       seen.copyLeft = sim.fileExistsAt(kTempCopyPath);
+      seen.partialLeft = sim.fileExistsAt("C:\\WINDOWS\\PanoquillPartial1.tmp") ||
+                         sim.fileExistsAt("C:\\Setup\\PanoquillPartial1.tmp");
       seen.destinationsAtEnd = destinations(sim, scenario.mode);
       seen.dialogs = sim.errorDialogs;
       seen.callLog = sim.callLog;
@@ -204,20 +211,25 @@ protected:
     return cases;
   }
 
-  // The destination of the compressed entry whose expansion follows the recorded call `index`
-  // (its file is the next one opened), or empty when none does.
-  std::string compressedDestinationAfter(const Observation& recording, size_t index) const {
+  // The destination that the next file moved into place after the recorded call `index` lands
+  // at: the one whose new file that call writes, or whose library load or expansion it is.
+  static std::string destinationMovedAfter(const Observation& recording, size_t index) {
     for (size_t next = index; next < recording.callLog.size(); ++next) {
-      if (callName(recording.callLog[next]) != "openFile") continue;
-      const std::string path = callArgument(recording.callLog[next]);
-      for (InstallMode mode : {InstallMode::ScreenSaver, InstallMode::Movie}) {
-        for (const TInstallFileInfo& entry : installerOf(mode).directory) {
-          if (entry.isZipped && pq::asciiLower(destinationOf(entry, mode)) == pq::asciiLower(path)) return path;
-        }
-      }
-      return std::string();
+      if (callName(recording.callLog[next]) != "moveFileEx") continue;
+      const std::string paths = callArgument(recording.callLog[next]);
+      return paths.substr(paths.find(' ') + 1);
     }
     return std::string();
+  }
+
+  // The destination whose new file the failing call creates, writes, flushes, closes or moves
+  // into place; empty for any other call.
+  static std::string destinationWrittenBy(const Observation& recording, const Failure& failure) {
+    const bool onPartialFile = containsCaseBlind(failure.argument, "PanoquillPartial") &&
+                               (failure.call == "openFile" || failure.call == "write" || failure.call == "flush" ||
+                                failure.call == "close");
+    if (!onPartialFile && failure.call != "moveFileEx") return std::string();
+    return destinationMovedAfter(recording, failure.recordedIndex);
   }
 
   // The entry whose destination is `path` in this mode, if any.
@@ -244,8 +256,9 @@ protected:
     }
 
     // The action lock that cannot be had counts as held by another installer: the action
-    // says so once and changes nothing.
-    if (failure.call == "openLockFile") {
+    // says so once and changes nothing. Start-up only leaves the partial files where they are.
+    const bool lockAtStartup = failure.call == "openLockFile" && failure.recordedIndex < recording.startupEnd;
+    if (failure.call == "openLockFile" && !lockAtStartup) {
       EXPECT_EQ(seen.dialogs, std::vector<std::string>{installErrorMessage(kErr_ActionRunning, "")});
       if (failure.recordedIndex < recording.installEnd) {
         EXPECT_EQ(seen.status, "");
@@ -271,27 +284,35 @@ protected:
     }
 
     // Dialogs.
-    const std::string expanded = compressedDestinationAfter(recording, failure.recordedIndex);
+    const InstallMode mode = scenario.mode;
     const TResult reported = failureCode(failure.error);
-    if (failure.call == "loadLibrary") {
+    const std::string written = destinationWrittenBy(recording, failure);
+    const TInstallFileInfo* writtenEntry = written.empty() ? nullptr : entryAt(mode, written);
+    const bool expanded = writtenEntry != nullptr && writtenEntry->isZipped;
+    if (lockAtStartup) {
+      EXPECT_TRUE(seen.dialogs.empty());
+    } else if (failure.call == "loadLibrary") {
       // The binding warns once; the entry it could not expand is then empty, so the wrong size.
       ASSERT_EQ(seen.dialogs.size(), 2u);
       EXPECT_EQ(seen.dialogs[0], systemErrorMessage(reported, kLibraryWarning));
-      EXPECT_EQ(seen.dialogs[1], installErrorMessage(kErr_SizeMismatch, expanded));
-    } else if (failure.call == "openFile" && pq::asciiLower(failure.argument) == pq::asciiLower(expanded)) {
-      // The binding cannot create the expanded file and says so; extraction then finds none.
+      EXPECT_EQ(seen.dialogs[1],
+                installErrorMessage(kErr_SizeMismatch, destinationMovedAfter(recording, failure.recordedIndex)));
+    } else if (expanded && (failure.call == "openFile" || failure.call == "flush")) {
+      // The binding cannot create or flush the expanded file and says so; extraction then
+      // finds none of its own.
       ASSERT_EQ(seen.dialogs.size(), 2u);
       EXPECT_EQ(seen.dialogs[0], "Zip Error: Problem expanding file in memory.\r\n\r\n" + systemErrorText(reported));
-      EXPECT_EQ(seen.dialogs[1], installErrorMessage(kErr_FileNotFound, expanded));
-    } else if (const TInstallFileInfo* entry = entryAt(scenario.mode, failure.argument);
-               entry != nullptr && (failure.call == "write" || (failure.call == "openFile" && !entry->isZipped) ||
-                                    (failure.call == "close" && failure.skip == 0 && !entry->isZipped))) {
-      // A destination that cannot be created, written or closed is reported once, by
-      // extraction, with the system's error; a failed write into an expanded file shows as
-      // its wrong size. (A failing open of the data file for its QuickTime level is reported
-      // in the same words.)
-      const TResult code = entry->isZipped ? kErr_SizeMismatch : reported;
-      EXPECT_EQ(seen.dialogs, std::vector<std::string>{installErrorMessage(code, failure.argument)});
+      EXPECT_EQ(seen.dialogs[1], installErrorMessage(kErr_FileNotFound, written));
+    } else if (writtenEntry != nullptr && (failure.call != "close" || !expanded)) {
+      // A new file that cannot be created, written, flushed, closed or moved into place is
+      // reported once, by extraction, with the system's error and its destination; a failed
+      // write into an expanded file shows as its wrong size.
+      const TResult code = expanded && failure.call == "write" ? kErr_SizeMismatch : reported;
+      EXPECT_EQ(seen.dialogs, std::vector<std::string>{installErrorMessage(code, written)});
+    } else if (const TInstallFileInfo* entry = entryAt(mode, failure.argument);
+               entry != nullptr && failure.call == "openFile") {
+      // The data file opened for its QuickTime level is reported in the same words.
+      EXPECT_EQ(seen.dialogs, std::vector<std::string>{installErrorMessage(reported, failure.argument)});
     } else {
       EXPECT_LE(seen.dialogs.size(), 1u);
     }
@@ -308,7 +329,6 @@ protected:
     }
 
     // Window texts.
-    const InstallMode mode = scenario.mode;
     if (seen.status == "Installation Successful.") {
       EXPECT_FALSE(scenario.refuseActivation);
       EXPECT_EQ(seen.prompts, 1u);
@@ -349,6 +369,7 @@ protected:
       }
     }
 
+    EXPECT_FALSE(seen.partialLeft) << "a partial file was left behind";
     if (!seen.statusAfterUninstall.empty()) {
       EXPECT_EQ(seen.statusAfterUninstall, "Un-Installation Complete.");
     }

@@ -231,10 +231,13 @@ TEST_F(InstallSaver, ClicksAtAMessagePauseOfTheInstallationAreIgnored) {
 }
 
 // Another installer's action holds the machine-wide lock: this one says so once and changes
-// nothing, neither on the machine nor in its window; once the other is done it installs.
+// nothing, neither on the machine nor in its window (its start-up leaves the other's partial
+// file alone); once the other is done it installs.
 TEST_F(InstallSaver, AnotherInstallersActionMakesTheInstallationChangeNothing) {
-  startScreenSaver();
   holdActionLockElsewhere();
+  sim.putFile("C:\\WINDOWS\\PanoquillPartial1.tmp", "being written");
+  startScreenSaver();
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\PanoquillPartial1.tmp"));
   const auto filesBefore = sim.snapshot();
   view.changes.clear();
   sim.cursorHistory.clear();

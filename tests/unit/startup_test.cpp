@@ -46,20 +46,22 @@ TEST_F(Startup, TheCopyTakesTheFirstNumberThatRunningInstallersLeaveFree) {
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
-// A run that was killed leaves a whole installer behind; the next start-up removes such
-// copies, and nothing else.
-TEST_F(Startup, CopiesLeftByEarlierRunsGoAndNothingElse) {
-  const std::vector<std::string> leftOvers = {"KWRXtemp1.dat", "kwrxtemp5.DAT", "KWRXtemp12.dat"};
+// A run that was killed leaves a whole installer behind, and new files under partial names;
+// the next start-up removes them (partial files while no action runs: install_saver_test), and
+// nothing else.
+TEST_F(Startup, WhatKilledRunsLeftGoesAndNothingElse) {
+  const std::vector<std::string> leftOvers = {"KWRXtemp1.dat", "kwrxtemp5.DAT", "KWRXtemp12.dat",
+                                              "PanoquillPartial1.tmp", "..\\Setup\\panoquillpartial7.TMP"};
   const std::vector<std::string> others = {"KWRXtemp.dat",  "KWRXtemp01.dat", "KWRXtempX.dat", "KWRXtemp2.dat.bak",
-                                           "KWRXtemp3.log", "KWRXtemp4.dat\\inside.txt"};
+                                           "KWRXtemp3.log", "KWRXtemp4.dat\\inside.txt", "PanoquillPartial01.tmp"};
   for (const std::string& name : leftOvers) sim.putFile("C:\\WINDOWS\\" + name, "left over");
   for (const std::string& name : others) sim.putFile("C:\\WINDOWS\\" + name, "not a copy");
   sim.setReadOnly("C:\\WINDOWS\\KWRXtemp12.dat", true);
   startScreenSaver();
   EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp1.dat");
   EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp1.dat"), buildInstallerImage(screenSaverEntries()));
-  for (const char* name : {"kwrxtemp5.DAT", "KWRXtemp12.dat"}) {
-    EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\" + std::string(name))) << name;
+  for (const std::string& name : leftOvers) {
+    if (name != "KWRXtemp1.dat") EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\" + name)) << name;
   }
   for (const std::string& name : others) EXPECT_EQ(installed("C:\\WINDOWS\\" + name), "not a copy") << name;
   EXPECT_TRUE(sim.errorDialogs.empty());
