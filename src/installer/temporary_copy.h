@@ -2,8 +2,9 @@
 // running installer to pathWindows + "KWRXtemp" + N + ".dat", reads the directory table from
 // the copy and holds it open for the rest of the run; extraction reads the entries from it;
 // closing the window lets go of it and removes it. A run that is killed leaves its copy behind,
-// and the next start-up removes it: a running installer holds its copy, so only the abandoned
-// ones can go.
+// and a later start-up removes it once no installer can still be using it: a running installer
+// holds its copy, and a copy an older installer made, which it does not hold, waits for the
+// next restart of the system.
 #pragma once
 
 #include <memory>
@@ -12,9 +13,13 @@
 #include "errors/result_codes.h"
 #include "platform/os.h"
 
+// Installers of this build and later hold their copy open from start-up to close, and their
+// program carries this text, so a copy that carries it and that nobody holds is abandoned.
+extern const char kHeldCopyMark[];
+
 // The first free copy path in `windowsDirectory` (ending in '\') from KWRXtemp1.dat upwards,
-// once the copies earlier runs left behind are gone: only copies of installers still running
-// keep their numbers.
+// once the copies earlier runs left behind are gone: only copies that an installer may still
+// be using keep their numbers.
 std::string chooseTemporaryCopyPath(const std::string& windowsDirectory);
 
 // Copies the installer at `installerPath` to `copyPath`, after removing whatever stands there

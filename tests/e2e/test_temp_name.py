@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Copies in the Windows directory from earlier runs: one that nobody holds (left by a run that
-was killed) is removed at start-up and its name taken again; one that another running
-installer holds stays, and its number is skipped. The new copy holds the installer byte for
+"""Copies in the Windows directory from earlier runs: one that nobody holds, made before the
+system last started (left by a run that was killed), is removed at start-up and its name taken
+again; one that another running installer holds stays, and its number is skipped. The new copy holds the installer byte for
 byte, and only it is removed at close. A copy that someone else holds at close is reported
 once and the program still ends."""
 
@@ -14,6 +14,9 @@ from e2e_lib import (Installer, main, remove_temp_copies, sample_saver, temp_cop
 from e2e_lib import SAVER_CAPTION as CAPTION  # noqa: E402
 
 LEFT_OVER = b"left by an earlier run"
+# 2001-02-03, long before this system started (Wine reports a file's last-write time as its
+# creation time too).
+BEFORE_THE_LAST_RESTART = 981173106
 
 
 def check_next_free_name(state, driver, checks):
@@ -21,6 +24,7 @@ def check_next_free_name(state, driver, checks):
     for name in ("KWRXtemp1.dat", "KWRXtemp2.dat", "KWRXtemp5.dat"):
         with open(windows_dir(name), "wb") as out:
             out.write(LEFT_OVER)
+        os.utime(windows_dir(name), (BEFORE_THE_LAST_RESTART, BEFORE_THE_LAST_RESTART))
     held = windows_dir("KWRXtemp2.dat")
     contents = sample_saver("Sunset.SCR")
     try:

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "installer/temporary_copy.h"
 #include "support/installer_fixture.h"
 
 namespace pqtest {
@@ -37,6 +38,7 @@ TEST_F(Startup, TheCopyTakesTheFirstNumberThatRunningInstallersLeaveFree) {
             {"C:\\WINDOWS\\KWRXtemp4.dat", "held by nobody"}});
   sim.lockFile("C:\\WINDOWS\\KWRXtemp1.dat");
   sim.lockFile("C:\\WINDOWS\\KWRXtemp2.dat");
+  sim.restart();
   startScreenSaver();
   EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp3.dat");
   EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\KWRXtemp3.dat"));
@@ -46,9 +48,11 @@ TEST_F(Startup, TheCopyTakesTheFirstNumberThatRunningInstallersLeaveFree) {
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
-// A run that was killed leaves a whole installer behind, and new files under partial names;
-// the next start-up removes them (partial files while no action runs: install_saver_test), and
-// nothing else.
+// A run that was killed leaves a whole installer behind, and new files under partial names.
+// The next start-up removes a copy once no installer can still be using it: made before the
+// last restart, or made since by a program that holds its copy while it runs (it carries the
+// mark) and held by nobody; an older installer does not hold its copy, so an unmarked one made
+// since stays. Partial files go (while no action runs: install_saver_test); nothing else does.
 TEST_F(Startup, WhatKilledRunsLeftGoesAndNothingElse) {
   const std::vector<std::string> leftOvers = {"KWRXtemp1.dat", "kwrxtemp5.DAT", "KWRXtemp12.dat",
                                               "PanoquillPartial1.tmp", "..\\Setup\\panoquillpartial7.TMP"};
@@ -57,13 +61,18 @@ TEST_F(Startup, WhatKilledRunsLeftGoesAndNothingElse) {
   for (const std::string& name : leftOvers) sim.putFile("C:\\WINDOWS\\" + name, "left over");
   for (const std::string& name : others) sim.putFile("C:\\WINDOWS\\" + name, "not a copy");
   sim.setReadOnly("C:\\WINDOWS\\KWRXtemp12.dat", true);
+  sim.restart();
+  sim.putFile("C:\\WINDOWS\\KWRXtemp6.dat", std::string("MZ a program that ") + kHeldCopyMark + " and more");
+  sim.putFile("C:\\WINDOWS\\KWRXtemp7.dat", "not a copy: an older installer's, maybe running");
   startScreenSaver();
   EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp1.dat");
   EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp1.dat"), buildInstallerImage(screenSaverEntries()));
   for (const std::string& name : leftOvers) {
     if (name != "KWRXtemp1.dat") EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\" + name)) << name;
   }
+  EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\KWRXtemp6.dat"));
   for (const std::string& name : others) EXPECT_EQ(installed("C:\\WINDOWS\\" + name), "not a copy") << name;
+  EXPECT_TRUE(sim.fileExistsAt("C:\\WINDOWS\\KWRXtemp7.dat"));
   EXPECT_TRUE(sim.errorDialogs.empty());
 }
 
