@@ -4,6 +4,12 @@
 #include "errors/messages.h"
 #include "installer/fInstall.h"
 
+ActionLock::~ActionLock() {
+  if (!file) return;
+  pq::os().allowShutdown();
+  file.reset();
+}
+
 TResult ActionLock::acquire(ShowError show) {
   TResult result = kErr_None;
   const std::string path = pathWindows + kActionLockFileName;
@@ -13,6 +19,9 @@ TResult ActionLock::acquire(ShowError show) {
   if (!file) {
     result = kErr_ActionRunning;
     if (show == ShowError::Yes) showInstallError(result, "");
+    return result;
   }
+  // Without a reason shown the session is held all the same.
+  pq::os().blockShutdown(kShutdownBlockReason);
   return result;
 }

@@ -159,6 +159,10 @@ class Driver:
     def close(self, title, wait_ms=10000):
         self.run(["close", title, str(wait_ms)], wait_ms)
 
+    def session_may_end(self, title, wait_ms=10000):
+        """The window's answer when asked, as at a log-off, whether the session may end."""
+        return self.run(["query-end-session", title, str(wait_ms)], wait_ms).stdout.decode("latin-1").strip() == "1"
+
     def point_at(self, title, text, wait_ms=10000):
         self.run(["point-at", title, text, str(wait_ms)], wait_ms)
 

@@ -3,8 +3,9 @@
 each with its own temporary copy, which the other's start-up leaves alone. While the saver
 installer's installation runs (held inside it by a "Display Properties" window that stops
 answering), the movie installer's Install and Un-Install change nothing and say so in one
-dialog each. The saver installer, closed during its installation, finishes it, asks nothing
-and ends, removing its copy without a busy message; then the movie installer installs.
+dialog each; asked whether the session may end, the saver installer says no and the idle one
+yes. The saver installer, closed during its installation, finishes it, asks nothing and ends,
+removing its copy without a busy message; then the movie installer installs.
 All of it runs while another program keeps the event Global\\PanoquillInstallerAction, as any
 user's program could: a name of that kind must not decide who may install."""
 
@@ -49,6 +50,8 @@ def one_action_at_a_time(state, driver, checks, first, movie_folder):
         stand_in.wait_output("ready")
         driver.click(SAVER_CAPTION, "Install Screen Saver")
         stand_in.wait_output("clicked 2")  # the saver installation now waits inside its action
+        checks.true(not driver.session_may_end(SAVER_CAPTION), "a log-off waits for the running installation")
+        checks.true(driver.session_may_end(MOVIE_CAPTION), "the idle installer lets the session end")
         refused(state, driver, checks, "Install Movie", "Install during the other installation",
                 "dialog-another-action")
         refused(state, driver, checks, "Un-Install", "Un-Install during the other installation")

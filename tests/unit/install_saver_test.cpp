@@ -260,7 +260,8 @@ TEST_F(InstallSaver, AnotherInstallersActionMakesTheInstallationChangeNothing) {
 
 // The lock covers every change of the action, a failed one's rollback too, and is free again
 // for the prompt, which may wait on the user for long. A lock file left behind by a holder
-// that lost power is taken over, and goes with this action's hold.
+// that lost power is taken over, and goes with this action's hold. While it is held, the
+// session does not end: a log-off waits, and the system shows why.
 TEST_F(InstallSaver, TheActionLockIsHeldFromStartToRollbackAndFreeAtThePrompt) {
   for (const bool fail : {false, true}) {
     SCOPED_TRACE(fail ? "failed installation" : "successful installation");
@@ -269,9 +270,18 @@ TEST_F(InstallSaver, TheActionLockIsHeldFromStartToRollbackAndFreeAtThePrompt) {
     sim.putFile(kActionLockPath, "");
     const auto run = startAnother(buildInstallerImage(screenSaverEntries()));
     std::vector<std::pair<std::string, bool>> calls; // each call, and whether the lock was held
-    sim.onCall = [&](const std::string& line) { calls.emplace_back(line, sim.fileOpenHere(kActionLockPath)); };
+    std::string shutdownReason;
+    sim.onCall = [&](const std::string& line) {
+      calls.emplace_back(line, sim.fileOpenHere(kActionLockPath));
+      // Held off from the call after the one that holds it off, to the call that lets go.
+      const bool holding = calls.back().second && line != "blockShutdown " + std::string(kShutdownBlockReason);
+      EXPECT_EQ(!sim.sessionMayEnd(), holding) << line;
+      if (!sim.sessionMayEnd()) shutdownReason = sim.shutdownReason();
+    };
     run->butInstallClick(nullptr);
     sim.onCall = nullptr;
+    EXPECT_EQ(shutdownReason, "An installation or un-installation is running. Please wait until it has finished.");
+    EXPECT_TRUE(sim.sessionMayEnd());
     const auto startsWith = [](const std::string& prefix) {
       return [prefix](const std::pair<std::string, bool>& call) { return call.first.rfind(prefix, 0) == 0; };
     };

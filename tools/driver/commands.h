@@ -17,6 +17,7 @@ int dialogText(const Arguments& arguments);  // TITLE [timeout-ms]
 int click(const Arguments& arguments);       // TITLE BUTTON-TEXT [timeout-ms]
 int answer(const Arguments& arguments);      // TITLE BUTTON-TEXT [timeout-ms]
 int closeWindow(const Arguments& arguments); // TITLE [timeout-ms]
+int queryEndSession(const Arguments& arguments); // TITLE [timeout-ms]
 int pointAt(const Arguments& arguments);     // TITLE CONTROL-TEXT [timeout-ms]
 int makeWindow(const Arguments& arguments);  // TITLE [record-file] [lifetime-ms] [hang]
 int screenSaverActive(const Arguments& arguments); // (no arguments)

@@ -1,4 +1,5 @@
-// Commands that act on other programs' windows: buttons, closing, the pointer.
+// Commands that act on other programs' windows: buttons, closing, the end of the session,
+// the pointer.
 #include <cstdio>
 #include <cstdlib>
 
@@ -50,6 +51,21 @@ int answer(const Arguments& arguments) {
 int closeWindow(const Arguments& arguments) {
   return onWindow(arguments, 1, [](HWND window, unsigned) {
     PostMessageA(window, WM_CLOSE, 0, 0);
+    return kExitOk;
+  });
+}
+
+// Asks the window, as the system asks at a log-off, whether the session may end; prints 1 or 0.
+int queryEndSession(const Arguments& arguments) {
+  return onWindow(arguments, 1, [&](HWND window, unsigned timeoutMs) -> int {
+    DWORD_PTR mayEnd = 0;
+    if (!SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, timeoutMs, &mayEnd)) {
+      std::fprintf(stderr, "pqdriver: \"%s\" gave no answer to WM_QUERYENDSESSION within %u ms\n",
+                   arguments[0].c_str(), timeoutMs);
+      return kExitTimeout;
+    }
+    std::printf("%d\n", mayEnd != 0 ? 1 : 0);
+    std::fflush(stdout);
     return kExitOk;
   });
 }

@@ -22,6 +22,7 @@ const Command kCommands[] = {
     {"click", "TITLE BUTTON-TEXT [timeout-ms]", pqdriver::click},
     {"answer", "TITLE BUTTON-TEXT [timeout-ms]", pqdriver::answer},
     {"close", "TITLE [timeout-ms]", pqdriver::closeWindow},
+    {"query-end-session", "TITLE [timeout-ms]", pqdriver::queryEndSession},
     {"point-at", "TITLE CONTROL-TEXT [timeout-ms]", pqdriver::pointAt},
     {"make-window", "TITLE [record-file] [lifetime-ms] [hang]", pqdriver::makeWindow},
     {"screen-saver-active", "", pqdriver::screenSaverActive},
