@@ -71,8 +71,9 @@ TEST(BuiltResources, TheInstallerManifestAsksForAdministratorStylesAndSystemDpi)
 
 // On a Remote Desktop host the installer and the saver's /u must both see the one real Windows
 // directory; the samples declare that they run with their starter's rights, so that no
-// compatibility shim decides otherwise.
-TEST(BuiltResources, TheProgramsSeeTheRealWindowsDirectoryAndTheSamplesAskForNoRights) {
+// compatibility shim decides otherwise. An entry is read whole: a 1.4 GB movie needs more
+// than the 2 GB of address space a 32-bit program gets unless it is large-address-aware.
+TEST(BuiltResources, TheProgramsSeeTheRealWindowsDirectoryAndFourGigabytesAndTheSamplesAskForNoRights) {
   for (const std::string name : {"pqsetup.exe", "Sunset.scr", "Show.exe"}) {
     std::vector<pqpack::PeResource> resources;
     if (!readBuiltResources(name, &resources)) GTEST_SKIP() << "no win32 build in dist/win32";
@@ -81,6 +82,7 @@ TEST(BuiltResources, TheProgramsSeeTheRealWindowsDirectoryAndTheSamplesAskForNoR
     std::string problem;
     ASSERT_TRUE(pqpack::readPeHeaders(pqpack::ByteView(image), &headers, &problem)) << problem;
     EXPECT_NE(headers.dllCharacteristics & pqpack::kPeDllCharacteristic_TerminalServerAware, 0) << name;
+    EXPECT_NE(headers.characteristics & pqpack::kPeCharacteristic_LargeAddressAware, 0) << name;
     const pqpack::PeResource* manifest = pqpack::findResource(resources, pqpack::kResourceType_Manifest, 1);
     ASSERT_NE(manifest, nullptr) << name;
     const std::string text(manifest->data.begin(), manifest->data.end());

@@ -22,6 +22,7 @@ constexpr uint16_t kPeMachine_I386 = 0x014C;
 constexpr uint16_t kPeOptionalMagic_Pe32 = 0x10B;
 constexpr uint16_t kPeOptionalMagic_Pe32Plus = 0x20B;
 constexpr uint16_t kPeCharacteristic_Executable = 0x0002;  // IMAGE_FILE_EXECUTABLE_IMAGE
+constexpr uint16_t kPeCharacteristic_LargeAddressAware = 0x0020;  // IMAGE_FILE_LARGE_ADDRESS_AWARE
 constexpr uint16_t kPeCharacteristic_Dll = 0x2000;         // IMAGE_FILE_DLL
 // IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE: Windows tells the program the real Windows
 // directory on a Remote Desktop host, not the user's own copy.
