@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
 #include "support/installer_fixture.h"
 #include "system/file_removal.h"
 
@@ -151,6 +156,50 @@ TEST_F(Extraction, ANegativeStartOffsetFailsAtThePositioning) {
   EXPECT_EQ(form.installFiles(pathTempFile), static_cast<TResult>(pq::kWinErrorNegativeSeek));
   EXPECT_EQ(sim.errorDialogs, std::vector<std::string>{installErrorMessage(pq::kWinErrorNegativeSeek, kData)});
   EXPECT_EQ(installed(kData), "old data");
+}
+
+// Offsets and sizes are signed 32-bit values: the largest copy the format allows ends at
+// byte 2^31 - 2, and a range must neither wrap nor turn negative on the way there. The copy
+// is grown sparse, so only the bytes written take room on the disk.
+TEST_F(Extraction, RangesAtTheEdgeOfSigned32BitOffsetsInTheLargestCopy) {
+  const std::vector<ImageEntry> entries = screenSaverEntries();
+  startScreenSaver();
+  const TInstallFileInfo asBuilt = installerDirectory.entries[3];
+  const std::optional<std::filesystem::path> copy = sim.hostPath(kTempCopyPath);
+  ASSERT_TRUE(copy.has_value());
+  constexpr int32_t kLastByte = 0x7FFFFFFE;
+  std::filesystem::resize_file(*copy, uint64_t{kLastByte} + 1);
+  const std::string& data = entries[2].contents;
+  const int32_t dataStart = kLastByte - static_cast<int32_t>(data.size()) + 1;
+  {
+    std::fstream file(*copy, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(dataStart);
+    file.write(data.data(), static_cast<std::streamsize>(data.size()));
+    ASSERT_TRUE(file.good());
+  }
+  struct Case {
+    const char* label;
+    int32_t start;
+    int32_t stop;
+    TResult expected;
+  };
+  const Case cases[] = {
+      {"the last bytes a file may hold", dataStart, kLastByte, 0},
+      {"one byte past the largest file", dataStart, kLastByte + 1, kErr_ShortTransfer},
+      {"2 GiB, which reads as a negative size", 0, INT32_MAX, kErr_NoBuffer},
+      {"a negative start with a positive size", INT32_MIN, -2, static_cast<TResult>(pq::kWinErrorNegativeSeek)},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.label);
+    sim.errorDialogs.clear();
+    installerDirectory.entries[3] = asBuilt;
+    installerDirectory.entries[3].startOffset = row.start;
+    installerDirectory.entries[3].stopOffset = row.stop;
+    EXPECT_EQ(form.installFiles(pathTempFile), row.expected);
+    EXPECT_EQ(installed(kData), row.expected == 0 ? data : "<missing>");
+    const std::vector<std::string> shown = {installErrorMessage(row.expected, kData)};
+    EXPECT_EQ(sim.errorDialogs, row.expected == 0 ? std::vector<std::string>{} : shown);
+  }
 }
 
 // The compressor, and with it the library, comes before the read: an entry running past the
