@@ -15,16 +15,17 @@ extern "C" uint32_t PQ_CDECL pq_crc32(char* buffer, uint32_t* size, uint32_t* cr
 
 namespace pq {
 
-uint32_t crc32Of(const uint8_t* data, size_t size) {
-  uint32_t crc = 0xFFFFFFFFu;
+uint32_t crc32Update(uint32_t running, const uint8_t* data, size_t size) {
   // Feed in pieces so sizes beyond 32 bits stay correct.
   while (size > 0) {
     uint32_t piece = size > 0x40000000u ? 0x40000000u : static_cast<uint32_t>(size);
-    crc = pq_crc32(reinterpret_cast<char*>(const_cast<uint8_t*>(data)), &piece, &crc);
+    running = pq_crc32(reinterpret_cast<char*>(const_cast<uint8_t*>(data)), &piece, &running);
     data += piece;
     size -= piece;
   }
-  return ~crc;
+  return running;
 }
+
+uint32_t crc32Of(const uint8_t* data, size_t size) { return ~crc32Update(0xFFFFFFFFu, data, size); }
 
 } // namespace pq

@@ -2,8 +2,8 @@
 // of literals and length/distance pairs under fixed prefix codes, ending with an end code.
 //
 // The callback API is the compression library's contract, byte for byte; the same functions
-// are exported from impborl.dll as _implode, _explode and _crc32. The memory API on top is
-// for the builder, the tools and the tests.
+// are exported from impborl.dll as _implode, _explode and _crc32. The stream and memory APIs
+// on top are for the builder, the tools and the tests.
 #pragma once
 
 #include <cstddef>
@@ -57,9 +57,19 @@ struct ImplodeOptions {
   uint32_t literalMode = PQ_CMP_BINARY;
   uint32_t dictionarySize = 4096;
   ImplodeLevel level = ImplodeLevel::Fast;
-  // Threads for implodeBuffer, 0 for every core. The stream is the same whatever the count.
+  // Threads for implodeStream and implodeBuffer, 0 for every core. The stream is the same
+  // whatever the count.
   unsigned threads = 0;
 };
+
+// The codec between callbacks, with work areas of its own (impl. implode_stream.cpp).
+// implodeStream: the stream of everything `read` gives, delivered through `write` (both get
+// `param`), on options.threads threads. However long the input, it holds one batch of it at
+// a time (a few MB per thread, see implode_parallel.h). Returns 0, or 1/2 for a bad
+// dictionary size or literal mode.
+uint32_t implodeStream(PqReadFn read, PqWriteFn write, void* param, const ImplodeOptions& options);
+// explodeStream: pq_explode with a work area of its own; returns the decoder's result.
+uint32_t explodeStream(PqReadFn read, PqWriteFn write, void* param);
 
 // Memory-to-memory wrappers over the same callback codec.
 // explodeBuffer: returns the decoder's result; *output holds everything it delivered.
@@ -69,5 +79,8 @@ uint32_t implodeBuffer(const uint8_t* input, size_t size, const ImplodeOptions& 
                        std::vector<uint8_t>* output);
 // The standard CRC-32 of a buffer (initial 0xFFFFFFFF, complemented).
 uint32_t crc32Of(const uint8_t* data, size_t size);
+// The same taken piece by piece: start from 0xFFFFFFFF, update with each piece in order, and
+// complement the result.
+uint32_t crc32Update(uint32_t running, const uint8_t* data, size_t size);
 
 } // namespace pq

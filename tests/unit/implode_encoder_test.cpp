@@ -181,6 +181,25 @@ TEST(ImplodeEncoderRoundTrip, EveryThreadCountWritesTheOneThreadStream) {
   }
 }
 
+TEST(ImplodeEncoderRoundTrip, AStreamReadInBatchesIsTheOneThreadStream) {
+  // Two threads hold one batch of input at a time: an input ending exactly on a batch, and
+  // one running over two batch boundaries, read in odd pieces.
+  const size_t batch = 2 * pq::kImplodeBatchPiecesPerThread * pq::kImplodeParallelPieceSize;
+  const std::vector<uint8_t> data = longRuns(2 * batch + 5000, 19);
+  for (size_t size : {batch, data.size()}) {
+    const std::vector<uint8_t> input(data.begin(), data.begin() + size);
+    const std::vector<uint8_t> expected = implode(input, {PQ_CMP_BINARY, 4096, ImplodeLevel::Fast, 1});
+    SteppingStreams streams(input.data(), input.size(), 0, 70001, 19);
+    ASSERT_EQ(pq::implodeStream(SteppingStreams::read, SteppingStreams::write, &streams,
+                                {PQ_CMP_BINARY, 4096, ImplodeLevel::Fast, 2}),
+              PQ_CMP_NO_ERROR);
+    EXPECT_TRUE(streams.output == expected) << "size " << size;
+    if (size > batch) {
+      EXPECT_TRUE(someCopyReachesBackOver(expected, batch));
+    }
+  }
+}
+
 TEST(ImplodeEncoderRoundTrip, MoreThanAMegabyteOfMixedData) {
   std::vector<uint8_t> input = englishText(400000, 6);
   const auto records = binaryRecords(400000, 7);
