@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -15,6 +16,50 @@ namespace {
 std::string quoted(const std::filesystem::path& path) { return "'" + textOf(path) + "'"; }
 
 std::string systemReason() { return std::strerror(errno); }
+
+std::string tooLarge(const std::filesystem::path& path) {
+  return quoted(path) + " is too large: an installer must stay below 2 GiB";
+}
+
+// Reading and writing go through stdio buffers of this size: the codec's callbacks move a
+// few KB at a time.
+constexpr size_t kStdioBuffer = size_t{1} << 18;
+
+// Offsets of 64 bits on every platform; the Windows C runtime's fseeko takes 32.
+bool seekTo(std::FILE* file, uint64_t offset, int origin = SEEK_SET) {
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<__int64>(offset), origin) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), origin) == 0;
+#endif
+}
+
+bool sizeOf(std::FILE* file, uint64_t* size) {
+  if (!seekTo(file, 0, SEEK_END)) return false;
+#ifdef _WIN32
+  const __int64 end = _ftelli64(file);
+#else
+  const off_t end = ftello(file);
+#endif
+  if (end < 0) return false;
+  *size = static_cast<uint64_t>(end);
+  return true;
+}
+
+// False, with `problem` set, when `path` names nothing or a directory.
+bool readable(const std::filesystem::path& path, std::string* problem) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (error || !std::filesystem::exists(status)) {
+    *problem = "cannot read " + quoted(path) + ": no such file";
+    return false;
+  }
+  if (std::filesystem::is_directory(status)) {
+    *problem = "cannot read " + quoted(path) + ": it is a directory";
+    return false;
+  }
+  return true;
+}
 
 std::FILE* openFile(const std::filesystem::path& path, const char* mode) {
 #ifdef _WIN32
@@ -32,52 +77,6 @@ std::filesystem::path pathOf(const std::string& utf8) { return std::filesystem::
 
 std::string textOf(const std::filesystem::path& path) { return path.u8string(); }
 
-bool readWholeFile(const std::string& text, uint64_t maximumSize, std::vector<uint8_t>* bytes,
-                   std::string* problem) {
-  const std::filesystem::path path = pathOf(text);
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (error || !std::filesystem::exists(status)) {
-    *problem = "cannot read " + quoted(path) + ": no such file";
-    return false;
-  }
-  if (std::filesystem::is_directory(status)) {
-    *problem = "cannot read " + quoted(path) + ": it is a directory";
-    return false;
-  }
-  std::FILE* file = openFile(path, "rb");
-  if (file == nullptr) {
-    *problem = "cannot read " + quoted(path) + ": " + systemReason();
-    return false;
-  }
-  // Read in pieces rather than trusting a size taken beforehand: pipes and growing files
-  // report none or a wrong one.
-  bytes->clear();
-  bool ok = true;
-  uint8_t piece[65536];
-  for (;;) {
-    const size_t count = std::fread(piece, 1, sizeof piece, file);
-    if (count > 0) {
-      if (bytes->size() + count > maximumSize) {
-        *problem = quoted(path) + " is too large: an installer must stay below 2 GiB";
-        ok = false;
-        break;
-      }
-      bytes->insert(bytes->end(), piece, piece + count);
-    }
-    if (count < sizeof piece) {
-      if (std::ferror(file)) {
-        *problem = "cannot read " + quoted(path) + ": " + systemReason();
-        ok = false;
-      }
-      break;
-    }
-  }
-  std::fclose(file);
-  if (!ok) bytes->clear();
-  return ok;
-}
-
 InputFile::InputFile(const std::string& path) : file(openFile(pathOf(path), "rb")) {}
 
 InputFile::~InputFile() {
@@ -87,16 +86,100 @@ InputFile::~InputFile() {
 bool InputFile::readAt(uint64_t offset, void* buffer, size_t size) { return readUpTo(offset, buffer, size) == size; }
 
 size_t InputFile::readUpTo(uint64_t offset, void* buffer, size_t size) {
-  if (file == nullptr || fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) return 0;
+  if (file == nullptr || !seekTo(file, offset)) return 0;
   return std::fread(buffer, 1, size, file);
 }
 
-bool InputFile::size(uint64_t* size) {
-  if (file == nullptr || fseeko(file, 0, SEEK_END) != 0) return false;
-  const off_t end = ftello(file);
-  if (end < 0) return false;
-  *size = static_cast<uint64_t>(end);
+bool InputFile::size(uint64_t* size) { return file != nullptr && sizeOf(file, size); }
+
+bool inputFileSize(const std::string& text, uint64_t* size, std::string* problem) {
+  const std::filesystem::path path = pathOf(text);
+  if (!readable(path, problem)) return false;
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    *problem = "cannot read " + quoted(path) + ": it is not a regular file";
+    return false;
+  }
+  std::FILE* file = openFile(path, "rb");
+  if (file == nullptr) {
+    *problem = "cannot read " + quoted(path) + ": " + systemReason();
+    return false;
+  }
+  const bool known = sizeOf(file, size);
+  std::fclose(file);
+  if (!known) *problem = "cannot read " + quoted(path) + ": cannot tell its size";
+  return known;
+}
+
+FileSource::FileSource(std::string path, uint64_t offset, uint64_t length, uint64_t maximumSize)
+    : path(std::move(path)), offset(offset), length(length), maximumSize(maximumSize) {}
+
+FileSource::~FileSource() {
+  if (file != nullptr) std::fclose(file);
+}
+
+bool FileSource::open(std::string* problem) {
+  const std::filesystem::path name = pathOf(path);
+  if (!readable(name, problem)) return false;
+  file = openFile(name, "rb");
+  if (file == nullptr) {
+    *problem = "cannot read " + quoted(name) + ": " + systemReason();
+    return false;
+  }
+  std::setvbuf(file, nullptr, _IOFBF, kStdioBuffer);
+  // A regular file too large is refused before it is read; a pipe once it has given too much.
+  std::error_code error;
+  uint64_t size = 0;
+  seekable = std::filesystem::is_regular_file(name, error);
+  if (seekable && sizeOf(file, &size) && size > offset && std::min(size - offset, length) > maximumSize) {
+    *problem = tooLarge(name);
+    return false;
+  }
+  return rewind(problem);
+}
+
+bool FileSource::read(uint8_t* buffer, size_t capacity, size_t* count, std::string* problem) {
+  *count = 0;
+  if (file == nullptr) {
+    *problem = "cannot read " + quoted(pathOf(path)) + ": not open";
+    return false;
+  }
+  const size_t wanted = static_cast<size_t>(std::min<uint64_t>(capacity, length - position));
+  if (wanted == 0) return true;
+  *count = std::fread(buffer, 1, wanted, file);
+  if (*count < wanted && std::ferror(file)) {
+    *problem = "cannot read " + quoted(pathOf(path)) + ": " + systemReason();
+    return false;
+  }
+  position += *count;
+  if (position > maximumSize) {
+    *problem = tooLarge(pathOf(path));
+    return false;
+  }
   return true;
+}
+
+bool FileSource::rewind(std::string* problem) {
+  position = 0;
+  // A pipe is read once, from its start, and cannot seek.
+  if (!seekable && offset == 0 && file != nullptr) return true;
+  if (file == nullptr || !seekTo(file, offset)) {
+    *problem = "cannot read " + quoted(pathOf(path)) + ": " + systemReason();
+    return false;
+  }
+  std::clearerr(file);
+  return true;
+}
+
+bool readWholeFile(const std::string& path, uint64_t maximumSize, std::vector<uint8_t>* bytes,
+                   std::string* problem) {
+  bytes->clear();
+  FileSource source(path, 0, FileSource::kToTheEnd, maximumSize);
+  MemorySink sink(bytes);
+  uint64_t count = 0;
+  if (source.open(problem) && copyBytes(source, sink, &count, problem)) return true;
+  bytes->clear();
+  return false;
 }
 
 bool isSameFile(const std::string& a, const std::string& b) {
@@ -158,6 +241,7 @@ bool AtomicOutput::open(std::string* problem) {
     *problem = "cannot write " + quoted(destination) + ": " + systemReason();
     return false;
   }
+  std::setvbuf(file, nullptr, _IOFBF, kStdioBuffer);
   return true;
 }
 
@@ -179,6 +263,19 @@ bool AtomicOutput::writeZeros(size_t count, std::string* problem) {
     const size_t piece = count < sizeof zeros ? count : sizeof zeros;
     if (!write(zeros, piece, problem)) return false;
     count -= piece;
+  }
+  return true;
+}
+
+bool AtomicOutput::writeAt(uint64_t offset, const void* data, size_t size, std::string* problem) {
+  if (file == nullptr || std::fflush(file) != 0 || !seekTo(file, offset)) {
+    *problem = "cannot write " + quoted(destination) + ": " + systemReason();
+    return false;
+  }
+  if (!write(data, size, problem)) return false;
+  if (std::fflush(file) != 0 || !seekTo(file, 0, SEEK_END)) {
+    *problem = "cannot write " + quoted(destination) + ": " + systemReason();
+    return false;
   }
   return true;
 }
