@@ -395,6 +395,37 @@ const Refusal kRefusals[] = {
 INSTANTIATE_TEST_SUITE_P(Build, PqpackBuildRefusal, testing::ValuesIn(kRefusals),
                          [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.label); });
 
+// What is too large is refused from the files' sizes alone, before any of them is read: each
+// file is a data file whose content no longer matches its header, which reading it would
+// report, and is grown sparse to its size so that it takes no room.
+TEST_F(PqpackBuild, TooLargeInputsAreRefusedBeforeTheyAreRead) {
+  Bytes damaged = pqpack::makeDataFile(0, compressibleBytes(3000, 22));
+  damaged[100] ^= 1;
+  struct Case {
+    const char* label;
+    const char* option;  // the input's option, or "" for DATA
+    uint64_t size;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"an installer of 2 GiB", "", 0x7FFFF000, "with entry 3 (Huge.ssd); it must stay below 2 GiB"},
+      {"a data file of 2 GiB", "", 0x80000000, "Huge.ssd' is too large: an installer must stay below 2 GiB"},
+      {"a compression library of 64 MiB and more", "--library", (64u << 20) + 1, "far more than any compression"},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.label);
+    const std::string huge = folder / "Huge.ssd";
+    writeFile(huge, damaged);
+    std::filesystem::resize_file(huge, row.size);
+    Args args = std::string(row.option).empty() ? buildArgs({folder / "Sunset.scr", huge})
+                                                : buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd", row.option, huge});
+    const CommandRun result = run("build", args);
+    EXPECT_EQ(result.status, pqpack::kExit_Failure);
+    EXPECT_NE(result.err.find(row.message), std::string::npos) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(output()));
+  }
+}
+
 TEST_F(PqpackBuild, RefusesAProgramLongerThanTheDirectoryOffset) {
   writeFile(folder / "pqsetup.exe", Bytes(DIRECTORY_OFFSET + 1, 0x90));
   const CommandRun result = run("build", buildArgs({folder / "Sunset.scr", folder / "Sunset.ssd"}));

@@ -98,6 +98,8 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
       {"compressed zippedSize", [](Bytes&, Directory& e) { e[2].zippedSize -= 1; }, ", but it stores"},
       {"dictionary byte", [](Bytes& image, Directory& e) { image[e[2].startOffset + 1] = 0x04; }, "starts 00 04, not 00 06"},
       {"expanded size", [](Bytes&, Directory& e) { e[2].unzippedSize += 1; }, "not its unzippedSize"},
+      {"expands beyond its size", [](Bytes&, Directory& e) { e[2].unzippedSize -= 1; },
+       "entry 2 (Sunset.scr): expands to more than 59999 bytes, its unzippedSize"},
       {"broken stream", [](Bytes& image, Directory& e) { image[e[2].startOffset] = 0x07; },
        "does not expand (decoder result 2"},
       {"path in a name", [](Bytes&, Directory& e) { setEntryName(e[2], "..\\evil.scr"); }, "contains '\\'"},
@@ -357,6 +359,13 @@ TEST_F(PqpackInspect, ExtractSkipsAnEntryThatDoesNotExpandWhole) {
       << result.err;
   EXPECT_FALSE(std::filesystem::exists(folder.path / "out" / "Sunset.scr"));
   EXPECT_EQ(readFile(folder / "out/qtlib.dat"), support);
+  // Nor is what was expanded of it left behind under another name.
+  std::vector<std::string> written;
+  for (const auto& item : std::filesystem::directory_iterator(folder.path / "out")) {
+    written.push_back(item.path().filename().string());
+  }
+  std::sort(written.begin(), written.end());
+  EXPECT_EQ(written, (std::vector<std::string>{"Sunset.ssd", "impborl.dat", "qtlib.dat"}));
 }
 
 // ---- every command -----------------------------------------------------------------------------

@@ -23,13 +23,24 @@ constexpr size_t kProgressThreshold = 1u << 20;
 
 using Input = NamedInput;
 
-bool readInput(const Input& input, std::vector<uint8_t>* bytes, std::string* problem) {
-  if (!readWholeFile(input.path, kMaximumInstallerSize, bytes, problem)) {
+// The size of an input, known before anything is read: it must hold at least one byte and
+// stay below 2 GiB, as every installed file must.
+bool inputSize(const Input& input, uint64_t* size, std::string* problem) {
+  if (!inputFileSize(input.path, kMaximumInstallerSize, size, problem)) {
     *problem = input.role + ": " + *problem;
     return false;
   }
-  if (bytes->empty()) {
+  if (*size == 0) {
     *problem = input.role + ": '" + input.path + "' is empty; every installed file needs at least one byte";
+    return false;
+  }
+  return true;
+}
+
+// An input pqpack reads whole to check it: the program and the compression library.
+bool readSmallInput(const Input& input, uint64_t maximumSize, std::vector<uint8_t>* bytes, std::string* problem) {
+  if (!readWholeFile(input.path, maximumSize, bytes, problem)) {
+    *problem = input.role + ": " + *problem;
     return false;
   }
   return true;
@@ -49,21 +60,33 @@ bool resolveDefault(const std::string& given, const char* fileName, const char* 
   return true;
 }
 
-// A program or library the user's Windows could not run: today it would ship and fail there.
-bool checkProgramAndLibrary(const Input& stub, const std::vector<uint8_t>& program, const Input& library,
-                            const std::vector<uint8_t>& libraryBytes, std::string* problem) {
-  if (program.size() > static_cast<size_t>(DIRECTORY_OFFSET)) {
-    *problem = stub.role + ": '" + stub.path + "' is " + std::to_string(program.size()) + " bytes, longer than the " +
+// The program and the compression library, read whole (both are small, or refused unread)
+// and checked: one the user's Windows could not run would ship and fail there.
+bool readProgramAndLibrary(const Input& stub, const Input& library, std::vector<uint8_t>* program,
+                           std::vector<uint8_t>* libraryBytes, uint64_t* librarySize, std::string* problem) {
+  uint64_t programSize = 0;
+  if (!inputSize(stub, &programSize, problem) || !inputSize(library, librarySize, problem)) return false;
+  if (programSize > static_cast<uint64_t>(DIRECTORY_OFFSET)) {
+    *problem = stub.role + ": '" + stub.path + "' is " + std::to_string(programSize) + " bytes, longer than the " +
                std::to_string(DIRECTORY_OFFSET) + " bytes before the directory table: give pqsetup.exe";
     return false;
   }
-  std::string reason = installerProgramProblem(program);
+  std::string reason = compressionLibrarySizeProblem(*librarySize);
+  if (!reason.empty()) {
+    *problem = library.role + ": '" + library.path + "' " + reason + ": give the impborl.dll built with pqpack";
+    return false;
+  }
+  if (!readSmallInput(stub, DIRECTORY_OFFSET, program, problem) ||
+      !readSmallInput(library, kMaximumLibrarySize, libraryBytes, problem)) {
+    return false;
+  }
+  reason = installerProgramProblem(*program);
   if (!reason.empty()) {
     *problem = stub.role + ": '" + stub.path + "' " + reason +
                "; the installer must be a 32-bit Windows GUI program: give pqsetup.exe";
     return false;
   }
-  reason = compressionLibraryProblem(libraryBytes);
+  reason = compressionLibraryProblem(*libraryBytes);
   if (!reason.empty()) {
     *problem = library.role + ": '" + library.path + "' " + reason +
                "; the installer loads it as impborl.dll and calls its _implode, _explode and _crc32, so it must "
@@ -85,43 +108,51 @@ bool nameOf(const Input& input, int32_t fileType, std::string* name, std::string
   return false;
 }
 
-// One entry as the build makes it.
-struct EntryJob {
-  std::string name;
-  int32_t fileType;
-  const std::vector<uint8_t>* bytes;
-  Compression compression;
-};
-
 // Makes the entries side by side, each compressed with `threads` threads of its own; the bytes
-// of each are the same whatever runs beside it. Large entries get a line when they start and
-// one when they are done, each line written whole.
-std::vector<PayloadEntry> makeEntries(const std::vector<EntryJob>& jobs, pq::ImplodeLevel level, unsigned threads,
-                                      std::FILE* progress) {
-  std::vector<PayloadEntry> entries(jobs.size());
-  pq::runInParallel(jobs.size(), threads, [&](size_t index) {
-    const EntryJob& job = jobs[index];
+// of each are the same whatever runs beside it. A compressed entry's stream waits in a
+// temporary file beside the output until the installer is written. Large entries get a line
+// when they start and one when they are done, each line written whole.
+bool makeEntries(const std::vector<FileEntrySpec>& specs, const BuildRequest& request, unsigned threads,
+                 std::FILE* progress, std::vector<PayloadEntry>* entries, std::string* problem) {
+  entries->assign(specs.size(), PayloadEntry{});
+  std::vector<std::string> problems(specs.size());
+  pq::runInParallel(specs.size(), threads, [&](size_t index) {
+    const FileEntrySpec& spec = specs[index];
     const bool announce =
-        progress != nullptr && job.compression != Compression::Store && job.bytes->size() >= kProgressThreshold;
-    const std::string name = displayName(job.name);
-    if (announce) std::fprintf(progress, "pqpack: compressing %s (%zu bytes)\n", name.c_str(), job.bytes->size());
-    entries[index] = makePayloadEntry(job.name, job.fileType, *job.bytes, job.compression, level, threads);
-    if (announce && entries[index].isZipped) {
-      std::fprintf(progress, "pqpack: %s compressed to %zu bytes\n", name.c_str(), entries[index].stored.size());
+        progress != nullptr && spec.compression != Compression::Store && spec.size >= kProgressThreshold;
+    const std::string name = displayName(spec.name);
+    if (announce) {
+      std::fprintf(progress, "pqpack: compressing %s (%llu bytes)\n", name.c_str(),
+                   static_cast<unsigned long long>(spec.size));
+    }
+    PayloadEntry& entry = (*entries)[index];
+    if (!makeFileEntry(spec, request.level, threads, request.output, "entry" + std::to_string(index + 2), &entry,
+                       &problems[index])) {
+      return;
+    }
+    if (announce && entry.isZipped) {
+      std::fprintf(progress, "pqpack: %s compressed to %llu bytes\n", name.c_str(),
+                   static_cast<unsigned long long>(entry.storedSize));
     } else if (announce) {
       std::fprintf(progress, "pqpack: %s stored, compression does not make it smaller\n", name.c_str());
     }
   });
-  return entries;
+  for (const std::string& failure : problems) {
+    if (!failure.empty()) {
+      *problem = failure;
+      return false;
+    }
+  }
+  return true;
 }
 
 // Two entries that land on the same file would silently replace one another at install time.
-bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* problem) {
+// `entries` are the first entries of the payload; the free slots after them repeat entry 1
+// on purpose.
+bool checkLandingNames(const std::array<EntryPlan, 5>& plans, size_t entries, std::string* problem) {
   std::map<std::string, std::string> landings;  // lower-cased landing name -> entry name
-  for (size_t slot = 0; slot < payload.size(); ++slot) {
-    const PayloadEntry& entry = payload[slot];
-    // The free slots repeat entry 1 on purpose.
-    if (slot > 0 && entry.name == payload[0].name && entry.stored == payload[0].stored) continue;
+  for (size_t slot = 0; slot < entries; ++slot) {
+    const EntryPlan& entry = plans[slot];
     const std::string landing = landingName(entry.name, entry.fileType);
     const std::string key = pq::asciiLower(landing);
     auto [found, inserted] = landings.emplace(key, entry.name);
@@ -131,6 +162,47 @@ bool checkLandingNames(const std::array<PayloadEntry, 5>& payload, std::string* 
                  (key == kLibraryFileName ? ", replacing the compression library" : "");
       return false;
     }
+  }
+  return true;
+}
+
+// What the installer is known to be before any entry is read: its names, and its size but for
+// what compression saves (each compressed entry counted as one byte). An installer that would
+// pass 2 GiB, or whose entries would land on one file, is refused at once.
+bool checkLayoutBeforeReading(uint64_t programSize, const FileEntrySpec& library,
+                              const std::vector<FileEntrySpec>& specs, std::string* problem) {
+  auto planOf = [](const FileEntrySpec& spec) {
+    const bool compressed = spec.compression != Compression::Store;
+    return EntryPlan{spec.name, spec.fileType, compressed, compressed ? 1 : spec.size, spec.size};
+  };
+  std::array<EntryPlan, 5> plans;
+  plans.fill(planOf(library));
+  for (size_t i = 0; i < specs.size(); ++i) plans[i + 1] = planOf(specs[i]);
+  std::array<TInstallFileInfo, kDirectoryEntryCount> directory;
+  uint64_t leastSize = 0;
+  return checkLandingNames(plans, specs.size() + 1, problem) &&
+         layOutDirectory(programSize, plans, &directory, &leastSize, problem);
+}
+
+// Reads the data file through once, for the problems that stop the build and the warnings
+// its author should hear.
+bool checkDataFile(const Input& data, uint64_t size, std::FILE* progress, std::string* problem) {
+  FileSource source(data.path, 0, size);
+  DataFileScan scan;
+  uint64_t count = 0;
+  if (!source.open(problem) || !copyBytes(source, scan, &count, problem)) {
+    *problem = data.role + ": " + *problem;
+    return false;
+  }
+  const std::string dataProblem = scan.problem();
+  if (!dataProblem.empty()) {
+    *problem = data.role + " '" + data.path + "': " + dataProblem;
+    return false;
+  }
+  const std::string warning = scan.warning();
+  if (progress != nullptr && !warning.empty()) {
+    std::fprintf(progress, "pqpack build: warning: %s '%s': %s\n", data.role.c_str(), data.path.c_str(),
+                 warning.c_str());
   }
   return true;
 }
@@ -201,50 +273,42 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
     return false;
   }
 
-  std::vector<uint8_t> program, libraryBytes, mainBytes, dataBytes;
-  if (!readInput(stub, &program, problem) || !readInput(library, &libraryBytes, problem) ||
-      !checkProgramAndLibrary(stub, program, library, libraryBytes, problem) || !readInput(main, &mainBytes, problem) ||
-      !readInput(data, &dataBytes, problem)) {
-    return false;
-  }
-  std::vector<std::vector<uint8_t>> supportBytes(libraries.size());
-  for (size_t i = 0; i < libraries.size(); ++i) {
-    if (!readInput(libraries[i], &supportBytes[i], problem)) return false;
+  std::vector<uint8_t> program;
+  uint64_t librarySize = 0;
+  {
+    std::vector<uint8_t> libraryBytes;
+    if (!readProgramAndLibrary(stub, library, &program, &libraryBytes, &librarySize, problem)) return false;
   }
 
-  std::string mainName, dataName;
-  std::vector<std::string> libraryNames(libraries.size());
-  if (!nameOf(main, kFileType_Main, &mainName, problem) || !nameOf(data, kFileType_Data, &dataName, problem)) {
-    return false;
-  }
-  for (size_t i = 0; i < libraries.size(); ++i) {
-    if (!nameOf(libraries[i], kFileType_Library, &libraryNames[i], problem)) return false;
-  }
-  const std::string dataProblem = dataFileProblem(dataBytes);
-  if (!dataProblem.empty()) {
-    *problem = "DATA '" + data.path + "': " + dataProblem;
-    return false;
-  }
-  const std::string dataWarning = dataFileWarning(dataBytes);
-  if (progress != nullptr && !dataWarning.empty()) {
-    std::fprintf(progress, "pqpack build: warning: DATA '%s': %s\n", data.path.c_str(), dataWarning.c_str());
-  }
-
+  // Entries 2 to 5 by their sizes and names, before any of them is read.
   const Compression implode = Compression::ImplodeWhenSmaller;
-  std::vector<EntryJob> jobs = {{mainName, kFileType_Main, &mainBytes, implode},
-                                {dataName, kFileType_Data, &dataBytes, request.compressData ? implode : Compression::Store}};
-  for (size_t i = 0; i < supportBytes.size(); ++i) {
-    jobs.push_back({libraryNames[i], kFileType_Library, &supportBytes[i], implode});
+  std::vector<Input> contents = {main, data};
+  contents.insert(contents.end(), libraries.begin(), libraries.end());
+  std::vector<FileEntrySpec> specs(contents.size());
+  for (size_t i = 0; i < contents.size(); ++i) {
+    specs[i].path = contents[i].path;
+    specs[i].fileType = i == 0 ? kFileType_Main : i == 1 ? kFileType_Data : kFileType_Library;
+    specs[i].compression = i == 1 && !request.compressData ? Compression::Store : implode;
+    if (!inputSize(contents[i], &specs[i].size, problem)) return false;
   }
-  std::vector<PayloadEntry> made = makeEntries(jobs, request.level, pq::threadsFor(request.threads), progress);
+  for (size_t i = 0; i < contents.size(); ++i) {
+    if (!nameOf(contents[i], specs[i].fileType, &specs[i].name, problem)) return false;
+  }
+  const FileEntrySpec libraryEntry{kLibraryEntryName, kFileType_Library, library.path, librarySize,
+                                   Compression::Store};
+  if (!checkLayoutBeforeReading(program.size(), libraryEntry, specs, problem)) return false;
 
+  const FileEntrySpec& dataEntry = specs[1];
+  if (!checkDataFile(data, dataEntry.size, progress, problem)) return false;
+
+  std::vector<PayloadEntry> made;
+  if (!makeEntries(specs, request, pq::threadsFor(request.threads), progress, &made, problem)) return false;
   std::array<PayloadEntry, 5> payload;
-  payload[0] = makePayloadEntry(kLibraryEntryName, kFileType_Library, libraryBytes, Compression::Store, request.level);
+  if (!makeFileEntry(libraryEntry, request.level, 1, request.output, "", &payload[0], problem)) return false;
   for (size_t slot = 1; slot < payload.size(); ++slot) {
     // With fewer than two support libraries, the free slots hold the compression library again.
     payload[slot] = slot - 1 < made.size() ? std::move(made[slot - 1]) : payload[0];
   }
-  if (!checkLandingNames(payload, problem)) return false;
   if (request.signing.wanted()) return writeSignedInstaller(request, program, payload, problem);
   return writeInstaller(request.output, program, payload, problem);
 }

@@ -1,7 +1,7 @@
-// pqpack explode and pqpack implode: one raw implode stream to or from a file.
+// pqpack explode and pqpack implode: one raw implode stream to or from a file, a block at a
+// time.
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "commands.h"
 #include "compression/implode.h"
@@ -12,43 +12,57 @@
 namespace pqpack {
 
 int runExplode(const ExplodeRequest& request) {
-  std::vector<uint8_t> stream;
   std::string problem;
   if (!checkOutputIsNoInput(request.output, {{"IN", request.input}}, &problem)) {
     std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
     return kExplodeExit_CannotWrite;
   }
-  if (!readWholeFile(request.input, kMaximumInstallerSize, &stream, &problem)) {
+  FileSource input(request.input, 0, FileSource::kToTheEnd, kMaximumInstallerSize);
+  if (!input.open(&problem)) {
     std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
     return kExplodeExit_NoInput;
   }
-  std::vector<uint8_t> output;
-  const uint32_t result = pq::explodeBuffer(stream.data(), stream.size(), &output);
-  if (!writeWholeFile(request.output, output, &problem)) {
+  AtomicOutput output(request.output);
+  if (!output.open(&problem)) {
     std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
     return kExplodeExit_CannotWrite;
   }
-  if (result != PQ_CMP_NO_ERROR) {
-    std::fprintf(stderr, "pqpack explode: result %u: %s (%zu bytes written)\n", result, decoderResultText(result),
-                 output.size());
+  // OUT receives whatever the decoder delivers, also from a stream cut short.
+  CodecRun run;
+  if (!explodeBytes(input, output, kNoOutputLimit, &run, &problem)) {
+    std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
+    return run.sinkFailed ? kExplodeExit_CannotWrite : kExplodeExit_NoInput;
   }
-  return static_cast<int>(result);
+  if (!output.commit(&problem)) {
+    std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
+    return kExplodeExit_CannotWrite;
+  }
+  if (run.result != PQ_CMP_NO_ERROR) {
+    std::fprintf(stderr, "pqpack explode: result %u: %s (%llu bytes written)\n", run.result,
+                 decoderResultText(run.result), static_cast<unsigned long long>(run.written));
+  }
+  return static_cast<int>(run.result);
 }
 
 int runImplode(const ImplodeRequest& request) {
-  std::vector<uint8_t> input;
   std::string problem;
-  if (!checkOutputIsNoInput(request.output, {{"IN", request.input}}, &problem) ||
-      !readWholeFile(request.input, kMaximumInstallerSize, &input, &problem)) {
+  FileSource input(request.input, 0, FileSource::kToTheEnd, kMaximumInstallerSize);
+  AtomicOutput output(request.output);
+  if (!checkOutputIsNoInput(request.output, {{"IN", request.input}}, &problem) || !input.open(&problem) ||
+      !output.open(&problem)) {
     std::fprintf(stderr, "pqpack implode: %s\n", problem.c_str());
     return kExit_Failure;
   }
-  std::vector<uint8_t> stream;
-  if (pq::implodeBuffer(input.data(), input.size(), request.options, &stream) != PQ_CMP_NO_ERROR) {
+  CodecRun run;
+  if (!implodeBytes(input, output, request.options, kNoOutputLimit, &run, &problem)) {
+    std::fprintf(stderr, "pqpack implode: %s\n", problem.c_str());
+    return kExit_Failure;
+  }
+  if (run.result != PQ_CMP_NO_ERROR) {
     std::fprintf(stderr, "pqpack implode: the codec refused the options\n");
     return kExit_Usage;
   }
-  if (!writeWholeFile(request.output, stream, &problem)) {
+  if (!output.commit(&problem)) {
     std::fprintf(stderr, "pqpack implode: %s\n", problem.c_str());
     return kExit_Failure;
   }

@@ -12,6 +12,27 @@
 
 namespace pqpack {
 
+namespace {
+
+// Writes the file entry `index` stands for at `destination`, whole or not at all: it goes to
+// a temporary file beside its place first.
+bool writeEntryFile(const std::string& installer, const InstallerImage& image, int index,
+                    const std::string& destination, std::string* problem) {
+  AtomicOutput output(destination);
+  if (!output.open(problem)) {
+    *problem = "entry " + std::to_string(index) + ": " + *problem;
+    return false;
+  }
+  if (!readEntryFile(installer, image, index, output, problem)) return false;
+  if (!output.commit(problem)) {
+    *problem = "entry " + std::to_string(index) + ": " + *problem;
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
 int runExtract(const ExtractRequest& request) {
   const std::filesystem::path folder = pathOf(request.folder);
   InstallerImage image;
@@ -34,16 +55,13 @@ int runExtract(const ExtractRequest& request) {
     // direct child of the folder. The file gets the name as this system writes it, without
     // the tail of blanks and control characters that Windows would not keep either.
     const std::string reason = unsafeNameReason(name);
-    std::vector<uint8_t> bytes;
     if (!reason.empty()) {
       std::fprintf(stderr, "pqpack extract: entry %d refused: %s\n", index, reason.c_str());
     } else if (const std::string destination = textOf(folder / pathOf(displayName(pq::createdFileName(name))));
                !checkOutputIsNoInput(destination, {{"INSTALLER", request.installer}}, &problem)) {
       std::fprintf(stderr, "pqpack extract: entry %d refused: %s\n", index, problem.c_str());
-    } else if (!readEntryFile(request.installer, image, index, &bytes, &problem)) {
+    } else if (!writeEntryFile(request.installer, image, index, destination, &problem)) {
       std::fprintf(stderr, "pqpack extract: %s\n", problem.c_str());
-    } else if (!writeWholeFile(destination, bytes, &problem)) {
-      std::fprintf(stderr, "pqpack extract: entry %d: %s\n", index, problem.c_str());
     } else {
       std::printf("%s\n", destination.c_str());
       continue;

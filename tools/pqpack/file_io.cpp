@@ -92,7 +92,7 @@ size_t InputFile::readUpTo(uint64_t offset, void* buffer, size_t size) {
 
 bool InputFile::size(uint64_t* size) { return file != nullptr && sizeOf(file, size); }
 
-bool inputFileSize(const std::string& text, uint64_t* size, std::string* problem) {
+bool inputFileSize(const std::string& text, uint64_t maximumSize, uint64_t* size, std::string* problem) {
   const std::filesystem::path path = pathOf(text);
   if (!readable(path, problem)) return false;
   std::error_code error;
@@ -107,8 +107,15 @@ bool inputFileSize(const std::string& text, uint64_t* size, std::string* problem
   }
   const bool known = sizeOf(file, size);
   std::fclose(file);
-  if (!known) *problem = "cannot read " + quoted(path) + ": cannot tell its size";
-  return known;
+  if (!known) {
+    *problem = "cannot read " + quoted(path) + ": cannot tell its size";
+    return false;
+  }
+  if (*size > maximumSize) {
+    *problem = tooLarge(path);
+    return false;
+  }
+  return true;
 }
 
 FileSource::FileSource(std::string path, uint64_t offset, uint64_t length, uint64_t maximumSize)

@@ -40,8 +40,8 @@ private:
 
 // The size of the regular file at `path`, for a command that must know it before it reads:
 // false, with `problem` set to a sentence naming the path, when the file is missing, a
-// directory, not a regular file, or cannot be opened.
-bool inputFileSize(const std::string& path, uint64_t* size, std::string* problem);
+// directory, not a regular file, cannot be opened, or is longer than `maximumSize`.
+bool inputFileSize(const std::string& path, uint64_t maximumSize, uint64_t* size, std::string* problem);
 
 // A file read from its start, or a range of it, a block at a time (pipes too, when read from
 // the start). Bytes beyond `maximumSize` are refused: no installer holds that many.

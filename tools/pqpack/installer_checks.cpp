@@ -1,7 +1,9 @@
 // verify's findings: every way an installer departs from one as produced.
+#include <algorithm>
 #include <cstdio>
 
 #include "data_file.h"
+#include "file_io.h"
 #include "installer_image.h"
 #include "pe_image.h"
 #include "signature.h"
@@ -93,36 +95,63 @@ void checkSizes(int index, const TInstallFileInfo& entry, std::vector<std::strin
   }
 }
 
+// What verify looks at in an entry's file as it passes: its size, the data file's header and
+// content, and the compression library's bytes, which are small enough to be kept.
+class EntryContents : public ByteSink {
+public:
+  explicit EntryContents(int index) : index(index), librarySink(&library) {}
+  bool write(const void* data, size_t size, std::string* problem) override {
+    if (index == kDataEntry) dataFile.write(data, size, problem);
+    if (index == kFirstExtractedEntry && count + size <= kMaximumLibrarySize) librarySink.write(data, size, problem);
+    count += size;
+    return true;
+  }
+
+  const int index;
+  uint64_t count = 0;
+  DataFileScan dataFile;
+  std::vector<uint8_t> library;
+
+private:
+  MemorySink librarySink;
+};
+
 void checkContents(const std::string& path, const InstallerImage& image, int index, Findings* findings) {
   const TInstallFileInfo& entry = image.entries[index];
   const std::string label = entryLabel(index, entry);
-  std::vector<uint8_t> stored;
-  std::string problem;
-  if (!readStoredBytes(path, image, index, &stored, &problem)) {
-    findings->problems.push_back(problem);
+  const std::string rangeProblem = storedRangeProblem(image, index);
+  if (!rangeProblem.empty()) {
+    findings->problems.push_back(rangeProblem);
     return;
   }
-  if (entry.isZipped != 0 && (stored.size() < 2 || stored[0] != 0x00 || stored[1] != 0x06)) {
-    char found[32];
-    std::snprintf(found, sizeof found, "%02X %02X", stored.empty() ? 0 : stored[0], stored.size() < 2 ? 0 : stored[1]);
-    findings->problems.push_back(label + ": compressed stream starts " + found + ", not 00 06");
+  if (entry.isZipped != 0) {
+    uint8_t head[2] = {};
+    const size_t got = InputFile(path).readUpTo(static_cast<uint64_t>(entry.startOffset), head,
+                                                 std::min<size_t>(2, static_cast<size_t>(storedSize(entry))));
+    if (got < 2 || head[0] != 0x00 || head[1] != 0x06) {
+      char found[32];
+      std::snprintf(found, sizeof found, "%02X %02X", got < 1 ? 0 : head[0], got < 2 ? 0 : head[1]);
+      findings->problems.push_back(label + ": compressed stream starts " + found + ", not 00 06");
+    }
   }
-  std::vector<uint8_t>& file = stored;
-  if (!expandStoredBytes(index, entry, &file, &problem)) {
+  EntryContents contents(index);
+  std::string problem;
+  if (!readEntryFile(path, image, index, contents, &problem)) {
     findings->problems.push_back(problem);
     return;
   }
   if (index == kFirstExtractedEntry) {
-    const std::string reason = compressionLibraryProblem(file);
+    std::string reason = compressionLibrarySizeProblem(contents.count);
+    if (reason.empty()) reason = compressionLibraryProblem(contents.library);
     if (!reason.empty()) {
       findings->problems.push_back(label + ": the compression library " + reason +
                                    "; the installer could not load it to expand the compressed entries");
     }
   }
   if (index == kDataEntry) {
-    const std::string reason = dataFileProblem(file);
+    const std::string reason = contents.dataFile.problem();
     if (!reason.empty()) findings->problems.push_back(label + ": the data file: " + reason);
-    const std::string warning = dataFileWarning(file);
+    const std::string warning = contents.dataFile.warning();
     if (!warning.empty()) findings->warnings.push_back(label + ": the data file: " + warning);
   }
 }

@@ -8,11 +8,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/directory.h"
 #include "archive/entry_rules.h"
+#include "byte_streams.h"
 #include "compression/compressor.h"
 #include "compression/implode.h"
 
@@ -49,13 +51,21 @@ std::string storedNameProblem(const std::string& name, int32_t fileType);
 // the installer shows instead; empty for any other name.
 std::string utf8NameWarning(const std::string& name);
 
+class AtomicOutput;
+
 // One of entries 1 to 5, ready to be placed.
 struct PayloadEntry {
   std::string name;
   int32_t fileType = kFileType_Plain;
   bool isZipped = false;
-  std::vector<uint8_t> stored;  // the bytes that go into the installer
-  uint64_t unzippedSize = 0;    // the size of the file once extracted
+  // The bytes that go into the installer: held in `stored`, or, when `storedFile` names a
+  // file, its first storedSize bytes (an input, or a temporary file beside the installer that
+  // stays as long as `temporary` does).
+  std::vector<uint8_t> stored;
+  std::string storedFile;
+  std::shared_ptr<AtomicOutput> temporary;
+  uint64_t storedSize = 0;
+  uint64_t unzippedSize = 0;  // the size of the file once extracted
 };
 
 enum class Compression { Store, ImplodeWhenSmaller };
@@ -66,6 +76,22 @@ enum class Compression { Store, ImplodeWhenSmaller };
 // smaller than the bytes and expands back to them exactly.
 PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const std::vector<uint8_t>& bytes,
                               Compression compression, pq::ImplodeLevel level, unsigned threads = 1);
+
+// An entry to be made of a file.
+struct FileEntrySpec {
+  std::string name;
+  int32_t fileType = kFileType_Plain;
+  std::string path;
+  uint64_t size = 0;  // the file's size, which its entry keeps
+  Compression compression = Compression::Store;
+};
+// makePayloadEntry for a file of any size, read a block at a time. A stored entry refers to
+// the file, whose bytes are copied when the installer is written. A stream is written to a
+// temporary file beside `output` (told apart from others by `stage`), stopped as soon as it is
+// no smaller than the file, and proven by expanding it against a second read of the file.
+// False, with `problem` set, when a file cannot be read or written.
+bool makeFileEntry(const FileEntrySpec& spec, pq::ImplodeLevel level, unsigned threads, const std::string& output,
+                   const std::string& stage, PayloadEntry* entry, std::string* problem);
 
 // What the directory needs to know of an entry: everything but its bytes.
 struct EntryPlan {
@@ -84,7 +110,6 @@ bool layOutDirectory(uint64_t programSize, const std::array<EntryPlan, 5>& plans
                      std::array<TInstallFileInfo, kDirectoryEntryCount>* directory, uint64_t* fileSize,
                      std::string* problem);
 
-class AtomicOutput;
 // Writes the installer into `output`'s temporary file, which is left to be committed.
 bool writeInstallerTo(AtomicOutput& output, const std::vector<uint8_t>& program,
                       const std::array<PayloadEntry, 5>& payload, std::string* problem);
@@ -119,15 +144,13 @@ std::vector<uint8_t> readProgramBytes(const std::string& path);
 // entry 0 does not describe that program as every builder writes it. list and extract read
 // installers this way; verify reads the directory alone and reports every departure.
 bool readInstaller(const std::string& path, InstallerImage* image, std::string* problem);
-// The stored bytes of one entry; false when its range does not lie inside the file.
-bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
-                     std::string* problem);
-// Replaces a compressed entry's stored bytes by the file they expand to (a stored entry's
-// bytes are the file already). False when they do not expand to exactly `unzippedSize` bytes.
-bool expandStoredBytes(int index, const TInstallFileInfo& entry, std::vector<uint8_t>* bytes, std::string* problem);
-// The file the entry stands for: the stored bytes, expanded when it is compressed. False when
-// they cannot be read, or do not expand to exactly `unzippedSize` bytes.
-bool readEntryFile(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
+// Why entry `index`'s stored bytes cannot be read: an empty or inverted range, or one that
+// does not lie inside the file. Empty when they can.
+std::string storedRangeProblem(const InstallerImage& image, int index);
+// Passes the file entry `index` stands for into `sink` a block at a time: its stored bytes,
+// expanded when it is compressed. False, with `problem` set, when they cannot be read, or do
+// not expand to exactly `unzippedSize` bytes (the sink may have taken some bytes by then).
+bool readEntryFile(const std::string& path, const InstallerImage& image, int index, ByteSink& sink,
                    std::string* problem);
 
 // "screen saver" or "movie", from entry 2's name.

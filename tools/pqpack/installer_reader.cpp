@@ -1,5 +1,5 @@
-// Reading an installer back: its directory, an entry's stored bytes and the file they stand
-// for, and the listing lines.
+// Reading an installer back: its directory, the file an entry stands for (a block at a time),
+// and the listing lines.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -68,51 +68,64 @@ std::vector<uint8_t> readProgramBytes(const std::string& path) {
   return program;
 }
 
-bool readStoredBytes(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
-                     std::string* problem) {
+std::string storedRangeProblem(const InstallerImage& image, int index) {
   const TInstallFileInfo& entry = image.entries[index];
   const std::string label = entryLabel(index, entry);
   if (entry.startOffset < 0 || entry.startOffset > entry.stopOffset) {
-    *problem = label + ": empty or inverted range " + std::to_string(entry.startOffset) + " to " +
-               std::to_string(entry.stopOffset);
-    return false;
+    return label + ": empty or inverted range " + std::to_string(entry.startOffset) + " to " +
+           std::to_string(entry.stopOffset);
   }
   if (static_cast<uint64_t>(entry.stopOffset) >= image.fileSize) {
-    *problem = label + ": ends at " + std::to_string(entry.stopOffset) + ", past the end of the file (" +
-               std::to_string(image.fileSize) + " bytes)";
-    return false;
+    return label + ": ends at " + std::to_string(entry.stopOffset) + ", past the end of the file (" +
+           std::to_string(image.fileSize) + " bytes)";
   }
-  InputFile file(path);
-  bytes->resize(static_cast<size_t>(storedSize(entry)));
-  if (!file.isOpen() || !file.readAt(static_cast<uint64_t>(entry.startOffset), bytes->data(), bytes->size())) {
+  return "";
+}
+
+bool readEntryFile(const std::string& path, const InstallerImage& image, int index, ByteSink& sink,
+                   std::string* problem) {
+  *problem = storedRangeProblem(image, index);
+  if (!problem->empty()) return false;
+  const TInstallFileInfo& entry = image.entries[index];
+  const std::string label = entryLabel(index, entry);
+  const uint64_t stored = static_cast<uint64_t>(storedSize(entry));
+  FileSource source(path, static_cast<uint64_t>(entry.startOffset), stored);
+  std::string reason;
+  if (!source.open(&reason)) {
     *problem = label + ": cannot read its stored bytes from '" + path + "'";
     return false;
   }
-  return true;
-}
-
-bool expandStoredBytes(int index, const TInstallFileInfo& entry, std::vector<uint8_t>* bytes, std::string* problem) {
-  if (entry.isZipped == 0) return true;
-  std::vector<uint8_t> expanded;
-  const uint32_t result = pq::explodeBuffer(bytes->data(), bytes->size(), &expanded);
-  if (result != PQ_CMP_NO_ERROR) {
-    *problem = entryLabel(index, entry) + ": the compressed stream does not expand (decoder result " +
-               std::to_string(result) + ": " + decoderResultText(result) + ")";
+  if (entry.isZipped == 0) {
+    uint64_t count = 0;
+    if (!copyBytes(source, sink, &count, &reason)) {
+      *problem = label + ": " + reason;
+      return false;
+    }
+    if (count != stored) *problem = label + ": cannot read its stored bytes from '" + path + "'";
+    return count == stored;
+  }
+  // A stream that goes on past the size it should have is not followed to its end.
+  const uint64_t expected = static_cast<uint32_t>(entry.unzippedSize);
+  CodecRun run;
+  if (!explodeBytes(source, sink, expected + 1, &run, &reason)) {
+    *problem = label + ": " + reason;
     return false;
   }
-  if (expanded.size() != static_cast<uint64_t>(static_cast<uint32_t>(entry.unzippedSize))) {
-    *problem = entryLabel(index, entry) + ": expands to " + std::to_string(expanded.size()) +
-               " bytes, not its unzippedSize " + std::to_string(entry.unzippedSize);
+  if (run.written > expected) {
+    *problem = label + ": expands to more than " + std::to_string(expected) + " bytes, its unzippedSize";
     return false;
   }
-  *bytes = std::move(expanded);
+  if (run.result != PQ_CMP_NO_ERROR) {
+    *problem = label + ": the compressed stream does not expand (decoder result " + std::to_string(run.result) +
+               ": " + decoderResultText(run.result) + ")";
+    return false;
+  }
+  if (run.written != expected) {
+    *problem = label + ": expands to " + std::to_string(run.written) + " bytes, not its unzippedSize " +
+               std::to_string(entry.unzippedSize);
+    return false;
+  }
   return true;
-}
-
-bool readEntryFile(const std::string& path, const InstallerImage& image, int index, std::vector<uint8_t>* bytes,
-                   std::string* problem) {
-  return readStoredBytes(path, image, index, bytes, problem) &&
-         expandStoredBytes(index, image.entries[index], bytes, problem);
 }
 
 std::string installerMode(const InstallerImage& image) {

@@ -1,8 +1,99 @@
 // Writing an installer: the entries as stored, their places in the file, and the file.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
 #include "file_io.h"
 #include "installer_image.h"
 
 namespace pqpack {
+
+namespace {
+
+// Where a stream goes while it is made, and where it is read back from to be proven.
+class StreamStore : public ByteSink {
+public:
+  virtual std::unique_ptr<ByteSource> readBack(std::string* problem) = 0;
+};
+
+class MemoryStore : public StreamStore {
+public:
+  explicit MemoryStore(std::vector<uint8_t>* bytes) : bytes(bytes), sink(bytes) {}
+  bool write(const void* data, size_t size, std::string* problem) override { return sink.write(data, size, problem); }
+  std::unique_ptr<ByteSource> readBack(std::string*) override { return std::make_unique<MemorySource>(*bytes); }
+
+private:
+  std::vector<uint8_t>* bytes;
+  MemorySink sink;
+};
+
+class TemporaryStore : public StreamStore {
+public:
+  explicit TemporaryStore(AtomicOutput& file) : file(file) {}
+  bool write(const void* data, size_t size, std::string* problem) override { return file.write(data, size, problem); }
+  std::unique_ptr<ByteSource> readBack(std::string* problem) override {
+    auto source = std::make_unique<FileSource>(file.temporaryPath());
+    if (!file.close(problem) || !source->open(problem)) return nullptr;
+    return source;
+  }
+
+private:
+  AtomicOutput& file;
+};
+
+// Compares what it is given with the next bytes of a source.
+class MatchingSink : public ByteSink {
+public:
+  explicit MatchingSink(ByteSource& expected) : expected(expected) {}
+  bool write(const void* data, size_t size, std::string* problem) override {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    while (size > 0 && !differs) {
+      size_t count = 0;
+      if (!expected.read(buffer.data(), std::min(size, buffer.size()), &count, problem)) return false;
+      differs = count == 0 || std::memcmp(buffer.data(), bytes, count) != 0;
+      bytes += count;
+      size -= count;
+    }
+    return true;
+  }
+  bool differs = false;
+
+private:
+  ByteSource& expected;
+  std::array<uint8_t, 4096> buffer;
+};
+
+pq::ImplodeOptions entryOptions(pq::ImplodeLevel level, unsigned threads) {
+  pq::ImplodeOptions options;
+  options.literalMode = PQ_CMP_BINARY;
+  options.dictionarySize = 4096;
+  options.level = level;
+  options.threads = threads;
+  return options;
+}
+
+// Implodes `input`, `size` bytes, into `stream`, and tells in `keep` whether the stream is
+// worth storing: smaller than the input and expanding back to exactly it. An installer that
+// cannot expand its own entries is worse than a larger one. A stream that reaches the input's
+// size is not finished. False, with `problem` set, when reading or writing fails.
+bool implodeWhenSmaller(ByteSource& input, uint64_t size, StreamStore& stream, const pq::ImplodeOptions& options,
+                        uint64_t* streamSize, bool* keep, std::string* problem) {
+  *keep = false;
+  CodecRun imploded;
+  if (!implodeBytes(input, stream, options, size, &imploded, problem)) return false;
+  if (imploded.result != PQ_CMP_NO_ERROR || imploded.written >= size) return true;
+  *streamSize = imploded.written;
+  const std::unique_ptr<ByteSource> written = stream.readBack(problem);
+  if (!written || !input.rewind(problem)) return false;
+  MatchingSink matching(input);
+  CodecRun expanded;
+  if (!explodeBytes(*written, matching, size + 1, &expanded, problem)) return false;
+  *keep = expanded.result == PQ_CMP_NO_ERROR && expanded.written == size && !matching.differs;
+  return true;
+}
+
+} // namespace
 
 PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const std::vector<uint8_t>& bytes,
                               Compression compression, pq::ImplodeLevel level, unsigned threads) {
@@ -11,31 +102,71 @@ PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const s
   entry.fileType = fileType;
   entry.unzippedSize = bytes.size();
   if (compression == Compression::ImplodeWhenSmaller && !bytes.empty()) {
-    pq::ImplodeOptions options;
-    options.literalMode = PQ_CMP_BINARY;
-    options.dictionarySize = 4096;
-    options.level = level;
-    options.threads = threads;
-    std::vector<uint8_t> stream;
-    if (pq::implodeBuffer(bytes.data(), bytes.size(), options, &stream) == PQ_CMP_NO_ERROR &&
-        stream.size() < bytes.size()) {
-      // An installer that cannot expand its own entries is worse than a larger one: keep the
-      // stream only when it is proven to give the bytes back.
-      std::vector<uint8_t> expanded;
-      if (pq::explodeBuffer(stream.data(), stream.size(), &expanded) == PQ_CMP_NO_ERROR && expanded == bytes) {
-        entry.isZipped = true;
-        entry.stored = std::move(stream);
-        return entry;
-      }
+    MemorySource input(bytes);
+    MemoryStore stream(&entry.stored);
+    uint64_t streamSize = 0;
+    std::string ignored;  // memory neither fails to read nor to write
+    if (implodeWhenSmaller(input, bytes.size(), stream, entryOptions(level, threads), &streamSize, &entry.isZipped,
+                           &ignored) &&
+        entry.isZipped) {
+      entry.storedSize = entry.stored.size();
+      return entry;
     }
   }
+  entry.isZipped = false;
   entry.stored = bytes;
+  entry.storedSize = bytes.size();
   return entry;
 }
 
-EntryPlan planOf(const PayloadEntry& entry) {
-  return EntryPlan{entry.name, entry.fileType, entry.isZipped, entry.stored.size(), entry.unzippedSize};
+bool makeFileEntry(const FileEntrySpec& spec, pq::ImplodeLevel level, unsigned threads, const std::string& output,
+                   const std::string& stage, PayloadEntry* entry, std::string* problem) {
+  *entry = PayloadEntry{};
+  entry->name = spec.name;
+  entry->fileType = spec.fileType;
+  entry->unzippedSize = spec.size;
+  entry->storedFile = spec.path;
+  entry->storedSize = spec.size;
+  if (spec.compression == Compression::Store || spec.size == 0) return true;
+
+  FileSource input(spec.path, 0, spec.size);
+  auto temporary = std::make_shared<AtomicOutput>(output, stage);
+  if (!input.open(problem) || !temporary->open(problem)) return false;
+  TemporaryStore stream(*temporary);
+  uint64_t streamSize = 0;
+  bool keep = false;
+  if (!implodeWhenSmaller(input, spec.size, stream, entryOptions(level, threads), &streamSize, &keep, problem)) {
+    return false;
+  }
+  if (keep) {
+    entry->isZipped = true;
+    entry->storedFile = temporary->temporaryPath();
+    entry->temporary = std::move(temporary);
+    entry->storedSize = streamSize;
+  }
+  return true;
 }
+
+EntryPlan planOf(const PayloadEntry& entry) {
+  return EntryPlan{entry.name, entry.fileType, entry.isZipped, entry.storedSize, entry.unzippedSize};
+}
+
+namespace {
+
+bool writeStoredBytes(ByteSink& sink, const PayloadEntry& entry, std::string* problem) {
+  if (entry.storedFile.empty()) return sink.write(entry.stored.data(), entry.stored.size(), problem);
+  FileSource source(entry.storedFile, 0, entry.storedSize);
+  uint64_t count = 0;
+  if (!source.open(problem) || !copyBytes(source, sink, &count, problem)) return false;
+  if (count != entry.storedSize) {
+    *problem = "'" + entry.storedFile + "' changed while the installer was built: it ends after " +
+               std::to_string(count) + " of its " + std::to_string(entry.storedSize) + " bytes";
+    return false;
+  }
+  return true;
+}
+
+} // namespace
 
 bool layOutDirectory(uint64_t programSize, const std::array<EntryPlan, 5>& plans,
                      std::array<TInstallFileInfo, kDirectoryEntryCount>* directory, uint64_t* fileSize,
@@ -112,7 +243,7 @@ bool writeInstallerTo(AtomicOutput& output, const std::vector<uint8_t>& program,
     return false;
   }
   for (const PayloadEntry& entry : payload) {
-    if (!output.write(entry.stored, problem)) return false;
+    if (!writeStoredBytes(output, entry, problem)) return false;
   }
   return true;
 }

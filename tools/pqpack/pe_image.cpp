@@ -140,6 +140,11 @@ bool readExportedNames(const ByteView& file, const PeHeaders& headers, std::vect
   return true;
 }
 
+std::string compressionLibrarySizeProblem(uint64_t size) {
+  if (size <= kMaximumLibrarySize) return "";
+  return "is " + std::to_string(size) + " bytes, far more than any compression library holds";
+}
+
 std::string compressionLibraryProblem(const std::vector<uint8_t>& image) {
   const ByteView file(image);
   PeHeaders headers;

@@ -76,6 +76,13 @@ bool peFileOffset(const ByteView& file, const PeHeaders& headers, uint64_t rva, 
 bool readExportedNames(const ByteView& file, const PeHeaders& headers, std::vector<std::string>* names,
                        std::string* problem);
 
+// pqpack reads a compression library whole to check its headers and exports. One this large
+// is no compression library (impborl.dll is some 20 KB): it is refused unread.
+constexpr uint64_t kMaximumLibrarySize = uint64_t{64} << 20;
+// Why a file of `size` bytes cannot be the compression library, as compressionLibraryProblem
+// says it, or empty when its size does not rule it out.
+std::string compressionLibrarySizeProblem(uint64_t size);
+
 // Why `image` cannot serve as the compression library (a 32-bit Windows DLL exporting
 // _implode, _explode and _crc32) or as the installer program (a 32-bit Windows GUI program):
 // a phrase such as "is not a Windows program (no PE header)", or empty when it can.
