@@ -244,13 +244,18 @@ def run_pqpack(*arguments, check=True):
     return result
 
 
-def pqpack_build(folder, name, main_file, data_file, libraries=(), extra=()):
-    """The bytes of FOLDER/NAME, an installer that `pqpack build` makes of pqsetup.exe, the
+def pqpack_build_file(folder, name, main_file, data_file, libraries=(), extra=()):
+    """The path of FOLDER/NAME, an installer that `pqpack build` makes of pqsetup.exe, the
     compression library, MAIN, DATA and the support libraries, as an author makes one."""
     out = os.path.join(folder, name)
     run_pqpack("build", "-o", out, "--stub", os.environ["PQ_SETUP_EXE"], "--library", os.environ["PQ_IMPBORL_FILE"],
                *extra, main_file, data_file, *libraries)
-    return read_file(out)
+    return out
+
+
+def pqpack_build(folder, name, main_file, data_file, libraries=(), extra=()):
+    """The bytes of the installer pqpack_build_file makes."""
+    return read_file(pqpack_build_file(folder, name, main_file, data_file, libraries, extra))
 
 
 def sample_installer(main_name, main_file, data_name, data_file):
@@ -343,6 +348,7 @@ def program_bytes():
 class Installer:
     """An installer file placed at C:\\FOLDER\\NAME in the prefix (C:\\pqtest by default, made
     afresh) and run under Wine, with the files `beside` ({name: bytes}) in the same folder.
+    `contents` are its bytes, or the path of a file already written, which is moved there.
     `env` adds to the programs' environment and `log` receives Wine's own output. Leaving the
     `with` block ends every program started from the folder that still runs."""
 
@@ -356,7 +362,10 @@ class Installer:
             shutil.rmtree(self.folder)
         os.makedirs(self.folder)
         files = dict(beside or {})
-        files[name] = contents
+        if isinstance(contents, str):
+            shutil.move(contents, self.path)
+        else:
+            files[name] = contents
         for file_name, file_contents in files.items():
             with open(os.path.join(self.folder, file_name), "wb") as out:
                 out.write(file_contents)
