@@ -52,8 +52,12 @@ TEST_F(PqpackInspect, VerifyPassesABuiltInstaller) {
   EXPECT_EQ(result.out, installer + ": no problems\n");
 }
 
+using Code = pqpack::FindingCode;
+
 struct Breakage {
   const char* label;
+  Code code;  // the finding's code and entry, which scripts rely on
+  int entry;
   std::function<void(Bytes& image, Directory& entries)> apply;
   const char* finding;
   bool warning = false;  // found among the warnings, which leave the exit status 0
@@ -63,61 +67,61 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
   const std::string installer = build();
   const Bytes good = readFile(installer);
   const std::vector<Breakage> breakages = {
-      {"table cut off", [](Bytes& image, Directory&) { image.resize(DIRECTORY_OFFSET + 100); },
+      {"table cut off", Code::FileUnreadable, pqpack::kNoEntry, [](Bytes& image, Directory&) { image.resize(DIRECTORY_OFFSET + 100); },
        "too short for an installer"},
-      {"entry 0 renamed", [](Bytes&, Directory& e) { setEntryName(e[0], "setup.dat"); },
+      {"entry 0 renamed", Code::ProgramEntry, 0, [](Bytes&, Directory& e) { setEntryName(e[0], "setup.dat"); },
        "entry 0: name is 'setup.dat', not 'install.dat'"},
-      {"entry 0 short", [](Bytes&, Directory& e) { e[0].stopOffset = 1000; }, "entry 0: stopOffset is 1000, not 478207"},
-      {"entry 0 size", [](Bytes&, Directory& e) { e[0].unzippedSize = 5; }, "entry 0: unzippedSize is 5, not 478208"},
-      {"entry 0 compressed", [](Bytes&, Directory& e) { e[0].isZipped = 1; }, "entry 0: isZipped is 1, not 0"},
-      {"entry 1 late", [](Bytes&, Directory& e) { e[1].startOffset += 1; },
+      {"entry 0 short", Code::ProgramEntry, 0, [](Bytes&, Directory& e) { e[0].stopOffset = 1000; }, "entry 0: stopOffset is 1000, not 478207"},
+      {"entry 0 size", Code::ProgramEntry, 0, [](Bytes&, Directory& e) { e[0].unzippedSize = 5; }, "entry 0: unzippedSize is 5, not 478208"},
+      {"entry 0 compressed", Code::ProgramEntry, 0, [](Bytes&, Directory& e) { e[0].isZipped = 1; }, "entry 0: isZipped is 1, not 0"},
+      {"entry 1 late", Code::EntryPlacement, 1, [](Bytes&, Directory& e) { e[1].startOffset += 1; },
        "entry 1 (impborl.dat): starts at 479889, not right after the directory table at 479888"},
-      {"gap before entry 3",
+      {"gap before entry 3", Code::EntryPlacement, 3,
        [](Bytes&, Directory& e) {
          e[3].startOffset += 1;
          e[3].unzippedSize -= 1;
        },
        "not right after entry 2"},
-      {"overlap", [](Bytes&, Directory& e) { e[4].startOffset -= 1; }, "entry 4 (qtlib.dat): starts at"},
-      {"trailing byte", [](Bytes& image, Directory&) { image.push_back(0); }, "but the file's last byte is"},
-      {"last entry past the end", [](Bytes& image, Directory&) { image.pop_back(); }, "past the end of the file"},
-      {"inverted range", [](Bytes&, Directory& e) { std::swap(e[4].startOffset, e[4].stopOffset); },
+      {"overlap", Code::EntryPlacement, 4, [](Bytes&, Directory& e) { e[4].startOffset -= 1; }, "entry 4 (qtlib.dat): starts at"},
+      {"trailing byte", Code::EntryPlacement, 5, [](Bytes& image, Directory&) { image.push_back(0); }, "but the file's last byte is"},
+      {"last entry past the end", Code::EntryRange, 5, [](Bytes& image, Directory&) { image.pop_back(); }, "past the end of the file"},
+      {"inverted range", Code::EntryRange, 4, [](Bytes&, Directory& e) { std::swap(e[4].startOffset, e[4].stopOffset); },
        "empty or inverted range"},
-      {"inside the program", [](Bytes&, Directory& e) { e[2].startOffset = 100; },
+      {"inside the program", Code::EntryPlacement, 2, [](Bytes&, Directory& e) { e[2].startOffset = 100; },
        "inside the program or the directory table"},
-      {"entry 1 not a library", [](Bytes&, Directory& e) { e[1].fileType = kFileType_Main; },
+      {"entry 1 not a library", Code::LibraryEntry, 1, [](Bytes&, Directory& e) { e[1].fileType = kFileType_Main; },
        "not 3: entry 1 must be the compression library"},
-      {"entry 1 compressed", [](Bytes&, Directory& e) { e[1].isZipped = 1; }, "the compression library must be stored"},
-      {"entry 1 other library", [](Bytes&, Directory& e) { setEntryName(e[1], "other.dat"); },
+      {"entry 1 compressed", Code::LibraryEntry, 1, [](Bytes&, Directory& e) { e[1].isZipped = 1; }, "the compression library must be stored"},
+      {"entry 1 other library", Code::LibraryEntry, 1, [](Bytes&, Directory& e) { setEntryName(e[1], "other.dat"); },
        "lands as 'other.dll', not as 'impborl.dll'"},
-      {"entry 3 not data", [](Bytes&, Directory& e) { e[3].fileType = kFileType_Main; },
+      {"entry 3 not data", Code::EntryKind, 3, [](Bytes&, Directory& e) { e[3].fileType = kFileType_Main; },
        "not 4: entry 3 must be the data file"},
-      {"unknown kind", [](Bytes&, Directory& e) { e[5].fileType = 7; }, "kind 7 is not one of 1 to 4"},
-      {"stored size", [](Bytes&, Directory& e) { e[3].unzippedSize += 1; }, "unzippedSize is"},
-      {"stored zippedSize", [](Bytes&, Directory& e) { e[3].zippedSize = 5; }, "zippedSize is 5 for a stored entry"},
-      {"compressed zippedSize", [](Bytes&, Directory& e) { e[2].zippedSize -= 1; }, ", but it stores"},
-      {"dictionary byte", [](Bytes& image, Directory& e) { image[e[2].startOffset + 1] = 0x04; }, "starts 00 04, not 00 06"},
-      {"expanded size", [](Bytes&, Directory& e) { e[2].unzippedSize += 1; }, "not its unzippedSize"},
-      {"expands beyond its size", [](Bytes&, Directory& e) { e[2].unzippedSize -= 1; },
+      {"unknown kind", Code::EntryKind, 5, [](Bytes&, Directory& e) { e[5].fileType = 7; }, "kind 7 is not one of 1 to 4"},
+      {"stored size", Code::EntrySizes, 3, [](Bytes&, Directory& e) { e[3].unzippedSize += 1; }, "unzippedSize is"},
+      {"stored zippedSize", Code::EntrySizes, 3, [](Bytes&, Directory& e) { e[3].zippedSize = 5; }, "zippedSize is 5 for a stored entry"},
+      {"compressed zippedSize", Code::EntrySizes, 2, [](Bytes&, Directory& e) { e[2].zippedSize -= 1; }, ", but it stores"},
+      {"dictionary byte", Code::StreamHeader, 2, [](Bytes& image, Directory& e) { image[e[2].startOffset + 1] = 0x04; }, "starts 00 04, not 00 06"},
+      {"expanded size", Code::EntryContents, 2, [](Bytes&, Directory& e) { e[2].unzippedSize += 1; }, "not its unzippedSize"},
+      {"expands beyond its size", Code::EntryContents, 2, [](Bytes&, Directory& e) { e[2].unzippedSize -= 1; },
        "entry 2 (Sunset.scr): expands to more than 59999 bytes, its unzippedSize"},
-      {"broken stream", [](Bytes& image, Directory& e) { image[e[2].startOffset] = 0x07; },
+      {"broken stream", Code::EntryContents, 2, [](Bytes& image, Directory& e) { image[e[2].startOffset] = 0x07; },
        "does not expand (decoder result 2"},
-      {"path in a name", [](Bytes&, Directory& e) { setEntryName(e[2], "..\\evil.scr"); }, "contains '\\'"},
-      {"empty name", [](Bytes&, Directory& e) { setEntryName(e[4], ""); }, "entry 4: the name is empty"},
-      {"device name", [](Bytes&, Directory& e) { setEntryName(e[3], "aux.ssd"); }, "reserved device name"},
-      {"name too long for a Windows folder", [](Bytes&, Directory& e) { setEntryName(e[2], std::string(191, 'n') + ".scr"); },
+      {"path in a name", Code::EntryName, 2, [](Bytes&, Directory& e) { setEntryName(e[2], "..\\evil.scr"); }, "contains '\\'"},
+      {"empty name", Code::EntryName, 4, [](Bytes&, Directory& e) { setEntryName(e[4], ""); }, "entry 4: the name is empty"},
+      {"device name", Code::EntryName, 3, [](Bytes&, Directory& e) { setEntryName(e[3], "aux.ssd"); }, "reserved device name"},
+      {"name too long for a Windows folder", Code::EntryName, 2, [](Bytes&, Directory& e) { setEntryName(e[2], std::string(191, 'n') + ".scr"); },
        "entry 2 (nnn"},
-      {"library name too long once installed", [](Bytes&, Directory& e) { setEntryName(e[4], std::string(191, 'n')); },
+      {"library name too long once installed", Code::EntryName, 4, [](Bytes&, Directory& e) { setEntryName(e[4], std::string(191, 'n')); },
        "is 195 characters"},
-      {"name stored as UTF-8", [](Bytes&, Directory& e) { setEntryName(e[2], "\xC3\x89" "cran.scr"); },
+      {"name stored as UTF-8", Code::EntryNameEncoding, 2, [](Bytes&, Directory& e) { setEntryName(e[2], "\xC3\x89" "cran.scr"); },
        "the name is stored as UTF-8 text for '\xC3\x89" "cran.scr', but the installer shows and writes it as "
        "'\xC3\x83\xE2\x80\xB0" "cran.scr'",
        true},
-      {"program not a Windows program", [](Bytes& image, Directory&) { image[0] = 'X'; },
+      {"program not a Windows program", Code::ProgramUnusable, pqpack::kNoEntry, [](Bytes& image, Directory&) { image[0] = 'X'; },
        "program: the installer program is not a Windows program (no PE header)"},
-      {"library not a Windows library", [](Bytes& image, Directory& e) { image[e[1].startOffset] = 'X'; },
+      {"library not a Windows library", Code::LibraryUnusable, 1, [](Bytes& image, Directory& e) { image[e[1].startOffset] = 'X'; },
        "entry 1 (impborl.dat): the compression library is not a Windows program"},
-      {"data file changed", [](Bytes& image, Directory& e) { image[e[3].startOffset + 70] ^= 1; },
+      {"data file changed", Code::DataFile, 3, [](Bytes& image, Directory& e) { image[e[3].startOffset + 70] ^= 1; },
        "entry 3 (Sunset.ssd): the data file: its content no longer matches the CRC-32"},
   };
   for (const Breakage& breakage : breakages) {
@@ -128,14 +132,16 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
     if (image.size() >= static_cast<size_t>(kFirstEntryOffset)) encode(entries, &image);
     writeFile(installer, image);
     const pqpack::Findings findings = pqpack::checkInstaller(installer);
-    const std::vector<std::string>& searched = breakage.warning ? findings.warnings : findings.problems;
-    const bool found = std::any_of(searched.begin(), searched.end(), [&](const std::string& finding) {
-      return finding.find(breakage.finding) != std::string::npos;
+    const std::vector<pqpack::Finding>& searched = breakage.warning ? findings.warnings : findings.problems;
+    const auto found = std::find_if(searched.begin(), searched.end(), [&](const pqpack::Finding& finding) {
+      return finding.message.find(breakage.finding) != std::string::npos;
     });
     std::string all;
-    for (const std::string& problem : findings.problems) all += problem + "\n";
-    for (const std::string& warning : findings.warnings) all += "warning: " + warning + "\n";
-    EXPECT_TRUE(found) << "found instead:\n" << all;
+    for (const pqpack::Finding& problem : findings.problems) all += problem.message + "\n";
+    for (const pqpack::Finding& warning : findings.warnings) all += "warning: " + warning.message + "\n";
+    ASSERT_NE(found, searched.end()) << "found instead:\n" << all;
+    EXPECT_EQ(pqpack::findingCodeName(found->code), std::string(pqpack::findingCodeName(breakage.code)));
+    EXPECT_EQ(found->entry, breakage.entry);
 
     const CommandRun result = run("verify", {installer});
     EXPECT_EQ(result.status, findings.problems.empty() ? pqpack::kExit_Done : pqpack::kExit_Failure);
@@ -155,7 +161,7 @@ TEST_F(PqpackInspect, VerifyFindsWhatBuildRefusesOrWarnsOfInTheDataFile) {
     entries[0].contents.assign(library.begin(), library.end());
     writeFile(folder / "Setup.exe", bytesOf(packInstaller(entries, {}, fakeProgram()).bytes));
     const pqpack::Findings findings = pqpack::checkInstaller(folder / "Setup.exe");
-    const std::vector<std::string>& found = dataCase.refused ? findings.problems : findings.warnings;
+    const std::vector<std::string> found = pqpack::messagesOf(dataCase.refused ? findings.problems : findings.warnings);
     ASSERT_EQ(found.size(), 1u) << (found.empty() ? "" : found[0]);
     EXPECT_EQ(found[0].rfind("entry 3 (Doubtful.ssd): the data file: ", 0), 0u) << found[0];
     EXPECT_NE(found[0].find(dataCase.message), std::string::npos) << found[0];
@@ -184,12 +190,13 @@ TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
   for (size_t end; (end = result.out.find('\n', start)) != std::string::npos; start = end + 1) {
     lines.push_back(result.out.substr(start, end - start));
   }
-  ASSERT_EQ(lines.size(), 9u);
+  ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0], installer + ": screen saver installer, " + std::to_string(image.size()) + " bytes");
   // No "program:" line: the stand-in program has no version information.
   EXPECT_EQ(result.out.find("program:"), std::string::npos);
-  EXPECT_EQ(lines[1], "signature: unsigned");
-  lines.erase(lines.begin() + 1);
+  EXPECT_EQ(lines[1], "QuickTime: level 0, none required");
+  EXPECT_EQ(lines[2], "signature: unsigned");
+  lines.erase(lines.begin() + 1, lines.begin() + 3);
   EXPECT_EQ(lines[1], "entry kind storage         start       stop     stored   expanded  name");
   EXPECT_EQ(lines[2], "0     2    stored              0     478207     478208     478208  install.dat");
   char expected[200];
@@ -199,6 +206,14 @@ TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
   EXPECT_EQ(lines[5].substr(0, 21), "3     4    stored    ");
   EXPECT_NE(lines[6].find("qtlib.dat"), std::string::npos);
   EXPECT_NE(lines[7].find("impborl.dat"), std::string::npos);
+
+  // The level is read as the installer reads it, from a compressed data file too.
+  writeFile(folder / "Level3.ssd", pqpack::makeDataFile(3, compressibleBytes(5000, 4)));
+  ASSERT_EQ(run("build", buildArgs(installer, {"--compress-data", folder / "Sunset.scr", folder / "Level3.ssd"})).status,
+            0);
+  ASSERT_NE(decode(readFile(installer))[3].isZipped, 0);
+  EXPECT_NE(run("list", {installer}).out.find("\nQuickTime: level 3 required\n"), std::string::npos);
+  EXPECT_EQ(nlohmann::json::parse(run("list", {"--json", installer}).out)["quickTimeLevel"], 3);
 }
 
 TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
@@ -208,8 +223,10 @@ TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
   ASSERT_EQ(listed.status, 0) << listed.err;
   const auto listing = nlohmann::json::parse(listed.out);
   const Directory entries = decode(readFile(installer));
+  EXPECT_EQ(listing["schemaVersion"], pqpack::kJsonSchemaVersion);
   EXPECT_EQ(listing["file"], installer);
   EXPECT_EQ(listing["mode"], "screen saver");
+  EXPECT_EQ(listing["quickTimeLevel"], 0);
   EXPECT_EQ(listing["size"], readFile(installer).size());
   EXPECT_TRUE(listing["program"].is_null());  // the stand-in program has no version information
   EXPECT_EQ(listing["signed"], false);
@@ -234,19 +251,22 @@ TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
     report["status"] = result.status;
     return report;
   };
-  EXPECT_EQ(verified(), nlohmann::json::parse(R"({"file": ")" + installer +
+  EXPECT_EQ(verified(), nlohmann::json::parse(R"({"schemaVersion": 1, "file": ")" + installer +
                                               R"(", "ok": true, "problems": [], "warnings": [], "signed": false,
                                                   "signer": null, "status": 0})"));
   Bytes image = readFile(installer);
   image[0] = 'X';
   image.push_back(0);
   writeFile(installer, image);
-  const pqpack::Findings findings = pqpack::checkInstaller(installer);
+  const std::vector<std::string> messages = pqpack::findProblems(installer);
+  ASSERT_EQ(messages.size(), 2u);
   const auto report = verified();
   EXPECT_EQ(report["ok"], false);
   EXPECT_EQ(report["status"], pqpack::kExit_Failure);
-  EXPECT_EQ(report["problems"], findings.problems);
-  EXPECT_EQ(report["problems"].size(), 2u);
+  // Each problem with its code, its entry (null for the file as a whole) and its sentence.
+  const nlohmann::json expected = {{{"code", "program-unusable"}, {"entry", nullptr}, {"message", messages[0]}},
+                                   {{"code", "entry-placement"}, {"entry", 5}, {"message", messages[1]}}};
+  EXPECT_EQ(report["problems"], expected);
 }
 
 TEST_F(PqpackInspect, ListCallsAnythingButScrAMovie) {
@@ -288,6 +308,26 @@ TEST_F(PqpackInspect, ListRefusesAFileTooShortToBeAnInstaller) {
   const CommandRun result = run("list", {folder / "tiny.exe"});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("is not an installer: it is 5000 bytes, too short for an installer"), std::string::npos);
+}
+
+// A name is data: an escape sequence in one (here setting the terminal's title) is shown,
+// never sent to the terminal, by every command that prints it.
+TEST_F(PqpackInspect, ListVerifyAndExtractShowControlCharactersInNamesEscaped) {
+  const std::string installer = build();
+  Bytes image = readFile(installer);
+  Directory entries = decode(image);
+  setEntryName(entries[2], "\x1B]0;owned\x07.scr");
+  encode(entries, &image);
+  writeFile(installer, image);
+  for (const Args& line : {Args{"list", installer}, Args{"verify", installer}, Args{"extract", installer, folder / "out"}}) {
+    SCOPED_TRACE(line[0]);
+    const CommandRun result = run(line);
+    const std::string printed = result.out + result.err;
+    EXPECT_EQ(printed.find_first_of("\x1B\x07"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("\\x1B]0;owned\\x07.scr"), std::string::npos) << printed;
+  }
+  const auto listing = nlohmann::json::parse(run("list", {"--json", installer}).out);
+  EXPECT_EQ(listing["entries"][2]["name"], "\x1B]0;owned\x07.scr");  // JSON escapes it itself
 }
 
 // ---- extract -----------------------------------------------------------------------------------

@@ -41,7 +41,7 @@ protected:
     request.dataFile = folder / "data.ssd";
     request.libraries = {folder / "qtlib.dll"};
     std::string problem;
-    ASSERT_TRUE(pqpack::buildInstaller(request, nullptr, &problem)) << problem;
+    ASSERT_TRUE(pqpack::buildInstaller(request, nullptr, nullptr, &problem)) << problem;
     sim.putFile("C:\\Setup\\Setup.exe", text(readFile(folder / "Setup.exe")));
   }
 

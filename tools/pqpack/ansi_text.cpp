@@ -13,9 +13,9 @@ constexpr uint16_t kHighControls[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-// Decodes the character at `at`, advancing past it; false for bytes that are not UTF-8
-// (overlong forms, surrogates and values beyond U+10FFFF included).
-bool nextCharacter(const std::string& text, size_t* at, uint32_t* character) {
+} // namespace
+
+bool nextUtf8Character(const std::string& text, size_t* at, uint32_t* character) {
   const auto byte = [&](size_t index) { return static_cast<uint8_t>(text[index]); };
   const uint8_t lead = byte(*at);
   int length = 0;
@@ -46,8 +46,6 @@ bool nextCharacter(const std::string& text, size_t* at, uint32_t* character) {
   return true;
 }
 
-} // namespace
-
 void appendUtf8(uint32_t character, std::string* text) {
   if (character < 0x80) {
     text->push_back(static_cast<char>(character));
@@ -72,7 +70,7 @@ bool utf8ToWindows1252(const std::string& utf8, std::string* ansi, std::string* 
   while (at < utf8.size()) {
     const size_t start = at;
     uint32_t character = 0;
-    if (!nextCharacter(utf8, &at, &character)) {
+    if (!nextUtf8Character(utf8, &at, &character)) {
       *offending = utf8.substr(start, 1);
       return false;
     }
@@ -111,7 +109,7 @@ bool isUtf8(const std::string& text) {
   size_t at = 0;
   uint32_t character = 0;
   while (at < text.size()) {
-    if (!nextCharacter(text, &at, &character)) return false;
+    if (!nextUtf8Character(text, &at, &character)) return false;
   }
   return true;
 }

@@ -17,6 +17,10 @@ bool utf8ToWindows1252(const std::string& utf8, std::string* ansi, std::string* 
 std::string windows1252ToUtf8(const std::string& ansi);
 // Appends the character numbered `character` to `text` in UTF-8.
 void appendUtf8(uint32_t character, std::string* text);
+// Decodes the UTF-8 character at `*at` of `text`, advancing past it; false, leaving `*at`
+// alone, for bytes that are not UTF-8 (overlong forms, surrogates and values beyond U+10FFFF
+// included).
+bool nextUtf8Character(const std::string& text, size_t* at, uint32_t* character);
 // True when `text` is valid UTF-8 (plain ASCII is).
 bool isUtf8(const std::string& text);
 

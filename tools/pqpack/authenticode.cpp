@@ -31,6 +31,7 @@
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/objects.h>
+#include <openssl/pem.h>
 #include <openssl/pkcs7.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
@@ -49,6 +50,8 @@ constexpr long kSignedDataVersion = 1;
 constexpr long kSignerInfoVersion = 1;
 // The file is hashed in blocks of this size, never held whole: an installer reaches 2 GiB.
 constexpr size_t kDigestBlockSize = 1 << 16;
+// A certificate and its chain in PEM take a few kilobytes; a file far larger is none.
+constexpr uint64_t kLongestPemFile = 1u << 20;
 
 template <auto Release>
 struct Releaser {
@@ -245,7 +248,8 @@ void checkChain(X509* signer, STACK_OF(X509) * carried, SignatureReport* report)
   std::vector<ChainError> errors;
   if (!store || !context || X509_STORE_set_default_paths(store.get()) != 1 ||
       X509_STORE_CTX_init(context.get(), store.get(), signer, carried) != 1) {
-    report->problems.push_back("the certificate chain of " + signerName + " cannot be checked: " + openSslReason());
+    report->problems.push_back({FindingCode::SignatureChain, kNoEntry,
+                                "the certificate chain of " + signerName + " cannot be checked: " + openSslReason()});
     return;
   }
   // A root is checked against its own key too: trusted or not, none of its bytes may change.
@@ -253,7 +257,8 @@ void checkChain(X509* signer, STACK_OF(X509) * carried, SignatureReport* report)
   X509_STORE_CTX_set_app_data(context.get(), &errors);
   X509_STORE_CTX_set_verify_cb(context.get(), recordChainError);
   if (X509_verify_cert(context.get()) < 0 && errors.empty()) {
-    report->problems.push_back("the certificate chain of " + signerName + " cannot be checked: " + openSslReason());
+    report->problems.push_back({FindingCode::SignatureChain, kNoEntry,
+                                "the certificate chain of " + signerName + " cannot be checked: " + openSslReason()});
     return;
   }
   ERR_clear_error();
@@ -275,25 +280,31 @@ void checkChain(X509* signer, STACK_OF(X509) * carried, SignatureReport* report)
       case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
         // Without its issuer a certificate's own signature cannot be checked, so a changed byte
         // in it would pass: a chain must reach a root.
-        report->problems.push_back("the certificate chain of " + signerName + " is broken at " + error.certificate +
-                                   ": " + reason + "; the table must carry every certificate up to a root (give "
-                                   "--sign-cert the certificate and its chain)");
+        report->problems.push_back({FindingCode::SignatureChain, kNoEntry,
+                                    "the certificate chain of " + signerName + " is broken at " + error.certificate +
+                                        ": " + reason + "; the table must carry every certificate up to a root (give "
+                                        "--sign-cert the certificate and its chain)"});
         return;
       default:
-        report->problems.push_back("the certificate chain of " + signerName + " is broken at " + error.certificate +
-                                   ": " + reason);
+        report->problems.push_back({FindingCode::SignatureChain, kNoEntry,
+                                    "the certificate chain of " + signerName + " is broken at " + error.certificate +
+                                        ": " + reason});
         return;
     }
   }
   if (untrusted != nullptr && report->problems.empty()) {
-    report->warnings.push_back("it matches the file, but the certificate of " + signerName +
-                               " is not trusted on this machine (" + X509_verify_cert_error_string(untrusted->code) +
-                               "); Windows warns of it unless the certificate comes from a code-signing authority");
+    report->warnings.push_back({FindingCode::SignatureUntrusted, kNoEntry,
+                                "it matches the file, but the certificate of " + signerName +
+                                    " is not trusted on this machine (" +
+                                    X509_verify_cert_error_string(untrusted->code) +
+                                    "); Windows warns of it unless the certificate comes from a code-signing "
+                                    "authority"});
   }
   if (outOfDate != nullptr) {
-    report->warnings.push_back("the certificate of " + outOfDate->certificate + " is outside its validity (" +
-                               X509_verify_cert_error_string(outOfDate->code) +
-                               "); Windows accepts the signature only if it was timestamped while it was valid");
+    report->warnings.push_back({FindingCode::SignatureValidity, kNoEntry,
+                                "the certificate of " + outOfDate->certificate + " is outside its validity (" +
+                                    X509_verify_cert_error_string(outOfDate->code) +
+                                    "); Windows accepts the signature only if it was timestamped while it was valid"});
   }
 }
 
@@ -301,68 +312,80 @@ void checkChain(X509* signer, STACK_OF(X509) * carried, SignatureReport* report)
 
 void checkAuthenticode(const std::string& path, const std::vector<FileRange>& covered,
                        const std::vector<uint8_t>& signature, SignatureReport* report) {
-  std::vector<std::string>& problems = report->problems;
+  // Every finding here but the chain's says that the signature does not hold for the file.
+  const auto problem = [&](const std::string& message) {
+    report->problems.push_back({FindingCode::SignatureInvalid, kNoEntry, message});
+  };
   ERR_clear_error();
   const unsigned char* at = signature.data();
   Owned<PKCS7, PKCS7_free> signedData(d2i_PKCS7(nullptr, &at, static_cast<long>(signature.size())));
   if (!signedData) {
-    problems.push_back("the certificate table holds no readable PKCS#7 signature (" + openSslReason() + ")");
+    problem("the certificate table holds no readable PKCS#7 signature (" + openSslReason() + ")");
     return;
   }
   const size_t encodedLength = static_cast<size_t>(at - signature.data());
   if (std::any_of(signature.begin() + static_cast<std::ptrdiff_t>(encodedLength), signature.end(),
                   [](uint8_t byte) { return byte != 0; })) {
-    problems.push_back("the bytes after the signature in its certificate table are not zero");
+    problem("the bytes after the signature in its certificate table are not zero");
   }
   unsigned char* reencoded = nullptr;
   const int reencodedLength = i2d_PKCS7(signedData.get(), &reencoded);
   if (reencodedLength < 0 || static_cast<size_t>(reencodedLength) != encodedLength ||
       std::memcmp(reencoded, signature.data(), encodedLength) != 0) {
-    problems.push_back("the signature's encoding was altered: it is not the DER encoding it was made in");
+    problem("the signature's encoding was altered: it is not the DER encoding it was made in");
   }
   OPENSSL_free(reencoded);
 
   Owned<ASN1_OBJECT, ASN1_OBJECT_free> indirectData(OBJ_txt2obj(kOid_SpcIndirectData, 1));
   const std::string layout = layoutProblem(signedData.get(), indirectData.get());
   if (!layout.empty()) {
-    problems.push_back("the certificate table holds no Authenticode signature: " + layout);
+    problem("the certificate table holds no Authenticode signature: " + layout);
     return;
   }
   PKCS7_SIGNER_INFO* info = sk_PKCS7_SIGNER_INFO_value(signedData->d.sign->signer_info, 0);
   std::unique_ptr<STACK_OF(X509), CertificateListReleaser> signers(PKCS7_get0_signers(signedData.get(), nullptr, 0));
   if (!signers || sk_X509_num(signers.get()) != 1) {
-    problems.push_back("the certificate that made the signature is not in the table (" + openSslReason() + ")");
+    problem("the certificate that made the signature is not in the table (" + openSslReason() + ")");
     return;
   }
   X509* signer = sk_X509_value(signers.get(), 0);
   report->signer = subjectOf(signer);
   if (!sameSpelling(info->issuer_and_serial->issuer, X509_get_issuer_name(signer))) {
-    problems.push_back("the signer's issuer is not spelt as in the certificate of " + report->signer);
+    problem("the signer's issuer is not spelt as in the certificate of " + report->signer);
   }
   if (!keyAlgorithmFits(info, signer)) {
-    problems.push_back("the signature's key algorithm is not the one of the certificate of " + report->signer);
+    problem("the signature's key algorithm is not the one of the certificate of " + report->signer);
   }
 
   IndirectData data;
   if (!readIndirectData(signedData->d.sign->contents->d.other, &data)) {
-    problems.push_back("the signature's content holds no digest of a Windows program");
+    problem("the signature's content holds no digest of a Windows program");
     return;
   }
   Owned<BIO, BIO_free_all> content(BIO_new_mem_buf(data.contents, static_cast<int>(data.length)));
   // The chain is checked apart, below: its trust is a finding of its own.
   if (!content || PKCS7_verify(signedData.get(), nullptr, nullptr, content.get(), nullptr, PKCS7_NOVERIFY) != 1) {
-    problems.push_back("the signature does not verify with the certificate of " + report->signer + " (" +
-                       openSslReason() + ")");
+    problem("the signature does not verify with the certificate of " + report->signer + " (" + openSslReason() + ")");
   }
   std::vector<uint8_t> fileDigest;
   if (!digestOfFile(path, covered, data.digestType, &fileDigest)) {
-    problems.push_back("cannot read '" + path + "' to take its digest");
+    problem("cannot read '" + path + "' to take its digest");
   } else if (fileDigest != data.digest) {
     const std::string name = digestName(data.digestType);
-    problems.push_back("the file changed after it was signed: its " + name + " digest is " + hexOf(fileDigest) +
-                       ", the signature's " + hexOf(data.digest) + "; build and sign it again");
+    problem("the file changed after it was signed: its " + name + " digest is " + hexOf(fileDigest) +
+            ", the signature's " + hexOf(data.digest) + "; build and sign it again");
   }
   checkChain(signer, signedData->d.sign->cert, report);
+}
+
+std::string certificateSubject(const std::string& path) {
+  std::vector<uint8_t> pem;
+  std::string ignored;
+  if (!readWholeFile(path, kLongestPemFile, &pem, &ignored)) return "";
+  Owned<BIO, BIO_free_all> text(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+  Owned<X509, X509_free> certificate(text ? PEM_read_bio_X509(text.get(), nullptr, nullptr, nullptr) : nullptr);
+  ERR_clear_error();
+  return certificate ? subjectOf(certificate.get()) : "";
 }
 
 } // namespace pqpack

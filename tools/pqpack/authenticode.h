@@ -24,4 +24,8 @@ struct FileRange {
 void checkAuthenticode(const std::string& path, const std::vector<FileRange>& covered,
                        const std::vector<uint8_t>& signature, SignatureReport* report);
 
+// The subject ("/CN=.../O=...") of the first certificate in the PEM file at `path`, the one
+// that signs; empty when it cannot be read, or this pqpack has no OpenSSL.
+std::string certificateSubject(const std::string& path);
+
 } // namespace pqpack

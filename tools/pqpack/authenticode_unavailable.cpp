@@ -5,8 +5,11 @@ namespace pqpack {
 
 void checkAuthenticode(const std::string&, const std::vector<FileRange>&, const std::vector<uint8_t>&,
                        SignatureReport* report) {
-  report->problems.push_back("this pqpack cannot check signatures (it is built without OpenSSL): "
-                             "verify the installer with pqpack on Linux");
+  report->problems.push_back({FindingCode::SignatureUnchecked, kNoEntry,
+                              "this pqpack cannot check signatures (it is built without OpenSSL): "
+                              "verify the installer with pqpack on Linux"});
 }
+
+std::string certificateSubject(const std::string&) { return ""; }
 
 } // namespace pqpack

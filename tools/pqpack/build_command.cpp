@@ -6,6 +6,8 @@
 #include <system_error>
 
 #include "ansi_text.h"
+#include "authenticode.h"
+#include "console_text.h"
 #include "data_file.h"
 #include "default_inputs.h"
 #include "file_io.h"
@@ -17,9 +19,6 @@
 namespace pqpack {
 
 namespace {
-
-// Entries this large get a progress line while they are compressed.
-constexpr size_t kProgressThreshold = 1u << 20;
 
 using Input = NamedInput;
 
@@ -110,32 +109,17 @@ bool nameOf(const Input& input, int32_t fileType, std::string* name, std::string
 
 // Makes the entries side by side, each compressed with `threads` threads of its own; the bytes
 // of each are the same whatever runs beside it. A compressed entry's stream waits in a
-// temporary file beside the output until the installer is written. Large entries get a line
-// when they start and one when they are done, each line written whole.
+// temporary file beside the output until the installer is written.
 bool makeEntries(const std::vector<FileEntrySpec>& specs, const BuildRequest& request, unsigned threads,
-                 std::FILE* progress, std::vector<PayloadEntry>* entries, std::string* problem) {
+                 ProgressMeter* progress, std::vector<PayloadEntry>* entries, std::string* problem) {
   entries->assign(specs.size(), PayloadEntry{});
   std::vector<std::string> problems(specs.size());
+  uint64_t compressed = 0;
+  for (const FileEntrySpec& spec : specs) compressed += spec.compression != Compression::Store ? spec.size : 0;
+  if (progress != nullptr) progress->begin("compressing", compressed);
   pq::runInParallel(specs.size(), threads, [&](size_t index) {
-    const FileEntrySpec& spec = specs[index];
-    const bool announce =
-        progress != nullptr && spec.compression != Compression::Store && spec.size >= kProgressThreshold;
-    const std::string name = displayName(spec.name);
-    if (announce) {
-      std::fprintf(progress, "pqpack: compressing %s (%llu bytes)\n", name.c_str(),
-                   static_cast<unsigned long long>(spec.size));
-    }
-    PayloadEntry& entry = (*entries)[index];
-    if (!makeFileEntry(spec, request.level, threads, request.output, "entry" + std::to_string(index + 2), &entry,
-                       &problems[index])) {
-      return;
-    }
-    if (announce && entry.isZipped) {
-      std::fprintf(progress, "pqpack: %s compressed to %llu bytes\n", name.c_str(),
-                   static_cast<unsigned long long>(entry.storedSize));
-    } else if (announce) {
-      std::fprintf(progress, "pqpack: %s stored, compression does not make it smaller\n", name.c_str());
-    }
+    makeFileEntry(specs[index], request.level, threads, request.output, "entry" + std::to_string(index + 2),
+                  &(*entries)[index], &problems[index], progress);
   });
   for (const std::string& failure : problems) {
     if (!failure.empty()) {
@@ -186,7 +170,7 @@ bool checkLayoutBeforeReading(uint64_t programSize, const FileEntrySpec& library
 
 // Reads the data file through once, for the problems that stop the build and the warnings
 // its author should hear.
-bool checkDataFile(const Input& data, uint64_t size, std::FILE* progress, std::string* problem) {
+bool checkDataFile(const Input& data, uint64_t size, std::FILE* warnings, std::string* problem) {
   FileSource source(data.path, 0, size);
   DataFileScan scan;
   uint64_t count = 0;
@@ -200,9 +184,8 @@ bool checkDataFile(const Input& data, uint64_t size, std::FILE* progress, std::s
     return false;
   }
   const std::string warning = scan.warning();
-  if (progress != nullptr && !warning.empty()) {
-    std::fprintf(progress, "pqpack build: warning: %s '%s': %s\n", data.role.c_str(), data.path.c_str(),
-                 warning.c_str());
+  if (warnings != nullptr && !warning.empty()) {
+    printLine(warnings, "pqpack build: warning: " + data.role + " '" + data.path + "': " + warning);
   }
   return true;
 }
@@ -216,6 +199,8 @@ bool addSigningInputs(const SigningRequest& signing, std::vector<Input>* inputs,
     *problem += "; build without --sign-cert and --sign-key, or install it";
     return false;
   }
+  *problem = signingPasswordProblem(signing, isTerminal(stdin));
+  if (!problem->empty()) return false;
   std::vector<Input> files = {{"--sign-cert", signing.certificate}, {"--sign-key", signing.key}};
   if (!signing.passwordFile.empty()) files.push_back({"--sign-pass-file", signing.passwordFile});
   for (const Input& file : files) {
@@ -232,12 +217,16 @@ bool addSigningInputs(const SigningRequest& signing, std::vector<Input>* inputs,
 // Writes the installer, has osslsigncode sign it, and puts the signed one in place only when
 // its signature sits where verify and the installer expect it.
 bool writeSignedInstaller(const BuildRequest& request, const std::vector<uint8_t>& program,
-                          const std::array<PayloadEntry, 5>& payload, std::string* problem) {
+                          const std::array<PayloadEntry, 5>& payload, ProgressMeter* progress, std::string* problem) {
   AtomicOutput unsignedOutput(request.output, "unsigned");
   AtomicOutput signedOutput(request.output, "signed");
   if (!writeInstallerTo(unsignedOutput, program, payload, problem) || !unsignedOutput.close(problem) ||
-      !signedOutput.clearTemporary(problem) ||
-      !signInstaller(request.signing, unsignedOutput.temporaryPath(), signedOutput.temporaryPath(), problem)) {
+      !signedOutput.clearTemporary(problem)) {
+    return false;
+  }
+  // osslsigncode may ask for the key's password on the terminal: the line must be clear.
+  if (progress != nullptr) progress->end();
+  if (!signInstaller(request.signing, unsignedOutput.temporaryPath(), signedOutput.temporaryPath(), problem)) {
     return false;
   }
   InstallerImage image;
@@ -255,7 +244,7 @@ bool writeSignedInstaller(const BuildRequest& request, const std::vector<uint8_t
 
 } // namespace
 
-bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::string* problem) {
+bool buildInstaller(const BuildRequest& request, std::FILE* warnings, ProgressMeter* progress, std::string* problem) {
   Input stub{"--stub", ""};
   Input library{"--library", ""};
   if (!resolveDefault(request.stub, "pqsetup.exe", "--stub", &stub.path, problem) ||
@@ -299,25 +288,76 @@ bool buildInstaller(const BuildRequest& request, std::FILE* progress, std::strin
   if (!checkLayoutBeforeReading(program.size(), libraryEntry, specs, problem)) return false;
 
   const FileEntrySpec& dataEntry = specs[1];
-  if (!checkDataFile(data, dataEntry.size, progress, problem)) return false;
+  if (!checkDataFile(data, dataEntry.size, warnings, problem)) return false;
 
   std::vector<PayloadEntry> made;
   if (!makeEntries(specs, request, pq::threadsFor(request.threads), progress, &made, problem)) return false;
+  if (progress != nullptr) progress->begin("writing the installer", 0);
   std::array<PayloadEntry, 5> payload;
   if (!makeFileEntry(libraryEntry, request.level, 1, request.output, "", &payload[0], problem)) return false;
   for (size_t slot = 1; slot < payload.size(); ++slot) {
     // With fewer than two support libraries, the free slots hold the compression library again.
     payload[slot] = slot - 1 < made.size() ? std::move(made[slot - 1]) : payload[0];
   }
-  if (request.signing.wanted()) return writeSignedInstaller(request, program, payload, problem);
+  if (request.signing.wanted()) return writeSignedInstaller(request, program, payload, progress, problem);
   return writeInstaller(request.output, program, payload, problem);
+}
+
+std::vector<std::string> buildSummary(const std::string& output, const std::string& signer) {
+  InstallerImage image;
+  std::string ignored;
+  if (!readInstallerImage(output, &image, &ignored)) return {};
+  const auto percent = [](uint64_t part, uint64_t whole) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f%%", whole == 0 ? 100.0 : 100.0 * static_cast<double>(part) / whole);
+    return std::string(text);
+  };
+  const auto row = [](const std::string& first, uint64_t size, uint64_t stored, const std::string& ratio,
+                      const std::string& name) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%-5s %12llu %12llu %7s  ", first.c_str(), static_cast<unsigned long long>(size),
+                  static_cast<unsigned long long>(stored), ratio.c_str());
+    return text + name;
+  };
+  std::vector<std::string> lines = {output + ": " + installerMode(image) + " installer, " +
+                                    std::to_string(image.fileSize) + " bytes"};
+  char head[96];
+  std::snprintf(head, sizeof head, "%-5s %12s %12s %7s  %s", "entry", "size", "stored", "ratio", "name");
+  lines.push_back(head);
+  uint64_t sizes = 0, stored = 0;
+  for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
+    const TInstallFileInfo& entry = image.entries[index];
+    const auto size = static_cast<uint64_t>(static_cast<uint32_t>(entry.unzippedSize));
+    const auto kept = static_cast<uint64_t>(static_cast<uint32_t>(storedSize(entry)));
+    lines.push_back(row(std::to_string(index), size, kept, entry.isZipped != 0 ? percent(kept, size) : "stored",
+                        displayName(entryName(entry))));
+    sizes += size;
+    stored += kept;
+  }
+  lines.push_back(row("total", sizes, stored, percent(stored, sizes), ""));
+  lines.back().erase(lines.back().find_last_not_of(' ') + 1);
+  lines.push_back("signer: " + (signer.empty() ? std::string("none (unsigned)") : signer));
+  return lines;
 }
 
 int runBuild(const BuildRequest& request) {
   std::string problem;
-  if (!buildInstaller(request, stderr, &problem)) {
-    std::fprintf(stderr, "pqpack build: %s\n", problem.c_str());
+  bool built = false;
+  {
+    ProgressMeter progress(!request.quiet && isTerminal(stderr) ? stderr : nullptr, "pqpack build");
+    built = buildInstaller(request, stderr, &progress, &problem);
+  }
+  if (!built) {
+    printLine(stderr, "pqpack build: " + problem);
     return kExit_Failure;
+  }
+  if (!request.quiet) {
+    std::string signer;
+    if (request.signing.wanted()) {
+      signer = certificateSubject(request.signing.certificate);
+      if (signer.empty()) signer = "signed with '" + request.signing.certificate + "'";
+    }
+    for (const std::string& line : buildSummary(request.output, signer)) printLine(stdout, line);
   }
   return kExit_Done;
 }

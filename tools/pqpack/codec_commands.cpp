@@ -4,6 +4,7 @@
 #include <string>
 
 #include "commands.h"
+#include "console_text.h"
 #include "compression/implode.h"
 #include "decoder_results.h"
 #include "file_io.h"
@@ -14,27 +15,27 @@ namespace pqpack {
 int runExplode(const ExplodeRequest& request) {
   std::string problem;
   if (!checkOutputIsNoInput(request.output, {{"IN", request.input}}, &problem)) {
-    std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
+    printLine(stderr, "pqpack explode: " + problem);
     return kExplodeExit_CannotWrite;
   }
   FileSource input(request.input, 0, FileSource::kToTheEnd, kMaximumInstallerSize);
   if (!input.open(&problem)) {
-    std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
+    printLine(stderr, "pqpack explode: " + problem);
     return kExplodeExit_NoInput;
   }
   AtomicOutput output(request.output);
   if (!output.open(&problem)) {
-    std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
+    printLine(stderr, "pqpack explode: " + problem);
     return kExplodeExit_CannotWrite;
   }
   // OUT receives whatever the decoder delivers, also from a stream cut short.
   CodecRun run;
   if (!explodeBytes(input, output, kNoOutputLimit, &run, &problem)) {
-    std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
+    printLine(stderr, "pqpack explode: " + problem);
     return run.sinkFailed ? kExplodeExit_CannotWrite : kExplodeExit_NoInput;
   }
   if (!output.commit(&problem)) {
-    std::fprintf(stderr, "pqpack explode: %s\n", problem.c_str());
+    printLine(stderr, "pqpack explode: " + problem);
     return kExplodeExit_CannotWrite;
   }
   if (run.result != PQ_CMP_NO_ERROR) {
@@ -50,12 +51,12 @@ int runImplode(const ImplodeRequest& request) {
   AtomicOutput output(request.output);
   if (!checkOutputIsNoInput(request.output, {{"IN", request.input}}, &problem) || !input.open(&problem) ||
       !output.open(&problem)) {
-    std::fprintf(stderr, "pqpack implode: %s\n", problem.c_str());
+    printLine(stderr, "pqpack implode: " + problem);
     return kExit_Failure;
   }
   CodecRun run;
   if (!implodeBytes(input, output, request.options, kNoOutputLimit, &run, &problem)) {
-    std::fprintf(stderr, "pqpack implode: %s\n", problem.c_str());
+    printLine(stderr, "pqpack implode: " + problem);
     return kExit_Failure;
   }
   if (run.result != PQ_CMP_NO_ERROR) {
@@ -63,7 +64,7 @@ int runImplode(const ImplodeRequest& request) {
     return kExit_Usage;
   }
   if (!output.commit(&problem)) {
-    std::fprintf(stderr, "pqpack implode: %s\n", problem.c_str());
+    printLine(stderr, "pqpack implode: " + problem);
     return kExit_Failure;
   }
   return kExit_Done;

@@ -9,6 +9,7 @@
 #include "build_command.h"
 #include "installer_image.h"
 #include "commands.h"
+#include "console_text.h"
 #include "data_file.h"
 #include "decoder_results.h"
 #include "program_version.h"
@@ -161,6 +162,8 @@ public:
       const std::string where = command.empty() ? "pqpack" : "pqpack " + command;
       std::string message = error.what();
       if (message == "A subcommand is required") message = "a command is required";
+      const std::string unexpected = unexpectedArgument(command);
+      if (!unexpected.empty()) message = unexpected;
       return usageError(where, message, usageStatus);
     }
     return status;
@@ -172,9 +175,21 @@ private:
     return !commands.empty();
   }
 
+  // An argument the command does not know is what the author got wrong, whatever else is
+  // missing besides (a mistyped option leaves its value missing too), so it is named first.
+  // Empty when every argument was taken.
+  std::string unexpectedArgument(const std::string& command) {
+    if (command.empty() || !isCommand(command)) return "";
+    const std::vector<std::string> left = app.get_subcommand(command)->remaining();
+    if (left.empty()) return "";
+    const std::string& first = left.front();
+    if (first.size() > 1 && first[0] == '-') return "unknown option '" + first + "'";
+    return "the argument '" + first + "' was not expected";
+  }
+
   static int usageError(const std::string& where, const std::string& message, int usageStatus) {
-    std::fprintf(stderr, "%s: %s\nRun '%s --help' for more information.\n", where.c_str(), message.c_str(),
-                 where.c_str());
+    printLine(stderr, where + ": " + message);
+    printLine(stderr, "Run '" + where + " --help' for more information.");
     return usageStatus;
   }
 
@@ -189,10 +204,10 @@ private:
     return command->add_option(name, *path, description)->required()->type_name("");
   }
 
-  // --threads N: 1 or more; the default, 0, stands for every core.
-  static CLI::Option* addThreads(CLI::App* command, unsigned* threads, const char* help) {
-    return command->add_option("--threads", *threads, help)
-        ->check(CLI::Range(1u, kMostThreads).description(""))
+  // --threads N: 0, the default, stands for every core, as in xz and zstd.
+  static CLI::Option* addThreads(CLI::App* command, unsigned* threads) {
+    return command->add_option("--threads", *threads, "compress with N threads (0, the default: every core)")
+        ->check(CLI::Range(0u, kMostThreads).description(""))
         ->type_name("N");
   }
 
@@ -212,8 +227,9 @@ private:
     command->add_option("--library", build.library, "the compression library (default: impborl.dll)")
         ->type_name("DLL");
     addLevel(command, &buildLevel, "how hard MAIN and the LIBs are compressed (default best)");
-    addThreads(command, &build.threads, "compress with N threads (default: every core)");
+    addThreads(command, &build.threads);
     command->add_flag("--compress-data", build.compressData, "compress DATA too (stored by default)");
+    command->add_flag("-q,--quiet", build.quiet, "print no summary and no progress, only warnings and errors");
     CLI::Option* certificate =
         command->add_option("--sign-cert", build.signing.certificate, "sign with this certificate (and its chain)")
             ->type_name("PEM");
@@ -288,7 +304,7 @@ private:
         ->check(CLI::IsMember({1024u, 2048u, 4096u}).description(""))
         ->type_name("1024|2048|4096");
     addLevel(command, &implodeLevel, "fast (lazy matching, default) or best (optimal parse, smallest output)");
-    addThreads(command, &implode.options.threads, "compress with N threads (default: every core)");
+    addThreads(command, &implode.options.threads);
     addFile(command, "IN", &implode.input, "the file to compress");
     addFile(command, "OUT", &implode.output, "the stream to write");
     command->callback([this] {

@@ -23,6 +23,10 @@ constexpr int kExplodeExit_Usage = 64;
 constexpr int kExplodeExit_NoInput = 66;
 constexpr int kExplodeExit_CannotWrite = 73;
 
+// The version of the JSON that list and verify print. It goes up when a field changes its
+// meaning or goes away; fields may be added without it.
+constexpr int kJsonSchemaVersion = 1;
+
 struct ListRequest {
   std::string installer;
   bool json = false;

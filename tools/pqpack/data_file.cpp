@@ -20,6 +20,12 @@ int32_t levelOf(const std::vector<uint8_t>& bytes) {
 
 } // namespace
 
+bool requiredQuickTimeLevel(const std::vector<uint8_t>& head, int32_t* level) {
+  if (head.size() < static_cast<size_t>(kDataFileHeaderSize)) return false;
+  *level = levelOf(head);
+  return true;
+}
+
 std::array<uint8_t, kDataFileHeaderSize> makeDataFileHeader(int32_t quickTimeLevel, uint64_t contentLength,
                                                             uint32_t contentCrc) {
   std::array<uint8_t, kDataFileHeaderSize> header{};

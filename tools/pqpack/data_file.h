@@ -31,6 +31,9 @@ std::array<uint8_t, kDataFileHeaderSize> makeDataFileHeader(int32_t quickTimeLev
 // The header followed by the content.
 std::vector<uint8_t> makeDataFile(int32_t quickTimeLevel, const std::vector<uint8_t>& content);
 
+// The QuickTime level the installer reads from a data file that starts with `head`: false
+// when `head` is shorter than the header, which the installer takes for no level at all.
+bool requiredQuickTimeLevel(const std::vector<uint8_t>& head, int32_t* level);
 // Decodes the header of a data file of ours; false when `bytes` do not start with one.
 bool readDataFileHeader(const std::vector<uint8_t>& bytes, DataFileHeader* header);
 

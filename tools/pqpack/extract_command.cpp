@@ -6,6 +6,7 @@
 
 #include "ansi_text.h"
 #include "commands.h"
+#include "console_text.h"
 #include "file_io.h"
 #include "installer_image.h"
 #include "platform/win_path.h"
@@ -38,13 +39,13 @@ int runExtract(const ExtractRequest& request) {
   InstallerImage image;
   std::string problem;
   if (!readInstaller(request.installer, &image, &problem)) {
-    std::fprintf(stderr, "pqpack extract: %s\n", problem.c_str());
+    printLine(stderr, "pqpack extract: " + problem);
     return kExit_Failure;
   }
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (!std::filesystem::is_directory(folder, error)) {
-    std::fprintf(stderr, "pqpack extract: cannot make the folder '%s'\n", request.folder.c_str());
+    printLine(stderr, "pqpack extract: cannot make the folder '" + request.folder + "'");
     return kExit_Failure;
   }
 
@@ -56,14 +57,14 @@ int runExtract(const ExtractRequest& request) {
     // the tail of blanks and control characters that Windows would not keep either.
     const std::string reason = unsafeNameReason(name);
     if (!reason.empty()) {
-      std::fprintf(stderr, "pqpack extract: entry %d refused: %s\n", index, reason.c_str());
+      printLine(stderr, "pqpack extract: entry " + std::to_string(index) + " refused: " + reason);
     } else if (const std::string destination = textOf(folder / pathOf(displayName(pq::createdFileName(name))));
                !checkOutputIsNoInput(destination, {{"INSTALLER", request.installer}}, &problem)) {
-      std::fprintf(stderr, "pqpack extract: entry %d refused: %s\n", index, problem.c_str());
+      printLine(stderr, "pqpack extract: entry " + std::to_string(index) + " refused: " + problem);
     } else if (!writeEntryFile(request.installer, image, index, destination, &problem)) {
-      std::fprintf(stderr, "pqpack extract: %s\n", problem.c_str());
+      printLine(stderr, "pqpack extract: " + problem);
     } else {
-      std::printf("%s\n", destination.c_str());
+      printLine(stdout, destination);
       continue;
     }
     ++failures;

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include "interruptions.h"
+
 namespace pqpack {
 
 namespace {
@@ -219,6 +221,13 @@ AtomicOutput::~AtomicOutput() {
     std::error_code ignored;
     std::filesystem::remove(temporary, ignored);
   }
+  if (registered) forgetTemporaryFile(temporary);
+}
+
+void AtomicOutput::registerTemporary() {
+  if (registered) return;
+  registerTemporaryFile(temporary);
+  registered = true;
 }
 
 bool AtomicOutput::clearTemporary(std::string* problem) {
@@ -231,7 +240,8 @@ bool AtomicOutput::clearTemporary(std::string* problem) {
     *problem = "cannot write " + quoted(destination) + ": it is a directory";
     return false;
   }
-  // A leftover of an interrupted run (or a link planted there) must not be written through.
+  // A leftover of a killed run (or a link planted there) must not be written through.
+  registerTemporary();
   std::filesystem::remove(temporary, error);
   return true;
 }
@@ -308,6 +318,8 @@ bool AtomicOutput::commit(std::string* problem) {
     return false;
   }
   committed = true;
+  forgetTemporaryFile(temporary);
+  registered = false;
   return true;
 }
 

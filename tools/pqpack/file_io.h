@@ -91,7 +91,8 @@ bool checkOutputIsNoInput(const std::string& output, const std::vector<NamedInpu
 // A file that appears at its path complete or not at all: the bytes go to a temporary file
 // beside the destination, which replaces the destination only on commit(). Dropped without
 // commit (any failure on the way), it removes the temporary file and leaves the destination
-// as it was. `stage` tells apart two temporaries for one destination.
+// as it was; so does an interruption (interruptions.h). `stage` tells apart two temporaries
+// for one destination.
 class AtomicOutput : public ByteSink {
 public:
   explicit AtomicOutput(const std::string& destination, const std::string& stage = "");
@@ -121,10 +122,15 @@ public:
   bool commit(std::string* problem);
 
 private:
+  // Registers the temporary file for removal on an interruption (interruptions.h) before it
+  // can exist.
+  void registerTemporary();
+
   std::filesystem::path destination;
   std::filesystem::path temporary;
   std::FILE* file = nullptr;
   bool committed = false;
+  bool registered = false;
 };
 
 // Writes `bytes` to `path` through an AtomicOutput.

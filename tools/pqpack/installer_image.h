@@ -17,6 +17,7 @@
 #include "byte_streams.h"
 #include "compression/compressor.h"
 #include "compression/implode.h"
+#include "findings.h"
 
 namespace pqpack {
 
@@ -52,6 +53,7 @@ std::string storedNameProblem(const std::string& name, int32_t fileType);
 std::string utf8NameWarning(const std::string& name);
 
 class AtomicOutput;
+class ProgressMeter;
 
 // One of entries 1 to 5, ready to be placed.
 struct PayloadEntry {
@@ -89,9 +91,11 @@ struct FileEntrySpec {
 // the file, whose bytes are copied when the installer is written. A stream is written to a
 // temporary file beside `output` (told apart from others by `stage`), stopped as soon as it is
 // no smaller than the file, and proven by expanding it against a second read of the file.
+// `progress` (may be null) hears of the file's bytes as they are compressed, spec.size in all.
 // False, with `problem` set, when a file cannot be read or written.
 bool makeFileEntry(const FileEntrySpec& spec, pq::ImplodeLevel level, unsigned threads, const std::string& output,
-                   const std::string& stage, PayloadEntry* entry, std::string* problem);
+                   const std::string& stage, PayloadEntry* entry, std::string* problem,
+                   ProgressMeter* progress = nullptr);
 
 // What the directory needs to know of an entry: everything but its bytes.
 struct EntryPlan {
@@ -153,22 +157,21 @@ std::string storedRangeProblem(const InstallerImage& image, int index);
 bool readEntryFile(const std::string& path, const InstallerImage& image, int index, ByteSink& sink,
                    std::string* problem);
 
+// The first `size` bytes of the file entry `index` stands for (all of it when it is shorter),
+// expanded when it is compressed; no more of the entry is read than they take. False, with
+// `problem` set, when its stored bytes cannot be read.
+bool readEntryHead(const std::string& path, const InstallerImage& image, int index, size_t size,
+                   std::vector<uint8_t>* head, std::string* problem);
+
 // "screen saver" or "movie", from entry 2's name.
 std::string installerMode(const InstallerImage& image);
 // The column heads of `listingLine`, and one entry's line.
 std::string listingHeader();
 std::string listingLine(int index, const TInstallFileInfo& entry);
 
-// What verify finds: every way the installer departs from one that works as produced (one
-// sentence each, starting with the part concerned), and what its author should know besides.
-struct Findings {
-  std::vector<std::string> problems;
-  std::vector<std::string> warnings;
-  bool isSigned = false;
-  std::string signer;  // the signing certificate's subject, when it could be read
-};
+// Every finding of verify (findings.h) about the installer at `path`.
 Findings checkInstaller(const std::string& path);
 // The problems alone.
-inline std::vector<std::string> findProblems(const std::string& path) { return checkInstaller(path).problems; }
+inline std::vector<std::string> findProblems(const std::string& path) { return messagesOf(checkInstaller(path).problems); }
 
 } // namespace pqpack

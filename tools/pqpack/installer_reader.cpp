@@ -1,5 +1,6 @@
 // Reading an installer back: its directory, the file an entry stands for (a block at a time),
 // and the listing lines.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -126,6 +127,43 @@ bool readEntryFile(const std::string& path, const InstallerImage& image, int ind
     return false;
   }
   return true;
+}
+
+namespace {
+
+// Keeps the first bytes it is given, up to its capacity.
+class HeadSink : public ByteSink {
+public:
+  HeadSink(std::vector<uint8_t>* head, size_t capacity) : head(head), capacity(capacity) {}
+  bool write(const void* data, size_t size, std::string*) override {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    head->insert(head->end(), bytes, bytes + std::min(size, capacity - head->size()));
+    return true;
+  }
+
+private:
+  std::vector<uint8_t>* head;
+  size_t capacity;
+};
+
+} // namespace
+
+bool readEntryHead(const std::string& path, const InstallerImage& image, int index, size_t size,
+                   std::vector<uint8_t>* head, std::string* problem) {
+  head->clear();
+  *problem = storedRangeProblem(image, index);
+  if (!problem->empty()) return false;
+  const TInstallFileInfo& entry = image.entries[index];
+  const uint64_t stored = static_cast<uint64_t>(storedSize(entry));
+  FileSource source(path, static_cast<uint64_t>(entry.startOffset), entry.isZipped != 0 ? stored : std::min<uint64_t>(stored, size));
+  HeadSink sink(head, size);
+  uint64_t count = 0;
+  CodecRun run;
+  std::string reason;
+  const bool read = source.open(&reason) && (entry.isZipped == 0 ? copyBytes(source, sink, &count, &reason)
+                                                                  : explodeBytes(source, sink, size, &run, &reason));
+  if (!read) *problem = entryLabel(index, entry) + ": " + reason;
+  return read;
 }
 
 std::string installerMode(const InstallerImage& image) {

@@ -6,6 +6,7 @@
 
 #include "file_io.h"
 #include "installer_image.h"
+#include "progress_meter.h"
 
 namespace pqpack {
 
@@ -64,6 +65,40 @@ private:
   std::array<uint8_t, 4096> buffer;
 };
 
+// Passes a source of `size` bytes through and tells `progress` of each byte the first time it
+// is read: the input is read once to be compressed and once more to prove the stream, and
+// counts once. Bytes never read (a stream given up as no smaller) count when it goes.
+class ProgressSource : public ByteSource {
+public:
+  ProgressSource(ByteSource& source, uint64_t size, ProgressMeter* progress)
+      : source(source), size(size), progress(progress) {}
+  ~ProgressSource() override { report(size - std::min(counted, size)); }
+  bool read(uint8_t* buffer, size_t capacity, size_t* count, std::string* problem) override {
+    if (!source.read(buffer, capacity, count, problem)) return false;
+    position += *count;
+    if (position > counted) {
+      report(std::min(position, size) - std::min(counted, size));
+      counted = position;
+    }
+    return true;
+  }
+  bool rewind(std::string* problem) override {
+    position = 0;
+    return source.rewind(problem);
+  }
+
+private:
+  void report(uint64_t bytes) {
+    if (progress != nullptr && bytes > 0) progress->advance(bytes);
+  }
+
+  ByteSource& source;
+  const uint64_t size;
+  ProgressMeter* progress;
+  uint64_t position = 0;
+  uint64_t counted = 0;
+};
+
 pq::ImplodeOptions entryOptions(pq::ImplodeLevel level, unsigned threads) {
   pq::ImplodeOptions options;
   options.literalMode = PQ_CMP_BINARY;
@@ -120,7 +155,7 @@ PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const s
 }
 
 bool makeFileEntry(const FileEntrySpec& spec, pq::ImplodeLevel level, unsigned threads, const std::string& output,
-                   const std::string& stage, PayloadEntry* entry, std::string* problem) {
+                   const std::string& stage, PayloadEntry* entry, std::string* problem, ProgressMeter* progress) {
   *entry = PayloadEntry{};
   entry->name = spec.name;
   entry->fileType = spec.fileType;
@@ -129,12 +164,13 @@ bool makeFileEntry(const FileEntrySpec& spec, pq::ImplodeLevel level, unsigned t
   entry->storedSize = spec.size;
   if (spec.compression == Compression::Store || spec.size == 0) return true;
 
-  FileSource input(spec.path, 0, spec.size);
+  FileSource file(spec.path, 0, spec.size);
   auto temporary = std::make_shared<AtomicOutput>(output, stage);
-  if (!input.open(problem) || !temporary->open(problem)) return false;
+  if (!file.open(problem) || !temporary->open(problem)) return false;
   TemporaryStore stream(*temporary);
   uint64_t streamSize = 0;
   bool keep = false;
+  ProgressSource input(file, spec.size, progress);
   if (!implodeWhenSmaller(input, spec.size, stream, entryOptions(level, threads), &streamSize, &keep, problem)) {
     return false;
   }

@@ -1,11 +1,13 @@
-// pqpack list: the mode, the program and the six directory entries of an installer, as text
-// (one line each) or as JSON.
+// pqpack list: the mode, the program, the QuickTime level and the six directory entries of an
+// installer, as text (one line each) or as JSON.
 #include <cstdio>
 
 #include <nlohmann/json.hpp>
 
 #include "ansi_text.h"
 #include "commands.h"
+#include "console_text.h"
+#include "data_file.h"
 #include "installer_image.h"
 #include "program_version.h"
 #include "signature.h"
@@ -13,6 +15,8 @@
 namespace pqpack {
 
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 // The signature as list shows it: the signer's subject, "unsigned", or why it cannot be read.
 struct SignatureLine {
@@ -30,11 +34,36 @@ SignatureLine signatureOf(const std::string& path, const InstallerImage& image) 
   }
   const SignatureReport report = checkSignature(path, image);
   line.signer = report.signer;
-  line.text = !report.signer.empty() ? report.signer : "signed, but " + (report.problems.empty() ? "its signer cannot be read" : report.problems.front());
+  line.text = !report.signer.empty() ? report.signer
+                                     : "signed, but " + (report.problems.empty() ? "its signer cannot be read"
+                                                                                 : report.problems.front().message);
   return line;
 }
 
-nlohmann::ordered_json entryAsJson(int index, const TInstallFileInfo& entry) {
+// The QuickTime level the installer will ask for: the one in the data file's header (entry 3),
+// read as the installer reads it. False when the header cannot be read; the installer then
+// says so and asks for none.
+bool quickTimeLevelOf(const std::string& path, const InstallerImage& image, int32_t* level) {
+  std::vector<uint8_t> header;
+  std::string ignored;
+  return readEntryHead(path, image, kDataEntry, kDataFileHeaderSize, &header, &ignored) &&
+         requiredQuickTimeLevel(header, level);
+}
+
+std::string quickTimeText(bool known, int32_t level) {
+  if (!known) {
+    return "unknown: the data file's " + std::to_string(kDataFileHeaderSize) +
+           "-byte header cannot be read, and the installer then requires none";
+  }
+  const std::string text = "level " + std::to_string(level);
+  if (level <= kQuickTimeLevel_None) return text + ", none required";
+  if (level > kHighestInstalledQuickTimeLevel) {
+    return text + ", which the installer never finds (" + std::to_string(kHighestInstalledQuickTimeLevel) + " at most)";
+  }
+  return text + " required";
+}
+
+Json entryAsJson(int index, const TInstallFileInfo& entry) {
   return {{"index", index},
           {"name", displayName(entryName(entry))},
           {"kind", entry.fileType},
@@ -46,7 +75,12 @@ nlohmann::ordered_json entryAsJson(int index, const TInstallFileInfo& entry) {
 }
 
 void printJson(const ListRequest& request, const InstallerImage& image) {
-  nlohmann::ordered_json listing = {{"file", request.installer}, {"mode", installerMode(image)}, {"size", image.fileSize}};
+  Json listing = {{"schemaVersion", kJsonSchemaVersion},
+                  {"file", request.installer},
+                  {"mode", installerMode(image)},
+                  {"size", image.fileSize}};
+  int32_t level = 0;
+  listing["quickTimeLevel"] = quickTimeLevelOf(request.installer, image, &level) ? Json(level) : Json();
   VersionInfo version;
   listing["program"] = nullptr;
   if (readProgramVersion(request.installer, &version)) {
@@ -54,26 +88,25 @@ void printJson(const ListRequest& request, const InstallerImage& image) {
   }
   const SignatureLine signature = signatureOf(request.installer, image);
   listing["signed"] = signature.isSigned;
-  listing["signer"] = signature.signer.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(signature.signer);
-  listing["entries"] = nlohmann::ordered_json::array();
+  listing["signer"] = signature.signer.empty() ? Json() : Json(signature.signer);
+  listing["entries"] = Json::array();
   for (int index = 0; index < kDirectoryEntryCount; ++index) {
     listing["entries"].push_back(entryAsJson(index, image.entries[index]));
   }
-  std::printf("%s\n", listing.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+  std::printf("%s\n", listing.dump(2, ' ', false, Json::error_handler_t::replace).c_str());
 }
 
 void printText(const ListRequest& request, const InstallerImage& image) {
-  std::printf("%s: %s installer, %llu bytes\n", request.installer.c_str(), installerMode(image).c_str(),
-              static_cast<unsigned long long>(image.fileSize));
+  printLine(stdout, request.installer + ": " + installerMode(image) + " installer, " + std::to_string(image.fileSize) +
+                        " bytes");
   VersionInfo version;
-  if (readProgramVersion(request.installer, &version)) {
-    std::printf("program: %s\n", versionSummary(version).c_str());
-  }
-  std::printf("signature: %s\n", signatureOf(request.installer, image).text.c_str());
-  std::printf("%s\n", listingHeader().c_str());
-  for (int index = 0; index < kDirectoryEntryCount; ++index) {
-    std::printf("%s\n", listingLine(index, image.entries[index]).c_str());
-  }
+  if (readProgramVersion(request.installer, &version)) printLine(stdout, "program: " + versionSummary(version));
+  int32_t level = 0;
+  const bool known = quickTimeLevelOf(request.installer, image, &level);
+  printLine(stdout, "QuickTime: " + quickTimeText(known, level));
+  printLine(stdout, "signature: " + signatureOf(request.installer, image).text);
+  printLine(stdout, listingHeader());
+  for (int index = 0; index < kDirectoryEntryCount; ++index) printLine(stdout, listingLine(index, image.entries[index]));
 }
 
 } // namespace
@@ -82,7 +115,7 @@ int runList(const ListRequest& request) {
   InstallerImage image;
   std::string problem;
   if (!readInstaller(request.installer, &image, &problem)) {
-    std::fprintf(stderr, "pqpack list: %s\n", problem.c_str());
+    printLine(stderr, "pqpack list: " + problem);
     return kExit_Failure;
   }
   if (request.json) {

@@ -1,5 +1,6 @@
 // pqpack: builds installers, inspects them, and runs the implode codec from the command line.
 #include "commands.h"
+#include "interruptions.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -8,6 +9,7 @@
 // The arguments as UTF-8, from the wide command line: the ANSI one would turn every character
 // outside the machine's code page into '?'. Output is UTF-8 too, in the console as elsewhere.
 int main() {
+  pqpack::cleanUpWhenInterrupted();
   SetConsoleOutputCP(CP_UTF8);
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -23,5 +25,8 @@ int main() {
   return pqpack::runCommandLine(arguments);
 }
 #else
-int main(int argc, char** argv) { return pqpack::runCommandLine(pqpack::Args(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+  pqpack::cleanUpWhenInterrupted();
+  return pqpack::runCommandLine(pqpack::Args(argv + 1, argv + argc));
+}
 #endif

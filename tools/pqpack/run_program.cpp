@@ -6,10 +6,12 @@
 #include <system_error>
 
 #include "file_io.h"
+#include "interruptions.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,8 +52,8 @@ std::wstring quotedArgument(const std::wstring& argument) {
 
 } // namespace
 
-bool runProgram(const std::string& program, const std::vector<std::string>& arguments, int* status,
-                std::string* output) {
+bool runProgram(const std::string& program, const std::vector<std::string>& arguments, const ProgramOptions& options,
+                int* status, std::string* output) {
   std::wstring commandLine = quotedArgument(wide(program));
   for (const std::string& argument : arguments) commandLine += L" " + quotedArgument(wide(argument));
 
@@ -67,8 +69,17 @@ bool runProgram(const std::string& program, const std::vector<std::string>& argu
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
   PROCESS_INFORMATION process = {};
-  const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                      nullptr, &startup, &process);
+  // CREATE_NO_WINDOW: a console program gets no console, so no terminal to ask questions on.
+  const DWORD flags = CREATE_NO_WINDOW;
+  (void)options;
+  const bool started = startRegisteredProgram([&](StartedProgram* started) {
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                        &process)) {
+      return false;
+    }
+    *started = process.hProcess;
+    return true;
+  });
   CloseHandle(writeEnd);
   if (!started) {
     CloseHandle(readEnd);
@@ -80,6 +91,7 @@ bool runProgram(const std::string& program, const std::vector<std::string>& argu
   while (ReadFile(readEnd, buffer, sizeof buffer, &count, nullptr) && count > 0) output->append(buffer, count);
   CloseHandle(readEnd);
   WaitForSingleObject(process.hProcess, INFINITE);
+  forgetProgram(process.hProcess);
   DWORD exitCode = 1;
   GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hProcess);
@@ -97,36 +109,101 @@ constexpr const char* kProgramSuffix = "";
 
 } // namespace
 
-bool runProgram(const std::string& program, const std::vector<std::string>& arguments, int* status,
-                std::string* output) {
-  int pipeEnds[2];
-  if (pipe(pipeEnds) != 0) return false;
+namespace {
+
+// Writes all of `bytes` to the pipe `descriptor`, and closes it. A program that has already
+// ended leaves a broken pipe, which must not end pqpack (SIGPIPE) before it has said why.
+void writeAndClose(int descriptor, const std::string& bytes) {
+  sigset_t brokenPipe, previous;
+  sigemptyset(&brokenPipe);
+  sigaddset(&brokenPipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &brokenPipe, &previous);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t count = write(descriptor, bytes.data() + done, bytes.size() - done);
+    if (count > 0) {
+      done += static_cast<size_t>(count);
+    } else if (errno != EINTR) {
+      if (errno == EPIPE) {
+        const timespec now = {0, 0};
+        sigtimedwait(&brokenPipe, nullptr, &now);
+      }
+      break;
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  close(descriptor);
+}
+
+} // namespace
+
+bool runProgram(const std::string& program, const std::vector<std::string>& arguments, const ProgramOptions& options,
+                int* status, std::string* output) {
+  int outputEnds[2];
+  int inputEnds[2] = {-1, -1};
+  if (pipe(outputEnds) != 0) return false;
+  if (options.input && pipe(inputEnds) != 0) {
+    close(outputEnds[0]);
+    close(outputEnds[1]);
+    return false;
+  }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
-  posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-  posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+  posix_spawn_file_actions_adddup2(&actions, outputEnds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, outputEnds[1], STDERR_FILENO);
+  posix_spawn_file_actions_addclose(&actions, outputEnds[0]);
+  posix_spawn_file_actions_addclose(&actions, outputEnds[1]);
+  if (options.input) {
+    posix_spawn_file_actions_adddup2(&actions, inputEnds[0], STDIN_FILENO);
+    posix_spawn_file_actions_addclose(&actions, inputEnds[0]);
+    posix_spawn_file_actions_addclose(&actions, inputEnds[1]);
+  }
+  // pqpack blocks the signals that interrupt it (interruptions.h); the program must not
+  // inherit that, or it could not be stopped.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  short flags = POSIX_SPAWN_SETSIGMASK;
+  if (options.withoutTerminal) flags |= POSIX_SPAWN_SETSID;
+  posix_spawnattr_setflags(&attributes, flags);
   std::vector<std::string> words = {program};
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
   pid_t child = 0;
-  const int spawned = posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  const bool started = startRegisteredProgram([&](StartedProgram* started) {
+    if (posix_spawnp(&child, program.c_str(), &actions, &attributes, argv.data(), environ) != 0) return false;
+    *started = child;
+    return true;
+  });
   posix_spawn_file_actions_destroy(&actions);
-  close(pipeEnds[1]);
-  if (spawned != 0) {
-    close(pipeEnds[0]);
+  posix_spawnattr_destroy(&attributes);
+  close(outputEnds[1]);
+  if (options.input) {
+    close(inputEnds[0]);
+    // Short enough for the pipe's buffer: written at once, before the output is read.
+    if (started) writeAndClose(inputEnds[1], *options.input);
+    else close(inputEnds[1]);
+  }
+  if (!started) {
+    close(outputEnds[0]);
     return false;
   }
   output->clear();
   char buffer[4096];
-  for (ssize_t count; (count = read(pipeEnds[0], buffer, sizeof buffer)) != 0;) {
+  for (ssize_t count; (count = read(outputEnds[0], buffer, sizeof buffer)) != 0;) {
     if (count > 0) output->append(buffer, static_cast<size_t>(count));
     else if (errno != EINTR) break;
   }
-  close(pipeEnds[0]);
+  close(outputEnds[0]);
+  // Waited for without reaping first, so that its id stays its own until it is forgotten.
+  siginfo_t ended = {};
+  while (waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  forgetProgram(child);
   int waited = 0;
   while (waitpid(child, &waited, 0) < 0 && errno == EINTR) {
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "findings.h"
 #include "installer_image.h"
 
 namespace pqpack {
@@ -24,8 +25,19 @@ constexpr char kSigningProgram[] = "osslsigncode";
 // Empty when osslsigncode can be run, otherwise the sentence that says it cannot.
 std::string signingProgramMissing();
 
+// Why signing cannot start, or empty: a key whose password would have to be asked for
+// (an encrypted PEM key and no --sign-pass-file) when no terminal is there to ask on
+// (`terminalOnInput`, whether standard input is one). A build in CI must fail at once, not
+// wait for an answer that never comes.
+std::string signingPasswordProblem(const SigningRequest& request, bool terminalOnInput);
+
+// The password in the file at `path`: its first line, without the line break ("\n" or
+// "\r\n"). False, with `problem` set, when the file cannot be read.
+bool readSigningPassword(const std::string& path, std::string* password, std::string* problem);
+
 // Signs the installer at `input` into `output`. False, with `problem` set, when osslsigncode
-// fails; its own words end the sentence.
+// fails; its own words end the sentence. The password reaches osslsigncode through a pipe,
+// never on its command line, where any user of the machine could read it.
 bool signInstaller(const SigningRequest& request, const std::string& input, const std::string& output,
                    std::string* problem);
 
@@ -36,10 +48,10 @@ std::vector<std::string> certificateTableProblems(const std::string& path, const
 
 // What the signature of a signed installer says, checked whatever its chain.
 struct SignatureReport {
-  std::string signer;                 // the signing certificate's subject, "/CN=.../O=...", once read
-  std::vector<std::string> problems;  // each way the table or the file is not what was signed, or
-                                      // the chain is broken
-  std::vector<std::string> warnings;  // it holds, but Windows will warn: an untrusted root, a date
+  std::string signer;             // the signing certificate's subject, "/CN=.../O=...", once read
+  std::vector<Finding> problems;  // each way the table or the file is not what was signed, or
+                                  // the chain is broken
+  std::vector<Finding> warnings;  // it holds, but Windows will warn: an untrusted root, a date
 };
 // Checks the table's structure, then the signature: the signed attributes' digest of the
 // content, the signer's signature over them with the certificate in the table, the file's

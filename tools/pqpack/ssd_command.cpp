@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "console_text.h"
 #include "data_file.h"
 #include "file_io.h"
 #include "installer_image.h"
@@ -38,12 +39,12 @@ int runSsd(const SsdRequest& request) {
   if (!checkOutputIsNoInput(request.output, {{"CONTENT", request.content}}, &problem) || !content.open(&problem) ||
       !output.open(&problem) || !output.writeZeros(kDataFileHeaderSize, &problem) ||
       !copyBytes(content, contentSink, &length, &problem)) {
-    std::fprintf(stderr, "pqpack ssd: %s\n", problem.c_str());
+    printLine(stderr, "pqpack ssd: " + problem);
     return kExit_Failure;
   }
   const auto header = makeDataFileHeader(request.quickTimeLevel, length, contentSink.crc());
   if (!output.writeAt(0, header.data(), header.size(), &problem) || !output.commit(&problem)) {
-    std::fprintf(stderr, "pqpack ssd: %s\n", problem.c_str());
+    printLine(stderr, "pqpack ssd: " + problem);
     return kExit_Failure;
   }
   return kExit_Done;
