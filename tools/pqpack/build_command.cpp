@@ -53,7 +53,8 @@ bool resolveDefault(const std::string& given, const char* fileName, const char* 
   }
   *path = findDefaultInput(fileName);
   if (path->empty()) {
-    *problem = std::string("no ") + fileName + " beside pqpack or in dist/win32/; name one with " + option;
+    *problem = std::string("no ") + fileName + " beside pqpack, in " + kInstalledWindowsFiles +
+               "/ beside its folder or in dist/win32/; name one with " + option;
     return false;
   }
   return true;

@@ -11,6 +11,8 @@
 
 namespace pqpack {
 
+const char kInstalledWindowsFiles[] = PQ_INSTALLED_WINDOWS_FILES;
+
 namespace {
 
 // How many folders above pqpack's own are searched for dist/win32/: enough to reach the
@@ -39,6 +41,7 @@ std::vector<std::string> defaultInputCandidates(const std::string& fileName) {
   if (!folder.empty()) {
     candidates.push_back(textOf(folder / fileName));
     candidates.push_back(textOf(folder / "win32" / fileName));
+    candidates.push_back(textOf((folder / pathOf(kInstalledWindowsFiles) / fileName).lexically_normal()));
     for (int level = 0; level <= kFoldersAbove && !folder.empty(); ++level) {
       candidates.push_back(textOf(folder / "dist" / "win32" / fileName));
       if (folder == folder.parent_path()) break;
