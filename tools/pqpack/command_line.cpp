@@ -12,6 +12,8 @@
 #include "console_text.h"
 #include "data_file.h"
 #include "decoder_results.h"
+#include "default_inputs.h"
+#include "findings.h"
 #include "program_version.h"
 
 namespace pqpack {
@@ -41,24 +43,35 @@ std::string buildFooter() {
          "MAIN and the LIBs are compressed, DATA only with --compress-data; an entry that does not\n"
          "get smaller is stored. The entries are compressed side by side, and the installer is the\n"
          "same byte for byte whatever --threads says. --stub and --library default to pqsetup.exe\n"
-         "and " + library + " beside pqpack or in dist/win32/. OUT is replaced whole, or left as it was\n"
-         "on failure.\n"
+         "and " + library + " found beside pqpack, in " + kInstalledWindowsFiles +
+         "/ beside pqpack's folder (where an\n"
+         "installed pqpack has them), or in dist/win32/. OUT is replaced whole, or left as it was on\n"
+         "failure or interruption (Ctrl-C, SIGTERM): no temporary file stays, and a signing\n"
+         "osslsigncode is stopped.\n"
+         "Done, build prints a summary on standard output: the mode, each entry's size, stored size\n"
+         "and ratio, the totals and the signer (-q: none). On a terminal, a build that takes more\n"
+         "than a second shows its progress on one line of standard error; in a pipe or a file, never.\n"
          "With --sign-cert and --sign-key, osslsigncode signs the installer (Authenticode, SHA-256):\n"
          "the signature follows entry 5, where the installer never reads, and covers every byte but\n"
          "the PE checksum field, so Windows names the author and pqpack verify sees any other byte\n"
-         "changed since (pqpack verify --help says how).";
+         "changed since (pqpack verify --help says how). The password of an encrypted key is the\n"
+         "first line of --sign-pass-file; without one, osslsigncode asks on the terminal, and with\n"
+         "no terminal on standard input (CI) build refuses at once.";
 }
 
 const char kListFooter[] =
     "Shows the installer's mode (screen saver or movie, from entry 2's extension), the program's\n"
-    "version information when it has any (product name and file version), the signer's subject\n"
-    "or \"unsigned\", and the six directory entries: index, kind, stored or compressed, first and\n"
-    "last stored byte, stored and expanded sizes, and name. With --json: one object with\n"
-    "\"file\", \"mode\", \"size\", \"program\" (\"productName\" and \"fileVersion\", or null),\n"
-    "\"signed\", \"signer\" (or null) and \"entries\" (\"index\", \"name\", \"kind\", \"compressed\",\n"
-    "\"start\", \"stop\", \"storedSize\", \"expandedSize\"); names in UTF-8.";
+    "version information when it has any (product name and file version), the QuickTime level\n"
+    "the data file asks for, the signer's subject or \"unsigned\", and the six directory entries:\n"
+    "index, kind, stored or compressed, first and last stored byte, stored and expanded sizes,\n"
+    "and name. Control characters in names are shown as \\xNN. With --json: one object with\n"
+    "\"schemaVersion\", \"file\", \"mode\", \"size\", \"quickTimeLevel\" (or null when the\n"
+    "data file's header cannot be read), \"program\" (\"productName\" and \"fileVersion\", or\n"
+    "null), \"signed\", \"signer\" (or null) and \"entries\" (\"index\", \"name\", \"kind\",\n"
+    "\"compressed\", \"start\", \"stop\", \"storedSize\", \"expandedSize\"); names in UTF-8, numbers\n"
+    "as numbers.";
 
-const char kVerifyFooter[] =
+const char kVerifyFooterStart[] =
     "Checks the directory table and every entry: entry 0 as produced, entries 1 to 5 placed one\n"
     "after the other from the end of the table to the end of the file, each with at least one\n"
     "byte, a safe name and a known kind, entry 1 the stored compression library, entry 3 the data\n"
@@ -74,8 +87,24 @@ const char kVerifyFooter[] =
     "timestamp's own signature. A chain that ends at a root this machine does not trust (a\n"
     "self-signed certificate) is a warning; a broken or incomplete one is a problem. Prints one\n"
     "line per problem, then one per warning; the exit status is 0 only when there is no problem.\n"
-    "With --json: one object with \"file\", \"ok\", \"problems\" and \"warnings\" (arrays of\n"
-    "sentences), \"signed\" and \"signer\".";
+    "With --json: one object with \"schemaVersion\", \"file\", \"ok\", \"problems\" and\n"
+    "\"warnings\" (arrays of objects: \"code\", \"entry\" (0 to 5, or null for the whole file)\n"
+    "and \"message\"), \"signed\" and \"signer\". The codes stay as they are:\n";
+
+// The codes, as many to a line as fit in 92 columns.
+std::string verifyFooter() {
+  std::string text = kVerifyFooterStart;
+  std::string line = " ";
+  for (int code = 0; code < static_cast<int>(FindingCode::Count); ++code) {
+    const std::string name = std::string(" ") + findingCodeName(static_cast<FindingCode>(code));
+    if (line.size() + name.size() > 92) {
+      text += line + "\n";
+      line = " ";
+    }
+    line += name;
+  }
+  return text + line;
+}
 
 const char kExtractFooter[] =
     "Writes entries 1 to 5 into DIR (created if missing) under their stored names, expanding\n"
@@ -266,7 +295,7 @@ private:
 
   void addVerify() {
     CLI::App* command = addCommand("verify", "check an installer's layout and entries");
-    command->footer(kVerifyFooter);
+    command->footer(verifyFooter());
     addFile(command, "INSTALLER", &verify.installer, "the installer");
     command->add_flag("--json", verify.json, "print the findings as one JSON object");
     command->callback([this] { status = runVerify(verify); });

@@ -26,6 +26,7 @@ const char* findingCodeName(FindingCode code) {
     case FindingCode::SignatureUntrusted: return "signature-untrusted";
     case FindingCode::SignatureValidity: return "signature-validity";
     case FindingCode::SignatureUnchecked: return "signature-unchecked";
+    case FindingCode::Count: break;
   }
   return "unknown";
 }

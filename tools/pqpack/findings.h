@@ -32,6 +32,7 @@ enum class FindingCode {
   SignatureUntrusted,  // the chain ends at a root this machine does not trust
   SignatureValidity,   // a certificate outside its validity
   SignatureUnchecked,  // this pqpack cannot check signatures (built without OpenSSL)
+  Count                // not a code: how many there are (new codes go above)
 };
 
 // The code as scripts see it: lower-case words joined by '-' ("entry-range").

@@ -69,9 +69,10 @@ bool runProgram(const std::string& program, const std::vector<std::string>& argu
   startup.hStdOutput = writeEnd;
   startup.hStdError = writeEnd;
   PROCESS_INFORMATION process = {};
-  // CREATE_NO_WINDOW: a console program gets no console, so no terminal to ask questions on.
+  // Without a console of its own (CREATE_NO_WINDOW) a program has no terminal to ask on:
+  // options.withoutTerminal always holds here. options.input is for Linux only.
+  static_cast<void>(options);
   const DWORD flags = CREATE_NO_WINDOW;
-  (void)options;
   const bool started = startRegisteredProgram([&](StartedProgram* started) {
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
                         &process)) {

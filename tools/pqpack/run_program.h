@@ -13,10 +13,11 @@ bool isProgramOnPath(const std::string& program);
 // How a program is started.
 struct ProgramOptions {
   // Written to its standard input, which is then closed; without it, the program reads
-  // pqpack's own standard input. (Linux only: on Windows the program reads pqpack's.)
+  // pqpack's own standard input. Linux only: on Windows it always reads pqpack's.
   std::optional<std::string> input;
   // Started apart from pqpack's terminal (in a session of its own), so that it cannot wait
-  // there for an answer nobody is watching for: its questions fail at once instead.
+  // there for an answer nobody is watching for: its questions fail at once instead. Always
+  // so on Windows, where it gets no console.
   bool withoutTerminal = false;
 };
 

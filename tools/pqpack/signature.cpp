@@ -94,14 +94,21 @@ bool signInstaller(const SigningRequest& request, const std::string& input, cons
   std::vector<std::string> arguments = {"sign", "-h", "sha256", "-certs", request.certificate, "-key", request.key};
   ProgramOptions options;
   // osslsigncode reads a password file whole; it is given the first line alone, through its
-  // standard input. The Windows C runtime has no name for standard input: there the file goes
-  // to osslsigncode as it is.
+  // standard input. Windows has no name for standard input: there the file goes to
+  // osslsigncode as it is, and must hold nothing but that line.
   if (!request.passwordFile.empty()) {
-#ifdef _WIN32
-    arguments.insert(arguments.end(), {"-readpass", request.passwordFile});
-#else
     std::string password;
     if (!readSigningPassword(request.passwordFile, &password, problem)) return false;
+#ifdef _WIN32
+    uint64_t size = 0;
+    std::string ignored;
+    if (inputFileSize(request.passwordFile, kLongestKeyFile, &size, &ignored) && size > password.size() + 2) {
+      *problem = "--sign-pass-file: this pqpack hands the file to osslsigncode whole, so it must hold the "
+                 "password alone, on one line";
+      return false;
+    }
+    arguments.insert(arguments.end(), {"-readpass", request.passwordFile});
+#else
     options.input = password;
     arguments.insert(arguments.end(), {"-readpass", "/dev/stdin"});
 #endif
