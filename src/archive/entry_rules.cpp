@@ -21,16 +21,22 @@ std::string landingName(const std::string& entryName, int32_t fileType) {
   return fileType == kFileType_Library ? pq::changeFileExt(created, kInstalledLibraryExtension) : created;
 }
 
-std::string entryDestination(const std::string& entryName, int32_t fileType, InstallMode mode,
-                             const std::string& windowsDirectory, const std::string& installerDirectory) {
+bool landsInWindowsDirectory(int32_t fileType, InstallMode mode) {
   switch (fileType) {
   case kFileType_Plain:
   case kFileType_Main:
   case kFileType_Data:
-    return (mode == InstallMode::ScreenSaver ? windowsDirectory : installerDirectory) + landingName(entryName, fileType);
+    return mode == InstallMode::ScreenSaver;
   case kFileType_Library:
-    return windowsDirectory + landingName(entryName, fileType);
+    return true;
   default:
-    return std::string();
+    return false;
   }
+}
+
+std::string entryDestination(const std::string& entryName, int32_t fileType, InstallMode mode,
+                             const std::string& windowsDirectory, const std::string& installerDirectory) {
+  if (fileType < kFileType_Plain || fileType > kFileType_Data) return std::string();
+  return (landsInWindowsDirectory(fileType, mode) ? windowsDirectory : installerDirectory) +
+         landingName(entryName, fileType);
 }

@@ -57,6 +57,10 @@ std::string libraryEntryName(const std::string& fileName);
 // library with the extension replaced by ".dll".
 std::string landingName(const std::string& entryName, int32_t fileType);
 
+// True when an entry of `fileType` lands in the Windows directory in `mode` (a library always
+// does), false when it lands in the installer's folder or nowhere (a kind that is not defined).
+bool landsInWindowsDirectory(int32_t fileType, InstallMode mode);
+
 // Where an entry of `fileType` named `entryName` lands in `mode`, given the Windows directory
 // and the installer's folder (each ending in '\'); empty for a kind that is not defined.
 std::string entryDestination(const std::string& entryName, int32_t fileType, InstallMode mode,

@@ -5,15 +5,8 @@
 #include "system/file_removal.h"
 #include "system/numbered_files.h"
 
-namespace {
-
-// Neither a temporary copy's name ("KWRXtemp" N ".dat") nor the action lock's.
-constexpr NumberedName kPartialName{"PanoquillPartial", ".tmp"};
-
-} // namespace
-
 std::string partialPathFor(const std::string& destination) {
-  return firstFreeNumberedPath(pq::extractFilePath(destination), kPartialName, destination);
+  return firstFreeNumberedPath(pq::extractFilePath(destination), kPartialFileName, destination);
 }
 
 bool movePartialIntoPlace(const std::string& partial, const std::string& destination) {
@@ -25,7 +18,7 @@ void removeAbandonedPartialFiles(const std::vector<std::string>& folders) {
     bool seen = false;
     for (size_t earlier = 0; earlier < index; ++earlier) seen = seen || pq::pathsEqual(folders[earlier], folders[index]);
     if (seen) continue;
-    for (const pq::FoundFile& file : numberedFiles(folders[index], kPartialName)) {
+    for (const pq::FoundFile& file : numberedFiles(folders[index], kPartialFileName)) {
       myDeleteFile(folders[index] + file.name, ShowError::No);
     }
   }

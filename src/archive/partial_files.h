@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "system/numbered_files.h"
+
+// Neither a temporary copy's name ("KWRXtemp" N ".dat") nor the action lock's.
+inline constexpr NumberedName kPartialFileName{"PanoquillPartial", ".tmp"};
+
 // The first free partial path in the folder of `destination`, never the destination itself.
 std::string partialPathFor(const std::string& destination);
 

@@ -13,9 +13,6 @@ const char kHeldCopyMark[] = "Panoquill installer: holds its temporary copy whil
 
 namespace {
 
-// The copies are named "KWRXtemp" + a decimal number from 1 up + ".dat".
-constexpr NumberedName kCopyName{"KWRXtemp", ".dat"};
-
 // The mark is read through a pointer that the compiler cannot see through, so it stays whole
 // in the program, where another installer's start-up looks for it, instead of being folded
 // into the code that searches for it.
@@ -49,7 +46,7 @@ bool carriesHeldCopyMark(const std::string& path) {
 // no installer that made it can be running.
 void removeAbandonedCopies(const std::string& windowsDirectory) {
   const uint64_t restarted = lastRestartTime();
-  for (const pq::FoundFile& file : numberedFiles(windowsDirectory, kCopyName)) {
+  for (const pq::FoundFile& file : numberedFiles(windowsDirectory, kTemporaryCopyName)) {
     const std::string path = windowsDirectory + file.name;
     // A copy's last-write time is its installer's; the later of the two times is when it was made.
     const bool madeSinceRestart = std::max(file.creationTime, file.lastWriteTime) >= restarted;
@@ -62,7 +59,7 @@ void removeAbandonedCopies(const std::string& windowsDirectory) {
 
 std::string chooseTemporaryCopyPath(const std::string& windowsDirectory) {
   removeAbandonedCopies(windowsDirectory);
-  return firstFreeNumberedPath(windowsDirectory, kCopyName);
+  return firstFreeNumberedPath(windowsDirectory, kTemporaryCopyName);
 }
 
 TResult createTemporaryCopy(const std::string& installerPath, const std::string& copyPath) {

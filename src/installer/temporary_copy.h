@@ -12,6 +12,10 @@
 
 #include "errors/result_codes.h"
 #include "platform/os.h"
+#include "system/numbered_files.h"
+
+// The copies are named "KWRXtemp" + a decimal number from 1 up + ".dat".
+inline constexpr NumberedName kTemporaryCopyName{"KWRXtemp", ".dat"};
 
 // Installers of this build and later hold their copy open from start-up to close, and their
 // program carries this text, so a copy that carries it and that nobody holds is abandoned.

@@ -3,8 +3,6 @@
 #include "platform/win_path.h"
 #include "system/file_removal.h"
 
-namespace {
-
 bool isNumberedName(const std::string& name, const NumberedName& kind) {
   const std::string lower = pq::asciiLower(name);
   const std::string prefix = pq::asciiLower(kind.prefix);
@@ -16,8 +14,6 @@ bool isNumberedName(const std::string& name, const NumberedName& kind) {
   if (number[0] == '0') return false;
   return number.find_first_not_of("0123456789") == std::string::npos;
 }
-
-} // namespace
 
 std::string numberedPath(const std::string& folder, const NumberedName& kind, int number) {
   return folder + kind.prefix + std::to_string(number) + kind.suffix;

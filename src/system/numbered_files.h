@@ -13,6 +13,10 @@ struct NumberedName {
   const char* suffix;
 };
 
+// True when `name` is one of this kind: exactly the prefix, a number without leading zeros and
+// the suffix, in any letter case.
+bool isNumberedName(const std::string& name, const NumberedName& kind);
+
 // `folder` (ending in '\') + prefix + number + suffix.
 std::string numberedPath(const std::string& folder, const NumberedName& kind, int number);
 
