@@ -162,8 +162,9 @@ int main(int argc, char** argv) {
   }
   const std::string pqpack = PQ_PQPACK_PATH;
   fs::create_directories(folder);
-  const fs::path saver = folder / "Big.scr";
-  writeContent(saver, 300000, 1);
+  // A movie's main file may hold any bytes (a saver's must be a Windows program).
+  const fs::path movie = folder / "Big.exe";
+  writeContent(movie, 300000, 1);
 
   struct Row {
     std::string command;
@@ -180,8 +181,8 @@ int main(int argc, char** argv) {
     writeContent(content, size, 2);
     const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
         {"ssd", {"ssd", "--quicktime-level", "0", content, data}},
-        {"build (data stored)", {"build", "--threads", threads, "-o", stored, saver, data}},
-        {"build --compress-data", {"build", "--threads", threads, "--compress-data", "-o", packed, saver, data}},
+        {"build (data stored)", {"build", "--threads", threads, "-o", stored, movie, data}},
+        {"build --compress-data", {"build", "--threads", threads, "--compress-data", "-o", packed, movie, data}},
         {"verify (data stored)", {"verify", stored}},
         {"verify (data compressed)", {"verify", packed}},
         {"extract (data compressed)", {"extract", packed, out}},

@@ -6,6 +6,7 @@ import json
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -261,10 +262,10 @@ def pqpack_build(folder, name, main_file, data_file, libraries=(), extra=()):
 def sample_installer(main_name, main_file, data_name, data_file):
     """A sample installer: the file `main_file` as entry 2 named `main_name`, `data_file` as
     entry 3 named `data_name`, and two compressible support libraries, pqlib1.dll and
-    pqlib2.dll (stored as .dat), quickly compressed."""
+    pqlib2.dll (stored as .dat, 32-bit DLLs as pqpack wants them), quickly compressed."""
     with tempfile.TemporaryDirectory() as folder:
         inputs = {main_name: read_file(main_file), data_name: read_file(data_file),
-                  "pqlib1.dll": library_bytes(1, 40000), "pqlib2.dll": library_bytes(2, 9000)}
+                  "pqlib1.dll": windows_dll(library_bytes(1, 40000)), "pqlib2.dll": windows_dll(library_bytes(2, 9000))}
         for name, contents in inputs.items():
             with open(os.path.join(folder, name), "wb") as out:
                 out.write(contents)
@@ -305,6 +306,22 @@ def library_bytes(seed, size):
         value = (value * 1103515245 + 12345) & 0x7FFFFFFF
         out += (b"library %d block %d " % (seed, value % 97)) * (1 + value % 5)
     return bytes(out[:size])
+
+
+def windows_dll(content):
+    """`content` behind the headers of a 32-bit Windows DLL (no sections): what pqpack asks of a
+    support library, which the installer only puts in place."""
+    header = bytearray(0x200)
+    header[0:2] = b"MZ"
+    struct.pack_into("<I", header, 0x3C, 0x40)  # where the PE header starts
+    header[0x40:0x44] = b"PE\0\0"
+    # i386, no sections, a 224-byte optional header; an executable 32-bit DLL.
+    struct.pack_into("<HHIIIHH", header, 0x44, 0x14C, 0, 0, 0, 0, 224, 0x2102)
+    optional = 0x58
+    struct.pack_into("<H", header, optional, 0x10B)  # PE32
+    struct.pack_into("<H", header, optional + 68, 2)  # the Windows GUI subsystem
+    struct.pack_into("<I", header, optional + 92, 16)  # sixteen data directories, all empty
+    return bytes(header) + content
 
 
 def registry_value(state, key, name):

@@ -143,8 +143,10 @@ def main():
         return SKIPPED
     scratch = Path(tempfile.mkdtemp(prefix="pqpack_terminal_"))
     try:
+        # The sample saver with the numbers after it: a saver must be a Windows program.
         large = scratch / "Large.scr"
-        with open(large, "wb") as file:
+        shutil.copyfile(WINDOWS_FILES / "Sunset.scr", large)
+        with open(large, "ab") as file:
             for start in range(0, LARGE_NUMBERS, 100_000):
                 file.write(b"".join(b"%d\n" % number for number in range(start, start + 100_000)))
         rows = [("progress", lambda folder: progressOnATerminalOnly(folder, large)),

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "installer_rules.h"
 #include "pe_image.h"
 #include "pe_resources.h"
 #include "support/pqpack_support.h"
@@ -118,10 +119,21 @@ TEST(BuiltResources, TheBuiltProgramAndLibraryPassTheBuildersOwnChecks) {
   // Nor does either pass for the other.
   EXPECT_NE(pqpack::compressionLibraryProblem(pqtest::readFile(stub)), "");
   EXPECT_NE(pqpack::installerProgramProblem(pqtest::readFile(library)), "");
+  // The program is the installer program by its version information, and the samples, 32-bit
+  // GUI programs themselves, are not.
+  for (const std::string name : {"pqsetup.exe", "Sunset.scr", "Show.exe"}) {
+    pqpack::Findings found;
+    pqpack::checkProgram(pqtest::readFile(builtFile(name)), &found);
+    std::vector<pqpack::FindingCode> codes;
+    for (const pqpack::Finding& problem : found.problems) codes.push_back(problem.code);
+    EXPECT_EQ(codes, name == "pqsetup.exe" ? std::vector<pqpack::FindingCode>{}
+                                           : std::vector<pqpack::FindingCode>{pqpack::FindingCode::ProgramNotInstaller})
+        << name;
+  }
 }
 
-// list of an installer built around the real program (its stand-in has no version
-// information: pqpack_inspect_test lists that).
+// list of an installer built around the real program (its stand-in's version information
+// names it and carries no version: pqpack_inspect_test lists that).
 class BuiltResourcesListing : public pqtest::SaverBuildInputs {};
 
 TEST_F(BuiltResourcesListing, ShowsTheVersionOfTheProgramInFrontOfAnInstaller) {

@@ -17,6 +17,7 @@
 #include "data_file.h"
 #include "default_inputs.h"
 #include "installer_image.h"
+#include "installer_rules.h"
 #include "pe_image.h"
 #include "platform/win_path.h"
 #include "signature.h"
@@ -119,7 +120,7 @@ TEST_F(PqpackBuild, ScreenSaverInstallerIsLaidOutAsProduced) {
 
 TEST_F(PqpackBuild, MovieWithTwoLibrariesNeedsNoFreeSlots) {
   writeFile(folder / "Show.exe", saver);
-  writeFile(folder / "Other.DLL", compressibleBytes(9000, 4));
+  writeFile(folder / "Other.DLL", windowsImage(9000, 4, true));
   ASSERT_EQ(run("build", buildArgs({folder / "Show.exe", folder / "Sunset.ssd", folder / "qtlib.dll",
                                          folder / "Other.DLL"}))
                 .status,
@@ -148,7 +149,7 @@ TEST_F(PqpackBuild, WithoutLibrariesBothFreeSlotsRepeatTheCompressionLibrary) {
 }
 
 TEST_F(PqpackBuild, EntriesThatDoNotShrinkAreStored) {
-  const Bytes noise = noiseBytes(30000, 5);
+  const Bytes noise = windowsImage(30000, 5, false, Repetition::None);
   writeFile(folder / "Noise.scr", noise);
   ASSERT_EQ(run("build", buildArgs({folder / "Noise.scr", folder / "Sunset.ssd"})).status, 0);
   const Bytes image = readFile(output());
@@ -183,7 +184,7 @@ TEST_F(PqpackBuild, BothLevelsGiveAValidInstallerAndBestIsNoLarger) {
 }
 
 TEST_F(PqpackBuild, TheInstallerIsTheSameWhateverTheNumberOfThreads) {
-  writeFile(folder / "Other.dll", compressibleBytes(50000, 14));
+  writeFile(folder / "Other.dll", windowsImage(50000, 14, true));
   Bytes first;
   for (const char* threads : {"1", "2", "5", "0"}) {  // 0: every core
     SCOPED_TRACE(threads);
@@ -199,7 +200,7 @@ TEST_F(PqpackBuild, TheInstallerIsTheSameWhateverTheNumberOfThreads) {
 // Progress is for a terminal; in a pipe (here) a build says nothing while it works, and then
 // sums up what it wrote, unless -q.
 TEST_F(PqpackBuild, ABuildSumsUpWhatItWroteAndShowsNoProgressInAPipe) {
-  writeFile(folder / "Large.scr", compressibleBytes(1u << 20, 8));
+  writeFile(folder / "Large.scr", windowsImage(1u << 20, 8));
   const CommandRun result = run("build", buildArgs({folder / "Large.scr", folder / "Sunset.ssd"}));
   ASSERT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
@@ -230,6 +231,10 @@ TEST_F(PqpackBuild, DataFilesTheInstallerWouldTripOverAreRefusedAndDoubtfulLevel
     writeFile(folder / "Doubtful.ssd", dataCase.bytes);
     const CommandRun result = run("build", buildArgs({folder / "Sunset.scr", folder / "Doubtful.ssd"}));
     EXPECT_EQ(result.status, dataCase.refused ? pqpack::kExit_Failure : pqpack::kExit_Done);
+    if (dataCase.message == nullptr) {
+      EXPECT_EQ(result.err, "");
+      continue;
+    }
     const std::string said = std::string(dataCase.refused ? "pqpack build: DATA '" : "pqpack build: warning: DATA '") +
                              folder / "Doubtful.ssd" + "': ";
     EXPECT_EQ(result.err.rfind(said, 0), 0u) << result.err;
@@ -297,7 +302,9 @@ TEST_F(PqpackBuild, RefusesAProgramOrLibraryTheUsersWindowsCouldNotUse) {
     const CommandRun result =
         run("build", buildArgs({refusal.option, folder / "given", folder / "Sunset.scr", folder / "Sunset.ssd"}));
     EXPECT_EQ(result.status, pqpack::kExit_Failure);
-    EXPECT_EQ(result.err.rfind(std::string("pqpack build: ") + refusal.option + ": '" + folder / "given" + "' " +
+    const std::string what =
+        refusal.option == std::string("--stub") ? "the installer program " : "the compression library ";
+    EXPECT_EQ(result.err.rfind(std::string("pqpack build: ") + refusal.option + " '" + folder / "given" + "': " + what +
                                    refusal.message + "; ",
                                0),
               0u)
@@ -309,13 +316,15 @@ TEST_F(PqpackBuild, RefusesAProgramOrLibraryTheUsersWindowsCouldNotUse) {
 TEST_F(PqpackBuild, NamesAreStoredInWindowsCodePage1252) {
   writeFile(folder / "\xC3\x89" "cran \xE2\x82\xAC.scr", saver);  // "Écran €.scr" in UTF-8
   writeFile(folder / "Donn\xC3\xA9" "es.dll", support);          // "Données.dll"
+  writeFile(folder / "Cafe\xCC\x81.dll", support);               // "Café.dll" as macOS spells it
   ASSERT_EQ(run("build", buildArgs({folder / "\xC3\x89" "cran \xE2\x82\xAC.scr", folder / "Sunset.ssd",
-                                         folder / "Donn\xC3\xA9" "es.dll"}))
+                                         folder / "Donn\xC3\xA9" "es.dll", folder / "Cafe\xCC\x81.dll"}))
                 .status,
             0);
   const auto entries = directoryOf(readFile(output()));
   EXPECT_EQ(entryName(entries[2]), "\xC9" "cran \x80.scr");
   EXPECT_EQ(entryName(entries[4]), "Donn\xE9" "es.dat");
+  EXPECT_EQ(entryName(entries[5]), "Caf\xE9.dat");
   const CommandRun listed = run("list", {output()});
   EXPECT_NE(listed.out.find("  \xC3\x89" "cran \xE2\x82\xAC.scr\n"), std::string::npos) << listed.out;
   EXPECT_EQ(run("verify", {output()}).out, output() + ": no problems\n");
@@ -392,16 +401,23 @@ const Refusal kRefusals[] = {
      pqpack::kExit_Usage},
     {"LevelWithoutValue", {}, {"@Sunset.scr", "@Sunset.ssd", "--level"}, "--level: 1 required", pqpack::kExit_Usage},
     {"LibraryReplacingTheCompressionLibrary", {"IMPBORL.DLL"}, {"@Sunset.scr", "@Sunset.ssd", "@IMPBORL.DLL"},
-     "replacing the compression library"},
-    {"MainReplacingTheCompressionLibrary", {}, {"@impborl.dll", "@Sunset.ssd"},
-     "replacing the compression library"},
+     "it would replace the compression library"},
+    {"MainNamedAsTheCompressionLibrary", {}, {"@impborl.dll", "@Sunset.ssd"},
+     "it would be installed as 'impborl.dll' beside the installer, the compression library's own name"},
     {"TwoLibrariesOnOneFile", {"x.dll", "X.ocx"}, {"@Sunset.scr", "@Sunset.ssd", "@x.dll", "@X.ocx"},
-     "would both be installed as"},
+     "it would be installed as 'X.dll', as entry 4 (x.dat) is: one would replace the other"},
+    {"DataOverWindowsSettings", {"system.ini"}, {"@Sunset.scr", "@system.ini"},
+     "in the Windows directory, Windows' own settings file"},
+    {"MainEndingInADot", {"dot.scr."}, {"@dot.scr.", "@Sunset.ssd"},
+     "ends in a dot, which Windows drops: the file would be created as 'dot.scr'"},
+    {"ProgramAsData", {}, {"@Sunset.ssd", "@Sunset.scr"}, "were the main file and the data file given the other way"},
     {"OutputFolderMissing", {}, {"-o", "@absent/Setup.exe", "@Sunset.scr", "@Sunset.ssd"}, "cannot write"},
     {"OutputIsMain", {}, {"-o", "@Sunset.scr", "@Sunset.scr", "@Sunset.ssd"}, "is the same file as MAIN"},
     {"NameOutsideCodePage1252", {"\xE6\x97\xA5\xE6\x9C\xAC.scr"}, {"@\xE6\x97\xA5\xE6\x9C\xAC.scr", "@Sunset.ssd"},
      "holds '\xE6\x97\xA5', which Windows code page 1252 cannot hold"},
     {"NameNotUtf8", {"\xC9" "cran.scr"}, {"@\xC9" "cran.scr", "@Sunset.ssd"}, "the name is not UTF-8 text"},
+    {"AnAccentNoLetterTakes", {"x\xCC\x81.scr"}, {"@x\xCC\x81.scr", "@Sunset.ssd"},
+     "holds a separate accent (the combining character U+0301) that Windows code page 1252 has no"},
     {"NameTooLongForAWindowsFolder", {std::string(191, 'n') + ".scr"}, {"@" + std::string(191, 'n') + ".scr", "@Sunset.ssd"},
      "is 195 characters: in a Windows folder of 64 characters its path would pass Windows' limit of 259"},
     {"LibraryNameTooLongOnceInstalled", {std::string(191, 'n')}, {"@Sunset.scr", "@Sunset.ssd", "@" + std::string(191, 'n')},

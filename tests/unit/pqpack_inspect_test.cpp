@@ -13,6 +13,7 @@
 #include "compression/byte_order.h"
 #include "data_file.h"
 #include "installer_image.h"
+#include "installer_rules.h"
 #include "platform/sim/sim_os.h"
 #include "support/pqpack_support.h"
 #include "support/test_installer.h"
@@ -122,7 +123,17 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
       {"library not a Windows library", Code::LibraryUnusable, 1, [](Bytes& image, Directory& e) { image[e[1].startOffset] = 'X'; },
        "entry 1 (impborl.dat): the compression library is not a Windows program"},
       {"data file changed", Code::DataFile, 3, [](Bytes& image, Directory& e) { image[e[3].startOffset + 70] ^= 1; },
-       "entry 3 (Sunset.ssd): the data file: its content no longer matches the CRC-32"},
+       "entry 3 (Sunset.ssd): its content no longer matches the CRC-32"},
+      {"compressed entry flagged stored", Code::EntrySizes, 2, [](Bytes&, Directory& e) { e[2].isZipped = 0; },
+       "entry 2 (Sunset.scr): zippedSize is"},
+      {"entry 1 at offset 0", Code::EntryPlacement, 1,
+       [](Bytes&, Directory& e) {
+         e[1].stopOffset -= e[1].startOffset;
+         e[1].startOffset = 0;
+       },
+       "entry 1 (impborl.dat): starts at 0, inside the program"},
+      {"entry 3 named as entry 2", Code::EntryNameClash, 3, [](Bytes&, Directory& e) { setEntryName(e[3], "SUNSET.SCR"); },
+       "entry 3 (SUNSET.SCR): it would be installed as 'SUNSET.SCR', as entry 2 (Sunset.scr) is"},
   };
   for (const Breakage& breakage : breakages) {
     SCOPED_TRACE(breakage.label);
@@ -149,6 +160,15 @@ TEST_F(PqpackInspect, VerifyFindsEachBrokenRule) {
     if (!breakage.warning) {
       EXPECT_EQ(result.out, all);
     }
+
+    // extract fails what verify fails, and writes no byte that is not an input's, whole.
+    std::filesystem::remove_all(folder.path / "out");
+    const CommandRun extracted = run("extract", {installer, folder / "out"});
+    EXPECT_EQ(extracted.status, result.status) << extracted.err;
+    for (const std::string& name : ScratchFolder::namesIn(folder.path / "out")) {
+      const Bytes written = readFile(folder / ("out/" + name));
+      EXPECT_TRUE(written == library || written == saver || written == data || written == support) << name;
+    }
   }
 }
 
@@ -157,15 +177,20 @@ TEST_F(PqpackInspect, VerifyFindsWhatBuildRefusesOrWarnsOfInTheDataFile) {
     SCOPED_TRACE(dataCase.label);
     // Written past build's own checks, as another or an older builder might have.
     std::vector<ImageEntry> entries = smallEntries("Sunset.scr");
-    entries[2] = {"Doubtful.ssd", kFileType_Data, std::string(dataCase.bytes.begin(), dataCase.bytes.end())};
-    entries[0].contents.assign(library.begin(), library.end());
+    const auto text = [](const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); };
+    entries[0].contents = text(library);
+    entries[1].contents = text(saver);
+    entries[2] = {"Doubtful.ssd", kFileType_Data, text(dataCase.bytes)};
+    entries[3].contents = entries[4].contents = text(support);
     writeFile(folder / "Setup.exe", bytesOf(packInstaller(entries, {}, fakeProgram()).bytes));
     const pqpack::Findings findings = pqpack::checkInstaller(folder / "Setup.exe");
-    const std::vector<std::string> found = pqpack::messagesOf(dataCase.refused ? findings.problems : findings.warnings);
-    ASSERT_EQ(found.size(), 1u) << (found.empty() ? "" : found[0]);
-    EXPECT_EQ(found[0].rfind("entry 3 (Doubtful.ssd): the data file: ", 0), 0u) << found[0];
+    const std::vector<std::string> problems = messagesOf(findings.problems), warnings = messagesOf(findings.warnings);
+    EXPECT_EQ(problems.empty(), !dataCase.refused);
+    const std::vector<std::string>& found = dataCase.refused ? problems : warnings;
+    ASSERT_EQ(found.size(), dataCase.message == nullptr ? 0u : 1u) << (found.empty() ? "" : found[0]);
+    if (dataCase.message == nullptr) continue;
+    EXPECT_EQ(found[0].rfind("entry 3 (Doubtful.ssd): ", 0), 0u) << found[0];
     EXPECT_NE(found[0].find(dataCase.message), std::string::npos) << found[0];
-    EXPECT_EQ(findings.problems.empty(), !dataCase.refused);
   }
 }
 
@@ -190,13 +215,12 @@ TEST_F(PqpackInspect, ListShowsTheModeAndOneLinePerEntry) {
   for (size_t end; (end = result.out.find('\n', start)) != std::string::npos; start = end + 1) {
     lines.push_back(result.out.substr(start, end - start));
   }
-  ASSERT_EQ(lines.size(), 10u);
+  ASSERT_EQ(lines.size(), 11u);
   EXPECT_EQ(lines[0], installer + ": screen saver installer, " + std::to_string(image.size()) + " bytes");
-  // No "program:" line: the stand-in program has no version information.
-  EXPECT_EQ(result.out.find("program:"), std::string::npos);
-  EXPECT_EQ(lines[1], "QuickTime: level 0, none required");
-  EXPECT_EQ(lines[2], "signature: unsigned");
-  lines.erase(lines.begin() + 1, lines.begin() + 3);
+  EXPECT_EQ(lines[1], "program: ProductName \"Panoquill Installer\", FileVersion \"\"");
+  EXPECT_EQ(lines[2], "QuickTime: level 0, none required");
+  EXPECT_EQ(lines[3], "signature: unsigned");
+  lines.erase(lines.begin() + 1, lines.begin() + 4);
   EXPECT_EQ(lines[1], "entry kind storage         start       stop     stored   expanded  name");
   EXPECT_EQ(lines[2], "0     2    stored              0     478207     478208     478208  install.dat");
   char expected[200];
@@ -228,7 +252,7 @@ TEST_F(PqpackInspect, ListAndVerifySpeakJsonForBuildPipelines) {
   EXPECT_EQ(listing["mode"], "screen saver");
   EXPECT_EQ(listing["quickTimeLevel"], 0);
   EXPECT_EQ(listing["size"], readFile(installer).size());
-  EXPECT_TRUE(listing["program"].is_null());  // the stand-in program has no version information
+  EXPECT_EQ(listing["program"]["productName"], "Panoquill Installer");
   EXPECT_EQ(listing["signed"], false);
   EXPECT_TRUE(listing["signer"].is_null());
   ASSERT_EQ(listing["entries"].size(), 6u);
@@ -354,22 +378,25 @@ TEST_F(PqpackInspect, ExtractRefusesUnsafeNamesAndWritesNothingOutsideTheFolder)
   Directory entries = decode(image);
   setEntryName(entries[2], "../escaped.scr");
   setEntryName(entries[4], "..");
-  setEntryName(entries[3], std::string("Sunset.ssd\0 ", 12));  // written as Windows names it
+  setEntryName(entries[3], std::string("Sunset.ssd\0 ", 12));  // Windows would drop the tail
   encode(entries, &image);
   writeFile(installer, image);
   const auto before = folder.names();
 
   const CommandRun result = run("extract", {installer, folder / "out"});
   EXPECT_EQ(result.status, 1);
-  EXPECT_NE(result.err.find("entry 2 refused: the name '../escaped.scr' contains '/'"), std::string::npos)
+  EXPECT_NE(result.err.find("entry 2 (../escaped.scr): the name '../escaped.scr' contains '/'"), std::string::npos)
       << result.err;
-  EXPECT_NE(result.err.find("entry 4 refused"), std::string::npos);
+  for (const char* refused : {"entry 2 refused\n", "entry 3 refused\n", "entry 4 refused\n"}) {
+    EXPECT_NE(result.err.find(refused), std::string::npos) << refused;
+  }
   std::vector<std::string> after = before;
   after.push_back("out");
   std::sort(after.begin(), after.end());
   EXPECT_EQ(folder.names(), after);
-  // The safe entries are still written.
-  EXPECT_EQ(readFile(folder / "out/Sunset.ssd"), data);
+  // The entries without a problem are still written.
+  EXPECT_EQ(ScratchFolder::namesIn(folder.path / "out"), std::vector<std::string>{"impborl.dat"});
+  EXPECT_EQ(readFile(folder / "out/impborl.dat"), library);
 }
 
 TEST_F(PqpackInspect, ExtractReplacesALinkInsteadOfWritingThroughIt) {
@@ -469,7 +496,7 @@ TEST_F(PqpackInspect, SsdLevelsAreReadBackByTheInstallersOwnReader) {
   writeFile(folder / "empty", {});
   pq::SimOs sim(folder.path / "machine");
   pq::ScopedSimOs scope(sim);
-  for (const char* level : {"0", "2", "3", "-1", "2147483647", "-2147483648"}) {
+  for (const char* level : {"0", "2", "3", "-1", "-2147483648"}) {
     SCOPED_TRACE(level);
     ASSERT_EQ(run("ssd", {"--quicktime-level", level, folder / "empty", folder / "Level.ssd"}).status, 0);
     const Bytes file = readFile(folder / "Level.ssd");
@@ -488,6 +515,10 @@ TEST_F(PqpackInspect, SsdRefusesBadLevelsAndMissingInput) {
     EXPECT_EQ(result.status, 2);
     EXPECT_NE(result.err.find("is not a 32-bit whole number"), std::string::npos) << result.err;
   }
+  // A level the installer never finds installed is refused, not written.
+  const CommandRun unmet = run("ssd", {"--quicktime-level", "4", folder / "content", folder / "Out.ssd"});
+  EXPECT_EQ(unmet.status, 1);
+  EXPECT_EQ(unmet.err.rfind("pqpack ssd: --quicktime-level: QuickTime level 4, above 3", 0), 0u) << unmet.err;
   EXPECT_EQ(run("ssd", {folder / "content", folder / "Out.ssd"}).status, 2);
   EXPECT_EQ(run("ssd", {"--quicktime-level"}).status, 2);
   EXPECT_EQ(run("ssd", {"--quicktime-level", "1", folder / "content"}).status, 2);

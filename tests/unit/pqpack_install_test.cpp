@@ -49,8 +49,8 @@ protected:
   pq::SimOs sim;
   pq::ScopedSimOs scope;
   Bytes library = fakeLibrary();
-  Bytes main = compressibleBytes(70000, 11);
-  Bytes support = compressibleBytes(30000, 12);
+  Bytes main = windowsImage(70000, 11);
+  Bytes support = windowsImage(30000, 12, true);
   Bytes data = pqpack::makeDataFile(0, compressibleBytes(3000, 13));
 };
 

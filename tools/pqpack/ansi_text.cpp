@@ -46,6 +46,81 @@ bool nextUtf8Character(const std::string& text, size_t* at, uint32_t* character)
   return true;
 }
 
+namespace {
+
+// The pairs of a letter and a combining accent that code page 1252 has one letter for. The
+// lower-case letters of the first rows are the upper-case ones plus 0x20, both the base and
+// the result.
+struct Composition {
+  char base;
+  uint16_t accent;
+  uint16_t letter;
+};
+constexpr uint16_t kGrave = 0x300, kAcute = 0x301, kCircumflex = 0x302, kTilde = 0x303, kDiaeresis = 0x308,
+                   kRing = 0x30A, kCaron = 0x30C, kCedilla = 0x327;
+constexpr Composition kUpperCase[] = {
+    {'A', kGrave, 0xC0}, {'A', kAcute, 0xC1},     {'A', kCircumflex, 0xC2}, {'A', kTilde, 0xC3},
+    {'A', kDiaeresis, 0xC4}, {'A', kRing, 0xC5},  {'C', kCedilla, 0xC7},    {'E', kGrave, 0xC8},
+    {'E', kAcute, 0xC9}, {'E', kCircumflex, 0xCA}, {'E', kDiaeresis, 0xCB}, {'I', kGrave, 0xCC},
+    {'I', kAcute, 0xCD}, {'I', kCircumflex, 0xCE}, {'I', kDiaeresis, 0xCF}, {'N', kTilde, 0xD1},
+    {'O', kGrave, 0xD2}, {'O', kAcute, 0xD3},     {'O', kCircumflex, 0xD4}, {'O', kTilde, 0xD5},
+    {'O', kDiaeresis, 0xD6}, {'U', kGrave, 0xD9}, {'U', kAcute, 0xDA},      {'U', kCircumflex, 0xDB},
+    {'U', kDiaeresis, 0xDC}, {'Y', kAcute, 0xDD}};
+constexpr Composition kOthers[] = {{'y', kDiaeresis, 0xFF}, {'Y', kDiaeresis, 0x178}, {'S', kCaron, 0x160},
+                                   {'s', kCaron, 0x161},    {'Z', kCaron, 0x17D},     {'z', kCaron, 0x17E}};
+
+// The one letter for `base` followed by `accent`, or 0 when code page 1252 has none.
+uint32_t composed(uint32_t base, uint32_t accent) {
+  for (const Composition& pair : kUpperCase) {
+    if (pair.accent != accent) continue;
+    if (base == static_cast<uint32_t>(pair.base)) return pair.letter;
+    if (base == static_cast<uint32_t>(pair.base) + 0x20) return pair.letter + 0x20u;
+  }
+  for (const Composition& pair : kOthers) {
+    if (pair.accent == accent && base == static_cast<uint32_t>(pair.base)) return pair.letter;
+  }
+  return 0;
+}
+
+} // namespace
+
+bool isCombiningAccent(uint32_t character) { return character >= 0x300 && character <= 0x36F; }
+
+uint32_t firstCharacter(const std::string& utf8) {
+  size_t at = 0;
+  uint32_t character = 0;
+  return !utf8.empty() && nextUtf8Character(utf8, &at, &character) ? character : 0xFFFFFFFFu;
+}
+
+std::string composeAccents(const std::string& utf8) {
+  if (!isUtf8(utf8)) return utf8;
+  std::string text;
+  size_t at = 0;
+  uint32_t pending = 0;  // a letter that the next character may accent
+  bool hasPending = false;
+  while (at < utf8.size()) {
+    uint32_t character = 0;
+    nextUtf8Character(utf8, &at, &character);
+    if (hasPending) {
+      const uint32_t letter = composed(pending, character);
+      hasPending = false;
+      if (letter != 0) {
+        appendUtf8(letter, &text);
+        continue;
+      }
+      appendUtf8(pending, &text);
+    }
+    if (character < 0x80) {
+      pending = character;
+      hasPending = true;
+    } else {
+      appendUtf8(character, &text);
+    }
+  }
+  if (hasPending) appendUtf8(pending, &text);
+  return text;
+}
+
 void appendUtf8(uint32_t character, std::string* text) {
   if (character < 0x80) {
     text->push_back(static_cast<char>(character));

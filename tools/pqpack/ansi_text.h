@@ -23,6 +23,14 @@ void appendUtf8(uint32_t character, std::string* text);
 bool nextUtf8Character(const std::string& text, size_t* at, uint32_t* character);
 // True when `text` is valid UTF-8 (plain ASCII is).
 bool isUtf8(const std::string& text);
+// `utf8` with each letter that is followed by a separate accent (a combining character, as
+// macOS spells "É" in file names: "E" and U+0301) written as the one accented letter code page
+// 1252 has for the pair. Anything else, invalid UTF-8 included, stays as it is.
+std::string composeAccents(const std::string& utf8);
+// True for a combining accent (U+0300 to U+036F), which no letter of code page 1252 is.
+bool isCombiningAccent(uint32_t character);
+// The first character of `utf8`, or 0xFFFFFFFF when it starts with no UTF-8 character.
+uint32_t firstCharacter(const std::string& utf8);
 
 // A stored name as messages show it.
 inline std::string displayName(const std::string& ansi) { return windows1252ToUtf8(ansi); }

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <filesystem>
-#include <map>
 #include <system_error>
 
 #include "ansi_text.h"
@@ -12,6 +11,7 @@
 #include "default_inputs.h"
 #include "file_io.h"
 #include "installer_image.h"
+#include "installer_rules.h"
 #include "pe_image.h"
 #include "compression/worker_threads.h"
 #include "platform/win_path.h"
@@ -60,52 +60,61 @@ bool resolveDefault(const std::string& given, const char* fileName, const char* 
   return true;
 }
 
-// The program and the compression library, read whole (both are small, or refused unread)
-// and checked: one the user's Windows could not run would ship and fail there.
+// The program and the compression library, read whole: both are small, or refused unread
+// (what else pqpack wants of them is a rule of installer_rules.h).
 bool readProgramAndLibrary(const Input& stub, const Input& library, std::vector<uint8_t>* program,
-                           std::vector<uint8_t>* libraryBytes, uint64_t* librarySize, std::string* problem) {
+                           std::vector<uint8_t>* libraryBytes, std::string* problem) {
   uint64_t programSize = 0;
-  if (!inputSize(stub, &programSize, problem) || !inputSize(library, librarySize, problem)) return false;
+  uint64_t librarySize = 0;
+  if (!inputSize(stub, &programSize, problem) || !inputSize(library, &librarySize, problem)) return false;
   if (programSize > static_cast<uint64_t>(DIRECTORY_OFFSET)) {
-    *problem = stub.role + ": '" + stub.path + "' is " + std::to_string(programSize) + " bytes, longer than the " +
+    *problem = stub.role + " '" + stub.path + "': it is " + std::to_string(programSize) + " bytes, longer than the " +
                std::to_string(DIRECTORY_OFFSET) + " bytes before the directory table: give pqsetup.exe";
     return false;
   }
-  std::string reason = compressionLibrarySizeProblem(*librarySize);
+  const std::string reason = compressionLibrarySizeProblem(librarySize);
   if (!reason.empty()) {
-    *problem = library.role + ": '" + library.path + "' " + reason + ": give the impborl.dll built with pqpack";
+    *problem = library.role + " '" + library.path + "': the compression library " + reason +
+               ": give the impborl.dll built with pqpack";
     return false;
   }
-  if (!readSmallInput(stub, DIRECTORY_OFFSET, program, problem) ||
-      !readSmallInput(library, kMaximumLibrarySize, libraryBytes, problem)) {
+  return readSmallInput(stub, DIRECTORY_OFFSET, program, problem) &&
+         readSmallInput(library, kMaximumLibrarySize, libraryBytes, problem);
+}
+
+// The inputs by the entry each becomes: the program for the file as a whole and entry 0, the
+// compression library for entry 1 and the free slots.
+using EntryInputs = std::array<Input, kDirectoryEntryCount>;
+
+// What the rules found, said of the inputs: the first problem refuses the build, and only a
+// build that goes on tells its author the warnings.
+bool accepted(const Findings& found, const EntryInputs& inputs, std::FILE* warnings, std::string* problem) {
+  const auto inputOf = [&](const Finding& finding) -> const Input& {
+    return inputs[finding.entry == kNoEntry ? kProgramEntry : finding.entry];
+  };
+  if (!found.problems.empty()) {
+    const Finding& first = found.problems.front();
+    *problem = inputOf(first).role + " '" + inputOf(first).path + "': " + first.message;
     return false;
   }
-  reason = installerProgramProblem(*program);
-  if (!reason.empty()) {
-    *problem = stub.role + ": '" + stub.path + "' " + reason +
-               "; the installer must be a 32-bit Windows GUI program: give pqsetup.exe";
-    return false;
-  }
-  reason = compressionLibraryProblem(*libraryBytes);
-  if (!reason.empty()) {
-    *problem = library.role + ": '" + library.path + "' " + reason +
-               "; the installer loads it as impborl.dll and calls its _implode, _explode and _crc32, so it must "
-               "be a 32-bit Windows DLL exporting them: give the impborl.dll built with pqpack";
-    return false;
+  for (const Finding& warning : found.warnings) {
+    if (warnings == nullptr) break;
+    printLine(warnings, "pqpack build: warning: " + inputOf(warning).role + " '" + inputOf(warning).path + "': " +
+                            warning.message);
   }
   return true;
 }
 
-// The entry name of an input, checked for everything the installer needs of a name.
+// The entry name of an input: its file name in code page 1252, a library's with ".dat". What
+// else a name must be is a rule of the directory.
 bool nameOf(const Input& input, int32_t fileType, std::string* name, std::string* problem) {
   std::string reason;
-  if (entryNameOfPath(input.path, name, &reason)) {
-    if (fileType == kFileType_Library) *name = libraryEntryName(*name);
-    reason = storedNameProblem(*name, fileType);
+  if (!entryNameOfPath(input.path, name, &reason)) {
+    *problem = input.role + " '" + input.path + "': " + reason;
+    return false;
   }
-  if (reason.empty()) return true;
-  *problem = input.role + " '" + input.path + "': " + reason;
-  return false;
+  if (fileType == kFileType_Library) *name = libraryEntryName(*name);
+  return true;
 }
 
 // Makes the entries side by side, each compressed with `threads` threads of its own; the bytes
@@ -131,31 +140,13 @@ bool makeEntries(const std::vector<FileEntrySpec>& specs, const BuildRequest& re
   return true;
 }
 
-// Two entries that land on the same file would silently replace one another at install time.
-// `entries` are the first entries of the payload; the free slots after them repeat entry 1
-// on purpose.
-bool checkLandingNames(const std::array<EntryPlan, 5>& plans, size_t entries, std::string* problem) {
-  std::map<std::string, std::string> landings;  // lower-cased landing name -> entry name
-  for (size_t slot = 0; slot < entries; ++slot) {
-    const EntryPlan& entry = plans[slot];
-    const std::string landing = landingName(entry.name, entry.fileType);
-    const std::string key = pq::asciiLower(landing);
-    auto [found, inserted] = landings.emplace(key, entry.name);
-    if (!inserted) {
-      *problem = "'" + displayName(entry.name) + "' and '" + displayName(found->second) +
-                 "' would both be installed as '" + displayName(landing) + "'" +
-                 (key == kLibraryFileName ? ", replacing the compression library" : "");
-      return false;
-    }
-  }
-  return true;
-}
-
-// What the installer is known to be before any entry is read: its names, and its size but for
-// what compression saves (each compressed entry counted as one byte). An installer that would
-// pass 2 GiB, or whose entries would land on one file, is refused at once.
-bool checkLayoutBeforeReading(uint64_t programSize, const FileEntrySpec& library,
-                              const std::vector<FileEntrySpec>& specs, std::string* problem) {
+// The directory the installer will have, known before any entry is read but for what
+// compression saves (each compressed entry counted as one byte), put to the rules of a
+// directory: an installer that would pass 2 GiB, or one of whose names would harm or fail, is
+// refused at once.
+bool checkDirectoryBeforeReading(uint64_t programSize, const FileEntrySpec& library,
+                                 const std::vector<FileEntrySpec>& specs, const EntryInputs& inputs,
+                                 std::FILE* warnings, Directory* directory, std::string* problem) {
   auto planOf = [](const FileEntrySpec& spec) {
     const bool compressed = spec.compression != Compression::Store;
     return EntryPlan{spec.name, spec.fileType, compressed, compressed ? 1 : spec.size, spec.size};
@@ -163,32 +154,38 @@ bool checkLayoutBeforeReading(uint64_t programSize, const FileEntrySpec& library
   std::array<EntryPlan, 5> plans;
   plans.fill(planOf(library));
   for (size_t i = 0; i < specs.size(); ++i) plans[i + 1] = planOf(specs[i]);
-  std::array<TInstallFileInfo, kDirectoryEntryCount> directory;
   uint64_t leastSize = 0;
-  return checkLandingNames(plans, specs.size() + 1, problem) &&
-         layOutDirectory(programSize, plans, &directory, &leastSize, problem);
+  if (!layOutDirectory(programSize, plans, directory, &leastSize, problem)) return false;
+  Findings found;
+  checkDirectory(*directory, leastSize, false, &found);
+  return accepted(found, inputs, warnings, problem);
 }
 
-// Reads the data file through once, for the problems that stop the build and the warnings
-// its author should hear.
-bool checkDataFile(const Input& data, uint64_t size, std::FILE* warnings, std::string* problem) {
-  FileSource source(data.path, 0, size);
-  DataFileScan scan;
-  uint64_t count = 0;
-  if (!source.open(problem) || !copyBytes(source, scan, &count, problem)) {
-    *problem = data.role + ": " + *problem;
-    return false;
+// Puts the file of each entry to the rules of its contents: the compression library (read
+// whole already), the first bytes of the main file and the support libraries, then the whole
+// data file, the one input that is read through for its checks.
+bool checkContents(const Directory& directory, const std::vector<uint8_t>& libraryBytes, const EntryInputs& inputs,
+                   size_t libraries, std::FILE* warnings, std::string* problem) {
+  EntryScan library(kLibraryEntry);
+  library.write(libraryBytes.data(), libraryBytes.size(), problem);
+  Findings found;
+  checkEntryFile(directory, kLibraryEntry, library, &library, &found);
+  const int lastLibrary = kDataEntry + static_cast<int>(libraries);
+  for (int index : {static_cast<int>(kMainEntry), 4, 5, static_cast<int>(kDataEntry)}) {
+    if (index > lastLibrary) {
+      checkEntryFile(directory, index, library, &library, &found);  // a free slot: the library again
+      continue;
+    }
+    EntryScan scan(index);
+    FileSource source(inputs[index].path, 0, index == kDataEntry ? FileSource::kToTheEnd : kImageHeadSize);
+    uint64_t count = 0;
+    if (!source.open(problem) || !copyBytes(source, scan, &count, problem)) {
+      *problem = inputs[index].role + ": " + *problem;
+      return false;
+    }
+    checkEntryFile(directory, index, scan, &library, &found);
   }
-  const std::string dataProblem = scan.problem();
-  if (!dataProblem.empty()) {
-    *problem = data.role + " '" + data.path + "': " + dataProblem;
-    return false;
-  }
-  const std::string warning = scan.warning();
-  if (warnings != nullptr && !warning.empty()) {
-    printLine(warnings, "pqpack build: warning: " + data.role + " '" + data.path + "': " + warning);
-  }
-  return true;
+  return accepted(found, inputs, warnings, problem);
 }
 
 // The files signing needs, added to the build's inputs: osslsigncode reads them at the end,
@@ -264,11 +261,13 @@ bool buildInstaller(const BuildRequest& request, std::FILE* warnings, ProgressMe
   }
 
   std::vector<uint8_t> program;
-  uint64_t librarySize = 0;
-  {
-    std::vector<uint8_t> libraryBytes;
-    if (!readProgramAndLibrary(stub, library, &program, &libraryBytes, &librarySize, problem)) return false;
-  }
+  std::vector<uint8_t> libraryBytes;
+  if (!readProgramAndLibrary(stub, library, &program, &libraryBytes, problem)) return false;
+  EntryInputs entryInputs = {stub, library, main, data, library, library};
+  for (size_t i = 0; i < libraries.size(); ++i) entryInputs[4 + i] = libraries[i];
+  Findings programFindings;
+  checkProgram(program, &programFindings);
+  if (!accepted(programFindings, entryInputs, warnings, problem)) return false;
 
   // Entries 2 to 5 by their sizes and names, before any of them is read.
   const Compression implode = Compression::ImplodeWhenSmaller;
@@ -284,12 +283,14 @@ bool buildInstaller(const BuildRequest& request, std::FILE* warnings, ProgressMe
   for (size_t i = 0; i < contents.size(); ++i) {
     if (!nameOf(contents[i], specs[i].fileType, &specs[i].name, problem)) return false;
   }
-  const FileEntrySpec libraryEntry{kLibraryEntryName, kFileType_Library, library.path, librarySize,
+  const FileEntrySpec libraryEntry{kLibraryEntryName, kFileType_Library, library.path, libraryBytes.size(),
                                    Compression::Store};
-  if (!checkLayoutBeforeReading(program.size(), libraryEntry, specs, problem)) return false;
-
-  const FileEntrySpec& dataEntry = specs[1];
-  if (!checkDataFile(data, dataEntry.size, warnings, problem)) return false;
+  Directory directory;
+  if (!checkDirectoryBeforeReading(program.size(), libraryEntry, specs, entryInputs, warnings, &directory, problem) ||
+      !checkContents(directory, libraryBytes, entryInputs, libraries.size(), warnings, problem)) {
+    return false;
+  }
+  libraryBytes = {};
 
   std::vector<PayloadEntry> made;
   if (!makeEntries(specs, request, pq::threadsFor(request.threads), progress, &made, problem)) return false;

@@ -72,24 +72,26 @@ const char kListFooter[] =
     "as numbers.";
 
 const char kVerifyFooterStart[] =
-    "Checks the directory table and every entry: entry 0 as produced, entries 1 to 5 placed one\n"
-    "after the other from the end of the table to the end of the file, each with at least one\n"
-    "byte, a safe name and a known kind, entry 1 the stored compression library, entry 3 the data\n"
-    "file, the sizes, and that each compressed entry starts 00 06 and expands to exactly its\n"
-    "expanded size; that the program, the compression library and the data file will work on\n"
-    "the user's machine, and that every name can be written there. A signed installer has one\n"
-    "certificate table right after entry 5 (after zeros up to an 8-byte boundary) to the end of\n"
-    "the file, holding one Authenticode signature, which is checked here, whatever its chain: its\n"
-    "header and zero padding, the signer's signature over the signed attributes with the\n"
-    "certificate in the table, their digest of the signed content, that content's digest of\n"
-    "every byte of the file but the PE checksum field and the table, and each certificate of the\n"
-    "chain by its issuer's key. Not checked: certificates the chain does not use and a\n"
-    "timestamp's own signature. A chain that ends at a root this machine does not trust (a\n"
-    "self-signed certificate) is a warning; a broken or incomplete one is a problem. Prints one\n"
-    "line per problem, then one per warning; the exit status is 0 only when there is no problem.\n"
-    "With --json: one object with \"schemaVersion\", \"file\", \"ok\", \"problems\" and\n"
-    "\"warnings\" (arrays of objects: \"code\", \"entry\" (0 to 5, or null for the whole file)\n"
-    "and \"message\"), \"signed\" and \"signer\". The codes stay as they are:\n";
+    "Checks the directory table and every entry by the rules build keeps: entry 0 as produced,\n"
+    "entries 1 to 5 placed one after the other from the end of the table to the end of the file,\n"
+    "each with at least one byte and a known kind, entry 1 the stored compression library, entry\n"
+    "3 the data file, the sizes, and that each compressed entry starts 00 06 and expands to\n"
+    "exactly its expanded size; that the program is pqsetup.exe and large-address-aware, that the\n"
+    "compression library, a screen saver, the support libraries and the data file will work on\n"
+    "the user's machine, and that every name can be written there without replacing a file of\n"
+    "Windows, of the installer or of another entry. A signed installer has one certificate table\n"
+    "right after entry 5 (after zeros up to an 8-byte boundary) to the end of the file, holding\n"
+    "one Authenticode signature, which is checked here, whatever its chain: its header and zero\n"
+    "padding, the signer's signature over the signed attributes with the certificate in the\n"
+    "table, their digest of the signed content, that content's digest of every byte of the file\n"
+    "but the PE checksum field and the table, and each certificate of the chain by its issuer's\n"
+    "key. Not checked: certificates the chain does not use and a timestamp's own signature. A\n"
+    "chain that ends at a root this machine does not trust (a self-signed certificate) is a\n"
+    "warning; a broken or incomplete one is a problem. Prints one line per problem, then one per\n"
+    "warning; the exit status is 0 only when there is no problem. With --json: one object with\n"
+    "\"schemaVersion\", \"file\", \"ok\", \"problems\" and \"warnings\" (arrays of objects:\n"
+    "\"code\", \"entry\" (0 to 5, or null for the whole file) and \"message\"), \"signed\" and\n"
+    "\"signer\". The codes stay as they are:\n";
 
 // The codes, as many to a line as fit in 92 columns.
 std::string verifyFooter() {
@@ -108,9 +110,10 @@ std::string verifyFooter() {
 
 const char kExtractFooter[] =
     "Writes entries 1 to 5 into DIR (created if missing) under their stored names, expanding\n"
-    "compressed entries; an existing file of the same name is replaced. An entry whose name is\n"
-    "not a safe bare file name, or that cannot be read or expanded whole, is refused and\n"
-    "nothing is written for it. Nothing is ever written outside DIR.";
+    "compressed entries; an existing file of the same name is replaced. An entry verify finds a\n"
+    "problem with, or every entry when the program or the signature has one, is refused and\n"
+    "nothing is written for it; the problems are printed, and the exit status is 1. Nothing is\n"
+    "ever written outside DIR.";
 
 std::string ssdFooter() {
   const auto text = [](int value) { return std::to_string(value); };
@@ -118,12 +121,13 @@ std::string ssdFooter() {
   return "Writes OUT: a " + header + "-byte header, then the bytes of CONTENT. The installer reads the signed\n"
          "32-bit level N at offset " + text(kDataFileLevelOffset) +
          " and requires that QuickTime level when N is above 0 (" + text(kQuickTimeLevel_2) + ": QTim32.dll,\n" +
-         text(kQuickTimeLevel_3) + ": QuickTime.qts). The rest of the header: \"" +
+         text(kQuickTimeLevel_3) + ": QuickTime.qts); N above " + text(kHighestInstalledQuickTimeLevel) +
+         " is refused, as no installation could succeed.\nThe rest of the header: \"" +
          std::string(kDataFileMagic, sizeof kDataFileMagic - 1) + "\\0\" at " + text(kDataFileMagicOffset) +
          ", version " + text(kDataFileVersion) + " at " + text(kDataFileVersionOffset) + ", header size " + header +
-         "\nat " + text(kDataFileHeaderSizeOffset) + ", content length (64-bit) at " +
+         " at " + text(kDataFileHeaderSizeOffset) + ", content\nlength (64-bit) at " +
          text(kDataFileContentLengthOffset) + ", CRC-32 of the content at " + text(kDataFileContentCrcOffset) +
-         ", zeros to " + header + "; all\nintegers little-endian.";
+         ", zeros to " + header + "; all integers little-endian.";
 }
 
 const char kImplodeFooter[] =

@@ -67,63 +67,53 @@ bool DataFileScan::write(const void* data, size_t size, std::string*) {
   return true;
 }
 
-std::string DataFileScan::problem() const {
+std::string quickTimeLevelProblem(int32_t level) {
+  if (level <= kHighestInstalledQuickTimeLevel) return "";
+  return "QuickTime level " + std::to_string(level) + ", above " + std::to_string(kHighestInstalledQuickTimeLevel) +
+         ", the highest level the installer can find installed (QuickTime.qts): every installation would fail for "
+         "want of QuickTime";
+}
+
+void DataFileScan::check(int entry, Findings* findings) const {
   if (length < static_cast<uint64_t>(kDataFileHeaderSize)) {
-    return "it has " + std::to_string(length) + " bytes, fewer than the " + std::to_string(kDataFileHeaderSize) +
-           "-byte header the installer reads its QuickTime level from (the user would get error 100); make a data "
-           "file with pqpack ssd";
+    addProblem(findings, FindingCode::DataFile, entry,
+               "it has " + std::to_string(length) + " bytes, fewer than the " +
+                   std::to_string(kDataFileHeaderSize) +
+                   "-byte header the installer reads its QuickTime level from (the user would get error "
+                   "100); make a data file with pqpack ssd");
+    return;
+  }
+  const int32_t level = levelOf(header);
+  const std::string levelProblem = quickTimeLevelProblem(level);
+  if (!levelProblem.empty()) {
+    addProblem(findings, FindingCode::DataFileLevel, entry, "it asks for " + levelProblem);
+  } else if (level < kQuickTimeLevel_None) {
+    addWarning(findings, FindingCode::DataFileLevel, entry,
+               "it asks for QuickTime level " + std::to_string(level) +
+                   ", below 0; the installer takes it as no QuickTime needed (level 0)");
   }
   DataFileHeader fields;
   if (!readDataFileHeader(header, &fields) || fields.version != kDataFileVersion ||
       fields.headerSize != static_cast<uint32_t>(kDataFileHeaderSize)) {
-    return "";  // not one of ours: only the level at offset 8 is known
+    return;  // not one of ours: only the level at offset 8 is known
   }
   const uint64_t held = length - kDataFileHeaderSize;
   if (fields.contentLength != held) {
-    return "its header says the content is " + std::to_string(fields.contentLength) + " bytes, but it holds " +
-           std::to_string(held) + ": it was cut short or added to since pqpack ssd wrote it; make it again";
+    addProblem(findings, FindingCode::DataFile, entry,
+               "its header says the content is " + std::to_string(fields.contentLength) +
+                   " bytes, but it holds " + std::to_string(held) +
+                   ": it was cut short or added to since pqpack ssd wrote it; make it again");
+    return;
   }
   const uint32_t crc = ~runningCrc;
   if (crc != fields.contentCrc) {
     char numbers[64];
     std::snprintf(numbers, sizeof numbers, "%08X, now %08X", fields.contentCrc, crc);
-    return std::string("its content no longer matches the CRC-32 in its header (written ") + numbers +
-           "): it changed since pqpack ssd wrote it; make it again";
+    addProblem(findings, FindingCode::DataFile, entry,
+               std::string("its content no longer matches the CRC-32 in its header (written ") + numbers +
+                   "): it changed since pqpack ssd wrote it; make it again");
   }
-  return "";
 }
-
-std::string DataFileScan::warning() const {
-  if (header.size() < static_cast<size_t>(kDataFileHeaderSize)) return "";
-  const int32_t level = levelOf(header);
-  const std::string asks = "it asks for QuickTime level " + std::to_string(level);
-  const std::string outside =
-      ", outside " + std::to_string(kLowestQuickTimeLevel) + " to " + std::to_string(kHighestQuickTimeLevel);
-  if (level < kLowestQuickTimeLevel) {
-    return asks + outside + "; the installer takes it as no QuickTime needed (level 0)";
-  }
-  if (level > kHighestInstalledQuickTimeLevel) {
-    return asks + (level > kHighestQuickTimeLevel ? outside : "") + "; the installer finds QuickTime up to level " +
-           std::to_string(kHighestInstalledQuickTimeLevel) +
-           " only, so every installation would fail for want of QuickTime";
-  }
-  return "";
-}
-
-namespace {
-
-DataFileScan scanOf(const std::vector<uint8_t>& bytes) {
-  DataFileScan scan;
-  std::string ignored;
-  scan.write(bytes.data(), bytes.size(), &ignored);
-  return scan;
-}
-
-} // namespace
-
-std::string dataFileProblem(const std::vector<uint8_t>& bytes) { return scanOf(bytes).problem(); }
-
-std::string dataFileWarning(const std::vector<uint8_t>& bytes) { return scanOf(bytes).warning(); }
 
 bool parseQuickTimeLevel(const std::string& text, int32_t* level) {
   if (text.empty() || text.find_first_not_of("+-0123456789") != std::string::npos) return false;

@@ -8,14 +8,18 @@
 #include <vector>
 
 #include "byte_streams.h"
+#include "findings.h"
 #include "system/data_file_header.h"
 
 namespace pqpack {
 
-// The levels an author may ask for, and the highest the installer can find installed.
-constexpr int32_t kLowestQuickTimeLevel = 0;
-constexpr int32_t kHighestQuickTimeLevel = 10;
+// The highest QuickTime level the installer can find installed: a data file that asks for
+// more fails every installation.
 constexpr int32_t kHighestInstalledQuickTimeLevel = kQuickTimeLevel_3;
+
+// Why a data file may not ask for QuickTime `level`, or empty when it may (any level up to 3;
+// 0 and below need none).
+std::string quickTimeLevelProblem(int32_t level);
 
 struct DataFileHeader {
   uint16_t version = 0;
@@ -39,27 +43,23 @@ bool readDataFileHeader(const std::vector<uint8_t>& bytes, DataFileHeader* heade
 
 // A data file looked at as its bytes pass, however large: its header, its length and the
 // CRC-32 of what follows the header, and then what build and verify have to say about it.
+// A data file made by another tool has no header of ours; the installer reads only the level
+// at offset 8 of its first 64 bytes, and that is all that is checked of it.
 class DataFileScan : public ByteSink {
 public:
   bool write(const void* data, size_t size, std::string* problem) override;
 
-  // Why the installer cannot use the file as its data file, or empty: fewer bytes than the
-  // header it reads the QuickTime level from, or a data file of ours whose content no longer
-  // matches its header.
-  std::string problem() const;
-  // What the author should hear about a usable data file, or empty: a QuickTime level outside
-  // 0 to 10, or one above what the installer can ever find installed.
-  std::string warning() const;
+  // Adds what the installer would make of the file as the data file of entry `entry`, each a
+  // sentence starting "it ...": as problems, fewer bytes than the header it reads the QuickTime
+  // level from, a data file of ours whose content no longer matches its header, or a level
+  // above what the installer can ever find installed; as a warning, a level below 0.
+  void check(int entry, Findings* findings) const;
 
 private:
   std::vector<uint8_t> header;  // the first kDataFileHeaderSize bytes
   uint64_t length = 0;
   uint32_t runningCrc = 0xFFFFFFFFu;  // of the bytes after the header
 };
-
-// DataFileScan's findings for a data file held in memory.
-std::string dataFileProblem(const std::vector<uint8_t>& bytes);
-std::string dataFileWarning(const std::vector<uint8_t>& bytes);
 
 // Parses a QuickTime level argument: a decimal signed 32-bit integer and nothing else.
 bool parseQuickTimeLevel(const std::string& text, int32_t* level);

@@ -1,5 +1,7 @@
 // pqpack extract: writes entries 1 to 5 of an installer into a folder under their stored
-// names, expanding the compressed ones.
+// names, expanding the compressed ones; an entry that verify finds a problem with, or whose
+// file verify finds one with, is refused, and nothing is written for it.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -9,7 +11,7 @@
 #include "console_text.h"
 #include "file_io.h"
 #include "installer_image.h"
-#include "platform/win_path.h"
+#include "installer_rules.h"
 
 namespace pqpack {
 
@@ -49,16 +51,17 @@ int runExtract(const ExtractRequest& request) {
     return kExit_Failure;
   }
 
+  // The rules verify applies, so that nothing verify refuses is written.
+  const Findings findings = checkInstaller(request.installer);
+  for (const Finding& found : findings.problems) printLine(stderr, "pqpack extract: " + found.message);
   int failures = 0;
   for (int index = kFirstExtractedEntry; index <= kLastExtractedEntry; ++index) {
     const std::string name = entryName(image.entries[index]);
-    // The safe-name rule rules out separators, drives and dot names, so the result is a
-    // direct child of the folder. The file gets the name as this system writes it, without
-    // the tail of blanks and control characters that Windows would not keep either.
-    const std::string reason = unsafeNameReason(name);
-    if (!reason.empty()) {
-      printLine(stderr, "pqpack extract: entry " + std::to_string(index) + " refused: " + reason);
-    } else if (const std::string destination = textOf(folder / pathOf(displayName(pq::createdFileName(name))));
+    // The name rules rule out separators, drives, dot names and a tail Windows drops, so the
+    // destination is a direct child of the folder, under the name the installer writes.
+    if (!entryMayBeWritten(findings, index)) {
+      printLine(stderr, "pqpack extract: entry " + std::to_string(index) + " refused");
+    } else if (const std::string destination = textOf(folder / pathOf(displayName(name)));
                !checkOutputIsNoInput(destination, {{"INSTALLER", request.installer}}, &problem)) {
       printLine(stderr, "pqpack extract: entry " + std::to_string(index) + " refused: " + problem);
     } else if (!writeEntryFile(request.installer, image, index, destination, &problem)) {
@@ -69,7 +72,10 @@ int runExtract(const ExtractRequest& request) {
     }
     ++failures;
   }
-  return failures == 0 ? kExit_Done : kExit_Failure;
+  // A problem of entry 0, which is never written, fails the command all the same.
+  const bool refused = std::any_of(findings.problems.begin(), findings.problems.end(),
+                                   [](const Finding& found) { return found.code != FindingCode::SignatureUnchecked; });
+  return failures == 0 && !refused ? kExit_Done : kExit_Failure;
 }
 
 } // namespace pqpack

@@ -26,6 +26,14 @@ const char* findingCodeName(FindingCode code) {
     case FindingCode::SignatureUntrusted: return "signature-untrusted";
     case FindingCode::SignatureValidity: return "signature-validity";
     case FindingCode::SignatureUnchecked: return "signature-unchecked";
+    case FindingCode::ProgramNotInstaller: return "program-not-installer";
+    case FindingCode::ProgramNotLargeAddressAware: return "program-not-large-address-aware";
+    case FindingCode::EntryNameTrailing: return "entry-name-trailing";
+    case FindingCode::EntryNameReserved: return "entry-name-reserved";
+    case FindingCode::EntryNameClash: return "entry-name-clash";
+    case FindingCode::SaverNotProgram: return "saver-not-program";
+    case FindingCode::SupportLibraryUnusable: return "support-library-unusable";
+    case FindingCode::DataFileIsProgram: return "data-file-is-program";
     case FindingCode::Count: break;
   }
   return "unknown";

@@ -25,14 +25,22 @@ enum class FindingCode {
   EntryContents,       // an entry that cannot be read or does not expand to its size
   LibraryUnusable,     // the compression library cannot be loaded or lacks an export
   DataFile,            // the data file is shorter than its header or damaged
-  DataFileLevel,       // a QuickTime level outside 0 to 10 or above what can be installed
+  DataFileLevel,       // a QuickTime level above what can be installed, or (a warning) below 0
   SignatureTable,      // the certificate table is not one Authenticode table after entry 5
   SignatureInvalid,    // the signature does not hold for the file
   SignatureChain,      // the certificate chain is broken or incomplete
   SignatureUntrusted,  // the chain ends at a root this machine does not trust
   SignatureValidity,   // a certificate outside its validity
   SignatureUnchecked,  // this pqpack cannot check signatures (built without OpenSSL)
-  Count                // not a code: how many there are (new codes go above)
+  ProgramNotInstaller,          // another Windows program: its version information is not pqsetup's
+  ProgramNotLargeAddressAware,  // without 4 GB of address space, an entry of a gigabyte fails
+  EntryNameTrailing,            // ends in a dot, a blank or a control character, which Windows drops
+  EntryNameReserved,            // lands as a file of Windows or of the installer (reserved_names.h)
+  EntryNameClash,               // lands on another entry's file, or is stored under its name
+  SaverNotProgram,              // a screen saver that is no 32-bit Windows program
+  SupportLibraryUnusable,       // a support library (entry 4 or 5) that is no 32-bit Windows DLL
+  DataFileIsProgram,            // a Windows program given as the data file
+  Count                         // not a code: how many there are (new codes go above)
 };
 
 // The code as scripts see it: lower-case words joined by '-' ("entry-range").
@@ -58,5 +66,13 @@ struct Findings {
 
 // The sentences alone.
 std::vector<std::string> messagesOf(const std::vector<Finding>& findings);
+
+// Adds a problem or a warning to `findings`.
+inline void addProblem(Findings* findings, FindingCode code, int entry, std::string message) {
+  findings->problems.push_back({code, entry, std::move(message)});
+}
+inline void addWarning(Findings* findings, FindingCode code, int entry, std::string message) {
+  findings->warnings.push_back({code, entry, std::move(message)});
+}
 
 } // namespace pqpack

@@ -3,7 +3,7 @@
 // record encoding itself is archive/directory.h's; this module only decides what goes in
 // the records and checks what comes out of them. The commands and the tests share it.
 // Names: installer_names.cpp; writing: installer_writer.cpp; reading: installer_reader.cpp;
-// verify's checks: installer_checks.cpp.
+// the rules it keeps: installer_rules.h.
 #pragma once
 
 #include <array>
@@ -43,14 +43,13 @@ bool entryNameOfPath(const std::string& path, std::string* name, std::string* pr
 constexpr size_t kLongestDestinationFolder = 64;
 constexpr size_t kLongestPath = 259;
 constexpr size_t kLongestLandingName = kLongestPath - kLongestDestinationFolder - 1;  // less the '\'
-// Why an entry of `fileType` cannot be stored under `name`, or empty: an unsafe name
-// (unsafeNameReason), or one that lands under a name too long for a Windows folder of
-// kLongestDestinationFolder characters (landingName of entry_rules.h gives the name it lands
-// under). build refuses the names verify reports.
-std::string storedNameProblem(const std::string& name, int32_t fileType);
-// For a stored name that reads as UTF-8 text (as an older pqpack stored "Écran.scr"), what
-// the installer shows instead; empty for any other name.
-std::string utf8NameWarning(const std::string& name);
+// The rules of a name stored for entry `index` of `fileType` in an installer of `mode`: a safe
+// name (unsafeNameReason) without a tail Windows drops (dots, blanks, control characters), that
+// lands (landingName of entry_rules.h) under a name that fits a Windows folder of
+// kLongestDestinationFolder characters and that no file of Windows or of the installer has
+// (archive/reserved_names.h). A name that reads as UTF-8 text (as an older pqpack stored
+// "Écran.scr") is warned of: the installer shows and writes it otherwise.
+void checkStoredName(int index, const std::string& name, int32_t fileType, InstallMode mode, Findings* findings);
 
 class AtomicOutput;
 class ProgressMeter;
@@ -148,12 +147,12 @@ std::vector<uint8_t> readProgramBytes(const std::string& path);
 // entry 0 does not describe that program as every builder writes it. list and extract read
 // installers this way; verify reads the directory alone and reports every departure.
 bool readInstaller(const std::string& path, InstallerImage* image, std::string* problem);
-// Why entry `index`'s stored bytes cannot be read: an empty or inverted range, or one that
-// does not lie inside the file. Empty when they can.
-std::string storedRangeProblem(const InstallerImage& image, int index);
+// Why the stored bytes of `entry` cannot be read from a file of `fileSize` bytes: an empty or
+// inverted range, or one that does not lie inside the file. Empty when they can.
+std::string storedRangeProblem(const TInstallFileInfo& entry, uint64_t fileSize);
 // Passes the file entry `index` stands for into `sink` a block at a time: its stored bytes,
-// expanded when it is compressed. False, with `problem` set, when they cannot be read, or do
-// not expand to exactly `unzippedSize` bytes (the sink may have taken some bytes by then).
+// expanded when it is compressed. False, with `problem` set, when they cannot be read, or are
+// not exactly `unzippedSize` bytes once expanded (the sink may have taken some bytes by then).
 bool readEntryFile(const std::string& path, const InstallerImage& image, int index, ByteSink& sink,
                    std::string* problem);
 

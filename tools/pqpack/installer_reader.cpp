@@ -69,27 +69,41 @@ std::vector<uint8_t> readProgramBytes(const std::string& path) {
   return program;
 }
 
-std::string storedRangeProblem(const InstallerImage& image, int index) {
-  const TInstallFileInfo& entry = image.entries[index];
-  const std::string label = entryLabel(index, entry);
+std::string storedRangeProblem(const TInstallFileInfo& entry, uint64_t fileSize) {
   if (entry.startOffset < 0 || entry.startOffset > entry.stopOffset) {
-    return label + ": empty or inverted range " + std::to_string(entry.startOffset) + " to " +
-           std::to_string(entry.stopOffset);
+    return "empty or inverted range " + std::to_string(entry.startOffset) + " to " + std::to_string(entry.stopOffset);
   }
-  if (static_cast<uint64_t>(entry.stopOffset) >= image.fileSize) {
-    return label + ": ends at " + std::to_string(entry.stopOffset) + ", past the end of the file (" +
-           std::to_string(image.fileSize) + " bytes)";
+  if (static_cast<uint64_t>(entry.stopOffset) >= fileSize) {
+    return "ends at " + std::to_string(entry.stopOffset) + ", past the end of the file (" + std::to_string(fileSize) +
+           " bytes)";
   }
   return "";
 }
 
+namespace {
+
+// storedRangeProblem of entry `index`, said of the entry.
+bool storedRangeReadable(const InstallerImage& image, int index, std::string* problem) {
+  const TInstallFileInfo& entry = image.entries[index];
+  const std::string range = storedRangeProblem(entry, image.fileSize);
+  if (!range.empty()) *problem = entryLabel(index, entry) + ": " + range;
+  return range.empty();
+}
+
+} // namespace
+
 bool readEntryFile(const std::string& path, const InstallerImage& image, int index, ByteSink& sink,
                    std::string* problem) {
-  *problem = storedRangeProblem(image, index);
-  if (!problem->empty()) return false;
+  if (!storedRangeReadable(image, index, problem)) return false;
   const TInstallFileInfo& entry = image.entries[index];
   const std::string label = entryLabel(index, entry);
   const uint64_t stored = static_cast<uint64_t>(storedSize(entry));
+  // A stored entry is its file: one whose size says otherwise has a wrong flag or size.
+  if (entry.isZipped == 0 && entry.unzippedSize != storedSize(entry)) {
+    *problem = label + ": stored, but its unzippedSize " + std::to_string(entry.unzippedSize) + " is not the " +
+               std::to_string(stored) + " bytes it stores";
+    return false;
+  }
   FileSource source(path, static_cast<uint64_t>(entry.startOffset), stored);
   std::string reason;
   if (!source.open(&reason)) {
@@ -151,8 +165,7 @@ private:
 bool readEntryHead(const std::string& path, const InstallerImage& image, int index, size_t size,
                    std::vector<uint8_t>* head, std::string* problem) {
   head->clear();
-  *problem = storedRangeProblem(image, index);
-  if (!problem->empty()) return false;
+  if (!storedRangeReadable(image, index, problem)) return false;
   const TInstallFileInfo& entry = image.entries[index];
   const uint64_t stored = static_cast<uint64_t>(storedSize(entry));
   FileSource source(path, static_cast<uint64_t>(entry.startOffset), entry.isZipped != 0 ? stored : std::min<uint64_t>(stored, size));

@@ -162,17 +162,50 @@ std::string compressionLibraryProblem(const std::vector<uint8_t>& image) {
   return "";
 }
 
+namespace {
+
+// Why `image` is no 32-bit Windows program, or empty; its headers in `headers`.
+std::string windowsProgramProblem(const std::vector<uint8_t>& image, PeHeaders* headers) {
+  std::string problem;
+  if (!readPeHeaders(ByteView(image), headers, &problem)) return "is " + problem;
+  if (!headers->is32BitX86()) return "is not a 32-bit (x86) Windows program";
+  if (headers->isDll() || (headers->characteristics & kPeCharacteristic_Executable) == 0) {
+    return "is a DLL, not a program";
+  }
+  return "";
+}
+
+} // namespace
+
 std::string installerProgramProblem(const std::vector<uint8_t>& image) {
   PeHeaders headers;
-  std::string problem;
-  if (!readPeHeaders(ByteView(image), &headers, &problem)) return "is " + problem;
-  if (!headers.is32BitX86()) return "is not a 32-bit (x86) Windows program";
-  if (headers.isDll() || (headers.characteristics & kPeCharacteristic_Executable) == 0) return "is a DLL, not a program";
+  const std::string problem = windowsProgramProblem(image, &headers);
+  if (!problem.empty()) return problem;
   if (headers.subsystem != kPeSubsystem_WindowsGui) {
     return headers.subsystem == kPeSubsystem_WindowsConsole ? "is a console program, not a GUI program"
                                                             : "is not a Windows GUI program";
   }
   return "";
+}
+
+std::string saverProgramProblem(const std::vector<uint8_t>& head) {
+  PeHeaders headers;
+  return windowsProgramProblem(head, &headers);
+}
+
+std::string supportLibraryProblem(const std::vector<uint8_t>& head) {
+  PeHeaders headers;
+  std::string problem;
+  if (!readPeHeaders(ByteView(head), &headers, &problem)) return "is " + problem;
+  if (!headers.is32BitX86()) return "is not a 32-bit (x86) Windows file";
+  if (!headers.isDll()) return "is a program, not a DLL";
+  return "";
+}
+
+bool isWindowsImage(const std::vector<uint8_t>& head) {
+  PeHeaders headers;
+  std::string problem;
+  return readPeHeaders(ByteView(head), &headers, &problem);
 }
 
 } // namespace pqpack

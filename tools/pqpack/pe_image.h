@@ -63,6 +63,7 @@ struct PeHeaders {
   }
   bool is32BitX86() const { return machine == kPeMachine_I386 && optionalMagic == kPeOptionalMagic_Pe32; }
   bool isDll() const { return (characteristics & kPeCharacteristic_Dll) != 0; }
+  bool isLargeAddressAware() const { return (characteristics & kPeCharacteristic_LargeAddressAware) != 0; }
 };
 
 // False, with `problem` set, when `file` holds no PE image or its headers run outside it.
@@ -88,5 +89,16 @@ std::string compressionLibrarySizeProblem(uint64_t size);
 // a phrase such as "is not a Windows program (no PE header)", or empty when it can.
 std::string compressionLibraryProblem(const std::vector<uint8_t>& image);
 std::string installerProgramProblem(const std::vector<uint8_t>& image);
+
+// A Windows image's headers lie in its first kilobytes (1 or 4 KB as linkers write them): the
+// checks of the other files of an installer read no more of them than this.
+constexpr size_t kImageHeadSize = 64 * 1024;
+// Why the file whose first bytes are `head` cannot be a screen saver (a 32-bit Windows program)
+// or a support library (a 32-bit Windows DLL), as a phrase like compressionLibraryProblem's, or
+// empty when it can.
+std::string saverProgramProblem(const std::vector<uint8_t>& head);
+std::string supportLibraryProblem(const std::vector<uint8_t>& head);
+// True when `head` starts a Windows program or library.
+bool isWindowsImage(const std::vector<uint8_t>& head);
 
 } // namespace pqpack

@@ -19,11 +19,13 @@ const char* projectVersion() { return PQ_PROJECT_VERSION; }
 const char* buildType() { return PQ_BUILD_TYPE; }
 
 bool readProgramVersion(const std::string& path, VersionInfo* info) {
-  const std::vector<uint8_t> program = readProgramBytes(path);
+  return readVersionInfo(readProgramBytes(path), info);
+}
 
+bool readVersionInfo(const std::vector<uint8_t>& image, VersionInfo* info) {
   std::vector<PeResource> resources;
   std::string problem;
-  if (!readPeResources(program, &resources, &problem)) return false;
+  if (!readPeResources(image, &resources, &problem)) return false;
   const PeResource* version = findResource(resources, kResourceType_Version, kVersionResourceId);
   return version != nullptr && parseVersionInfo(version->data, info, &problem);
 }

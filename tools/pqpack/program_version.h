@@ -2,7 +2,9 @@
 // file), and pqpack's own version.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "version_resource.h"
 
@@ -13,6 +15,9 @@ const char* projectVersion();
 // The build type it was built as, e.g. "Release", or "Debug, ASan+UBSan".
 const char* buildType();
 
+// Reads the version information of the Windows program or library `image`. False when it is
+// no PE image or carries no readable version resource.
+bool readVersionInfo(const std::vector<uint8_t>& image, VersionInfo* info);
 // Reads the version information of the Windows program at the start of the file at `path`
 // (only the bytes before DIRECTORY_OFFSET: the payload is no part of the program). False
 // when the file cannot be read, is no PE image, or carries no readable version resource.

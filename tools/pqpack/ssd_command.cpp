@@ -31,7 +31,11 @@ private:
 } // namespace
 
 int runSsd(const SsdRequest& request) {
-  std::string problem;
+  std::string problem = quickTimeLevelProblem(request.quickTimeLevel);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "pqpack ssd: --quicktime-level: %s\n", problem.c_str());
+    return kExit_Failure;
+  }
   FileSource content(request.content, 0, FileSource::kToTheEnd, kMaximumInstallerSize - kDataFileHeaderSize);
   AtomicOutput output(request.output);
   ContentSink contentSink(output);

@@ -51,6 +51,7 @@ struct PeHeader {
   bool pe32Plus = false;     // the 64-bit optional header
   bool dll = false;
   uint16_t subsystem = 2;    // Windows GUI
+  bool largeAddressAware = true;
 };
 
 // A resource section at RVA kSectionRva: the root directory, then per resource its name and
@@ -102,8 +103,9 @@ inline Bytes peImage(const Bytes& section, uint32_t directory = kResourceDirecto
   put16(&image, kPeHeaderOffset + 4, header.machine);
   put16(&image, kPeHeaderOffset + 6, 1);  // one section
   put16(&image, kPeHeaderOffset + 20, optionalSize);
-  // Executable and 32-bit machine, and a DLL when asked.
-  put16(&image, kPeHeaderOffset + 22, 0x0002 | 0x0100 | (header.dll ? 0x2000 : 0));
+  // Executable and 32-bit machine, and a DLL or large-address-aware when asked.
+  put16(&image, kPeHeaderOffset + 22,
+        0x0002 | 0x0100 | (header.dll ? 0x2000 : 0) | (header.largeAddressAware ? 0x0020 : 0));
   put16(&image, kOptionalHeaderOffset, header.pe32Plus ? 0x20B : 0x10B);
   put16(&image, kOptionalHeaderOffset + 68, header.subsystem);
   put32(&image, directories - 4, 16);

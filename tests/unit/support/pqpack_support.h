@@ -15,6 +15,8 @@
 
 #include "commands.h"
 #include "data_file.h"
+#include "installer/program_identity.h"
+#include "pe_resources.h"
 #include "run_program.h"
 #include "pe_image_builder.h"
 #include "seeded_bytes.h"
@@ -40,10 +42,14 @@ public:
   }
   ~ScratchFolder() { std::filesystem::remove_all(path); }
   std::string operator/(const std::string& name) const { return (path / name).string(); }
-  // Names of everything in the folder, sorted.
-  std::vector<std::string> names() const {
+  // Names of everything in the folder, or in `folder` (none when it is missing), sorted.
+  std::vector<std::string> names() const { return namesIn(path); }
+  static std::vector<std::string> namesIn(const std::filesystem::path& folder) {
     std::vector<std::string> result;
-    for (const auto& item : std::filesystem::directory_iterator(path)) result.push_back(item.path().filename().string());
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
+      result.push_back(item.path().filename().string());
+    }
     std::sort(result.begin(), result.end());
     return result;
   }
@@ -100,18 +106,48 @@ inline Bytes exportingImage(const PeShape& shape, size_t filler) {
   return image;
 }
 
-// Stand-ins for pqsetup.exe and impborl.dll: the builder checks only their headers.
-inline Bytes fakeProgram() { return exportingImage({}, 400); }
+// The version information by which pqpack knows the installer program.
+inline Bytes installerVersionInfo(const std::string& productName = kInstallerProductName,
+                                  const std::string& internalName = kInstallerInternalName) {
+  return versionInfo(fixedFileInfo(1, 0, 0, 0), {{"040904B0",
+                                                  {textValueBlock("ProductName", productName),
+                                                   textValueBlock("InternalName", internalName)}}});
+}
+
+// Stand-ins for pqsetup.exe and impborl.dll: the builder checks only their headers, exports and
+// version information.
+inline Bytes fakeProgram(const PeHeader& header = {}, const Bytes& version = installerVersionInfo()) {
+  Bytes image =
+      peImage(resourceSection({{pqpack::kResourceType_Version, 1, 0x409, version}}), kResourceDirectory, header);
+  const Bytes noise = noiseBytes(400, 99);
+  image.insert(image.end(), noise.begin(), noise.end());
+  return image;
+}
 inline Bytes fakeLibrary() { return exportingImage({true, 2, {"_crc32", "_explode", "_implode"}}, 3000); }
+
+// A 32-bit Windows program, or with `dll` a DLL, of `size` bytes: its headers, then bytes that
+// compress well (or, with Repetition::None, not at all). Savers and support libraries are these.
+inline Bytes windowsImage(size_t size, uint32_t seed, bool dll = false, Repetition repetition = Repetition::Most) {
+  Bytes image = peImage({}, kNoDirectory, {0x14C, false, dll, 2});
+  const Bytes content = seededBytes(size - image.size(), seed, repetition);
+  image.insert(image.end(), content.begin(), content.end());
+  return image;
+}
 
 // Data files the installer would trip over, or whose QuickTime level deserves a word, and what
 // build and verify say of them: the same findings from both.
 struct DataFileCase {
   const char* label;
   Bytes bytes;
-  const char* message;
-  bool refused;  // a problem that stops build and fails verify; otherwise a warning
+  const char* message;  // null: nothing to say
+  bool refused;         // a problem that stops build and fails verify; otherwise a warning, if any
 };
+
+// Bytes of another tool's data file, whose header is not ours, asking for QuickTime 3.
+inline Bytes withLevel3(Bytes bytes) {
+  put32(&bytes, kDataFileLevelOffset, 3);
+  return bytes;
+}
 
 inline std::vector<DataFileCase> dataFileCases() {
   const Bytes content = compressibleBytes(1000, 21);
@@ -123,10 +159,10 @@ inline std::vector<DataFileCase> dataFileCases() {
       {"ShorterThanItsHeader", Bytes(63, 7), "63 bytes, fewer than the 64-byte header", true},
       {"ContentChanged", changed, "content no longer matches the CRC-32 in its header", true},
       {"ContentCutShort", cut, "header says the content is 1000 bytes, but it holds 999", true},
-      {"LevelBelowZero", pqpack::makeDataFile(-1, content), "level -1, outside 0 to 10", false},
-      {"LevelNeverMet", pqpack::makeDataFile(4, content), "level 4; the installer finds QuickTime up to level 3 only",
-       false},
-      {"LevelAboveTen", pqpack::makeDataFile(11, content), "level 11, outside 0 to 10", false},
+      {"LevelNeverMet", pqpack::makeDataFile(4, content), "QuickTime level 4, above 3, the highest level", true},
+      {"LevelBelowZero", pqpack::makeDataFile(-1, content), "level -1, below 0; the installer takes it as no", false},
+      {"AWindowsProgram", windowsImage(5000, 4), "it is a Windows program, not a data file", true},
+      {"ByAnotherToolAskingForLevel3", withLevel3(noiseBytes(500, 5)), nullptr, false},
   };
 }
 
@@ -193,9 +229,9 @@ protected:
   ScratchFolder folder;
   Bytes program = fakeProgram();
   Bytes library = fakeLibrary();
-  Bytes saver = compressibleBytes(60000, 1);
+  Bytes saver = windowsImage(60000, 1);
   Bytes data = pqpack::makeDataFile(0, compressibleBytes(5000, 2));
-  Bytes support = compressibleBytes(20000, 3);
+  Bytes support = windowsImage(20000, 3, true);
 };
 
 struct CommandRun {
