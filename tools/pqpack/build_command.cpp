@@ -120,15 +120,17 @@ bool nameOf(const Input& input, int32_t fileType, std::string* name, std::string
 // Makes the entries side by side, each compressed with `threads` threads of its own; the bytes
 // of each are the same whatever runs beside it. A compressed entry's stream waits in a
 // temporary file beside the output until the installer is written.
-bool makeEntries(const std::vector<FileEntrySpec>& specs, const BuildRequest& request, unsigned threads,
+bool makeEntries(const std::vector<FileEntryInput>& entryFiles, const BuildRequest& request, unsigned threads,
                  ProgressMeter* progress, std::vector<PayloadEntry>* entries, std::string* problem) {
-  entries->assign(specs.size(), PayloadEntry{});
-  std::vector<std::string> problems(specs.size());
+  entries->assign(entryFiles.size(), PayloadEntry{});
+  std::vector<std::string> problems(entryFiles.size());
   uint64_t compressed = 0;
-  for (const FileEntrySpec& spec : specs) compressed += spec.compression != Compression::Store ? spec.size : 0;
+  for (const FileEntryInput& entryFile : entryFiles) {
+    if (entryFile.compression != Compression::Store) compressed += entryFile.size;
+  }
   if (progress != nullptr) progress->begin("compressing", compressed);
-  pq::runInParallel(specs.size(), threads, [&](size_t index) {
-    makeFileEntry(specs[index], request.level, threads, request.output, "entry" + std::to_string(index + 2),
+  pq::runInParallel(entryFiles.size(), threads, [&](size_t index) {
+    makeFileEntry(entryFiles[index], request.level, threads, request.output, "entry" + std::to_string(index + 2),
                   &(*entries)[index], &problems[index], progress);
   });
   for (const std::string& failure : problems) {
@@ -144,16 +146,16 @@ bool makeEntries(const std::vector<FileEntrySpec>& specs, const BuildRequest& re
 // compression saves (each compressed entry counted as one byte), put to the rules of a
 // directory: an installer that would pass 2 GiB, or one of whose names would harm or fail, is
 // refused at once.
-bool checkDirectoryBeforeReading(uint64_t programSize, const FileEntrySpec& library,
-                                 const std::vector<FileEntrySpec>& specs, const EntryInputs& inputs,
+bool checkDirectoryBeforeReading(uint64_t programSize, const FileEntryInput& library,
+                                 const std::vector<FileEntryInput>& entryFiles, const EntryInputs& inputs,
                                  std::FILE* warnings, Directory* directory, std::string* problem) {
-  auto planOf = [](const FileEntrySpec& spec) {
-    const bool compressed = spec.compression != Compression::Store;
-    return EntryPlan{spec.name, spec.fileType, compressed, compressed ? 1 : spec.size, spec.size};
+  auto planOf = [](const FileEntryInput& entryFile) {
+    const bool compressed = entryFile.compression != Compression::Store;
+    return EntryPlan{entryFile.name, entryFile.fileType, compressed, compressed ? 1 : entryFile.size, entryFile.size};
   };
   std::array<EntryPlan, 5> plans;
   plans.fill(planOf(library));
-  for (size_t i = 0; i < specs.size(); ++i) plans[i + 1] = planOf(specs[i]);
+  for (size_t i = 0; i < entryFiles.size(); ++i) plans[i + 1] = planOf(entryFiles[i]);
   uint64_t leastSize = 0;
   if (!layOutDirectory(programSize, plans, directory, &leastSize, problem)) return false;
   Findings found;
@@ -273,27 +275,28 @@ bool buildInstaller(const BuildRequest& request, std::FILE* warnings, ProgressMe
   const Compression implode = Compression::ImplodeWhenSmaller;
   std::vector<Input> contents = {main, data};
   contents.insert(contents.end(), libraries.begin(), libraries.end());
-  std::vector<FileEntrySpec> specs(contents.size());
+  std::vector<FileEntryInput> entryFiles(contents.size());
   for (size_t i = 0; i < contents.size(); ++i) {
-    specs[i].path = contents[i].path;
-    specs[i].fileType = i == 0 ? kFileType_Main : i == 1 ? kFileType_Data : kFileType_Library;
-    specs[i].compression = i == 1 && !request.compressData ? Compression::Store : implode;
-    if (!inputSize(contents[i], &specs[i].size, problem)) return false;
+    entryFiles[i].path = contents[i].path;
+    entryFiles[i].fileType = i == 0 ? kFileType_Main : i == 1 ? kFileType_Data : kFileType_Library;
+    entryFiles[i].compression = i == 1 && !request.compressData ? Compression::Store : implode;
+    if (!inputSize(contents[i], &entryFiles[i].size, problem)) return false;
   }
   for (size_t i = 0; i < contents.size(); ++i) {
-    if (!nameOf(contents[i], specs[i].fileType, &specs[i].name, problem)) return false;
+    if (!nameOf(contents[i], entryFiles[i].fileType, &entryFiles[i].name, problem)) return false;
   }
-  const FileEntrySpec libraryEntry{kLibraryEntryName, kFileType_Library, library.path, libraryBytes.size(),
+  const FileEntryInput libraryEntry{kLibraryEntryName, kFileType_Library, library.path, libraryBytes.size(),
                                    Compression::Store};
   Directory directory;
-  if (!checkDirectoryBeforeReading(program.size(), libraryEntry, specs, entryInputs, warnings, &directory, problem) ||
+  if (!checkDirectoryBeforeReading(program.size(), libraryEntry, entryFiles, entryInputs, warnings, &directory,
+                                   problem) ||
       !checkContents(directory, libraryBytes, entryInputs, libraries.size(), warnings, problem)) {
     return false;
   }
   libraryBytes = {};
 
   std::vector<PayloadEntry> made;
-  if (!makeEntries(specs, request, pq::threadsFor(request.threads), progress, &made, problem)) return false;
+  if (!makeEntries(entryFiles, request, pq::threadsFor(request.threads), progress, &made, problem)) return false;
   if (progress != nullptr) progress->begin("writing the installer", 0);
   std::array<PayloadEntry, 5> payload;
   if (!makeFileEntry(libraryEntry, request.level, 1, request.output, "", &payload[0], problem)) return false;

@@ -79,7 +79,7 @@ PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const s
                               Compression compression, pq::ImplodeLevel level, unsigned threads = 1);
 
 // An entry to be made of a file.
-struct FileEntrySpec {
+struct FileEntryInput {
   std::string name;
   int32_t fileType = kFileType_Plain;
   std::string path;
@@ -90,9 +90,9 @@ struct FileEntrySpec {
 // the file, whose bytes are copied when the installer is written. A stream is written to a
 // temporary file beside `output` (told apart from others by `stage`), stopped as soon as it is
 // no smaller than the file, and proven by expanding it against a second read of the file.
-// `progress` (may be null) hears of the file's bytes as they are compressed, spec.size in all.
+// `progress` (may be null) hears of the file's bytes as they are compressed, `from.size` in all.
 // False, with `problem` set, when a file cannot be read or written.
-bool makeFileEntry(const FileEntrySpec& spec, pq::ImplodeLevel level, unsigned threads, const std::string& output,
+bool makeFileEntry(const FileEntryInput& from, pq::ImplodeLevel level, unsigned threads, const std::string& output,
                    const std::string& stage, PayloadEntry* entry, std::string* problem,
                    ProgressMeter* progress = nullptr);
 

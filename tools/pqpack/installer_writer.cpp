@@ -154,24 +154,24 @@ PayloadEntry makePayloadEntry(const std::string& name, int32_t fileType, const s
   return entry;
 }
 
-bool makeFileEntry(const FileEntrySpec& spec, pq::ImplodeLevel level, unsigned threads, const std::string& output,
+bool makeFileEntry(const FileEntryInput& from, pq::ImplodeLevel level, unsigned threads, const std::string& output,
                    const std::string& stage, PayloadEntry* entry, std::string* problem, ProgressMeter* progress) {
   *entry = PayloadEntry{};
-  entry->name = spec.name;
-  entry->fileType = spec.fileType;
-  entry->unzippedSize = spec.size;
-  entry->storedFile = spec.path;
-  entry->storedSize = spec.size;
-  if (spec.compression == Compression::Store || spec.size == 0) return true;
+  entry->name = from.name;
+  entry->fileType = from.fileType;
+  entry->unzippedSize = from.size;
+  entry->storedFile = from.path;
+  entry->storedSize = from.size;
+  if (from.compression == Compression::Store || from.size == 0) return true;
 
-  FileSource file(spec.path, 0, spec.size);
+  FileSource file(from.path, 0, from.size);
   auto temporary = std::make_shared<AtomicOutput>(output, stage);
   if (!file.open(problem) || !temporary->open(problem)) return false;
   TemporaryStore stream(*temporary);
   uint64_t streamSize = 0;
   bool keep = false;
-  ProgressSource input(file, spec.size, progress);
-  if (!implodeWhenSmaller(input, spec.size, stream, entryOptions(level, threads), &streamSize, &keep, problem)) {
+  ProgressSource input(file, from.size, progress);
+  if (!implodeWhenSmaller(input, from.size, stream, entryOptions(level, threads), &streamSize, &keep, problem)) {
     return false;
   }
   if (keep) {
