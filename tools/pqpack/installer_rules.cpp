@@ -42,8 +42,10 @@ void checkProgram(const std::vector<uint8_t>& program, Findings* findings) {
   PeHeaders headers;
   std::string ignored;
   readPeHeaders(ByteView(program), &headers, &ignored);
+  // Installers built before pqsetup.exe was large-address-aware work for the entries of their
+  // day: a warning, which leaves them to extract.
   if (!headers.isLargeAddressAware()) {
-    addProblem(findings, FindingCode::ProgramNotLargeAddressAware, kNoEntry,
+    addWarning(findings, FindingCode::ProgramNotLargeAddressAware, kNoEntry,
                "the installer program is not large-address-aware: it reads each entry whole into memory, and "
                "without the 4 GB of address space that 64-bit Windows gives a large-address-aware program, "
                "an entry of a gigabyte fails to install; give a current pqsetup.exe");

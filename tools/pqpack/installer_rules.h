@@ -3,7 +3,7 @@
 // extract before it writes an entry, so that the three never disagree.
 //
 //   the program      a 32-bit Windows GUI program whose version information names it the
-//                    installer program (pqsetup.exe), large-address-aware
+//                    installer program (pqsetup.exe); not large-address-aware, a warning
 //   the directory    entry 0 as produced; entries 1 to 5 back to back from the end of the table
 //                    to the end of the file, each of a known kind, with sizes that match its
 //                    bytes and a name that is safe, not reserved (archive/reserved_names.h) and
