@@ -79,10 +79,7 @@ bool SimOs::findFiles(const std::string& pattern, std::vector<FoundFile>* found)
   const std::string folderPath = separator == std::string::npos ? std::string() : pattern.substr(0, separator + 1);
   const std::string namePattern = pattern.substr(separator == std::string::npos ? 0 : separator + 1);
   const sim::ResolvedPath folder = internal->resolve(folderPath);
-  if (!folder.exists() || !isDirectory(folder.host)) {
-    setLastError(kWinErrorPathNotFound);
-    return false;
-  }
+  if (!folder.exists() || !isDirectory(folder.host)) return failWith(kWinErrorPathNotFound);
   std::vector<std::string> names;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder.host, error)) {
@@ -91,10 +88,7 @@ bool SimOs::findFiles(const std::string& pattern, std::vector<FoundFile>* found)
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) found->push_back(describe(*internal, folder.host / name, name));
-  if (found->empty()) {
-    setLastError(kWinErrorFileNotFound);
-    return false;
-  }
+  if (found->empty()) return failWith(kWinErrorFileNotFound);
   return true;
 }
 
@@ -105,10 +99,7 @@ bool SimOs::deleteFile(const std::string& path) {
     setLastError(resolved.onDriveC ? resolved.missingError() : kWinErrorPathNotFound);
     return false;
   }
-  if (isDirectory(resolved.host) || internal->readOnly(resolved.host)) {
-    setLastError(kWinErrorAccessDenied);
-    return false;
-  }
+  if (isDirectory(resolved.host) || internal->readOnly(resolved.host)) return failWith(kWinErrorAccessDenied);
   if (internal->anyOpenHandle(resolved.host)) {
     const auto lock = internal->locks.find(State::key(resolved.host));
     if (lock != internal->locks.end()) {
@@ -121,10 +112,7 @@ bool SimOs::deleteFile(const std::string& path) {
     return false;
   }
   std::error_code error;
-  if (!std::filesystem::remove(resolved.host, error)) {
-    setLastError(kWinErrorAccessDenied);
-    return false;
-  }
+  if (!std::filesystem::remove(resolved.host, error)) return failWith(kWinErrorAccessDenied);
   internal->forgetFile(resolved.host);
   return true;
 }
@@ -156,29 +144,14 @@ bool SimOs::copyFile(const std::string& existing, const std::string& newFile, bo
   const sim::ResolvedPath target = internal->resolve(newFile);
   if (!isCreatableTarget(*this, target)) return false;
   if (target.exists()) {
-    if (failIfExists) {
-      setLastError(kWinErrorFileExists);
-      return false;
-    }
+    if (failIfExists) return failWith(kWinErrorFileExists);
     // CopyFile holds the source open while it opens the target: a file onto itself collides.
-    if (State::key(target.host) == State::key(source.host)) {
-      setLastError(kWinErrorSharingViolation);
-      return false;
-    }
-    if (isDirectory(target.host) || internal->readOnly(target.host)) {
-      setLastError(kWinErrorAccessDenied);
-      return false;
-    }
-    if (internal->anyOpenHandle(target.host)) {
-      setLastError(kWinErrorSharingViolation);
-      return false;
-    }
+    if (State::key(target.host) == State::key(source.host)) return failWith(kWinErrorSharingViolation);
+    if (isDirectory(target.host) || internal->readOnly(target.host)) return failWith(kWinErrorAccessDenied);
+    if (internal->anyOpenHandle(target.host)) return failWith(kWinErrorSharingViolation);
   }
   const std::optional<std::string> bytes = sim::readHostFile(source.host);
-  if (!bytes || !sim::writeHostFile(target.host, *bytes)) {
-    setLastError(kWinErrorAccessDenied);
-    return false;
-  }
+  if (!bytes || !sim::writeHostFile(target.host, *bytes)) return failWith(kWinErrorAccessDenied);
   // The copy carries the source's attributes and last-write time, as CopyFile does; it is
   // made now.
   internal->attributes[State::key(target.host)] = internal->attributesOf(source.host);
@@ -192,18 +165,12 @@ bool SimOs::moveFileEx(const std::string& existing, const std::string& newName, 
   const sim::ResolvedPath source = internal->resolve(existing);
   if (!isFileToTransfer(*this, source)) return false;
   // No handle here shares deletion, which renaming an open file needs.
-  if (internal->anyOpenHandle(source.host)) {
-    setLastError(kWinErrorSharingViolation);
-    return false;
-  }
+  if (internal->anyOpenHandle(source.host)) return failWith(kWinErrorSharingViolation);
   const sim::ResolvedPath target = internal->resolve(newName);
   if (!isCreatableTarget(*this, target)) return false;
   const bool ontoItself = target.exists() && State::key(target.host) == State::key(source.host);
   if (target.exists() && !ontoItself) {
-    if ((flags & kMoveFileReplaceExisting) == 0) {
-      setLastError(kWinErrorAlreadyExists);
-      return false;
-    }
+    if ((flags & kMoveFileReplaceExisting) == 0) return failWith(kWinErrorAlreadyExists);
     // A folder, a read-only file or one in use is not replaced.
     if (isDirectory(target.host) || internal->readOnly(target.host) || internal->anyOpenHandle(target.host)) {
       setLastError(kWinErrorAccessDenied);
@@ -220,10 +187,7 @@ bool SimOs::moveFileEx(const std::string& existing, const std::string& newName, 
     internal->forgetFile(target.host);
   }
   std::filesystem::rename(source.host, moved, error);
-  if (error) {
-    setLastError(kWinErrorAccessDenied);
-    return false;
-  }
+  if (error) return failWith(kWinErrorAccessDenied);
   internal->forgetFile(source.host);
   internal->attributes[State::key(moved)] = attributes;
   internal->times[State::key(moved)] = times;

@@ -184,6 +184,11 @@ public:
   // failure applies, sets the last error and returns that error number.
   std::optional<uint32_t> enterCall(const std::string& call, const std::string& argument);
   void setLastError(uint32_t error) { lastErrorValue = error; }
+  // Sets the last error and returns false, as a failing API call of the simulation does.
+  bool failWith(uint32_t error) {
+    setLastError(error);
+    return false;
+  }
   void logCall(const std::string& call, const std::string& argument);
 
 private:

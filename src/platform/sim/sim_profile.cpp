@@ -115,10 +115,7 @@ bool SimOs::writePrivateProfileString(const std::string& section, const std::str
       setLastError(kWinErrorAccessDenied);
       return false;
     }
-    if (internal->anyOpenHandle(resolved.host)) {
-      setLastError(kWinErrorSharingViolation);
-      return false;
-    }
+    if (internal->anyOpenHandle(resolved.host)) return failWith(kWinErrorSharingViolation);
     text = sim::readHostFile(resolved.host).value_or(std::string());
   }
   std::vector<std::string> lines = splitLines(text);
@@ -137,10 +134,7 @@ bool SimOs::writePrivateProfileString(const std::string& section, const std::str
   }
   std::string result;
   for (const std::string& line : lines) result += line;
-  if (!sim::writeHostFile(resolved.host, result)) {
-    setLastError(kWinErrorAccessDenied);
-    return false;
-  }
+  if (!sim::writeHostFile(resolved.host, result)) return failWith(kWinErrorAccessDenied);
   internal->assignAliases(resolved.host.parent_path());
   return true;
 }

@@ -63,10 +63,7 @@ bool SimOs::shellExecuteAsUser(const std::string& file, int showMode) {
 bool SimOs::setScreenSaveActive(bool active, uint32_t flags) {
   if (enterCall("setScreenSaveActive", active ? "1" : "0")) return false;
   spiCalls.push_back(SpiCall{active, flags});
-  if (refuseScreenSave) {
-    setLastError(kWinErrorAccessDenied);
-    return false;
-  }
+  if (refuseScreenSave) return failWith(kWinErrorAccessDenied);
   screenSaveActiveState = active;
   return true;
 }
