@@ -8,8 +8,9 @@
 // Run: build/host-release/bench/pq_pqpack_memory_bench [--sizes 1M,100M,1G] [--threads 2]
 //                                                     [--dir FOLDER] [--keep]
 // It needs dist/win32/ (pqsetup.exe and impborl.dll, from the win32 preset), which pqpack
-// finds by itself, and about four times the largest size free in FOLDER (default: the
-// system's temporary folder).
+// finds by itself, and about six times the largest size free in FOLDER (default: the system's
+// temporary folder), in a folder of its own made there and removed at the end unless --keep,
+// which keeps the last size's files.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -137,7 +138,7 @@ std::string label(uint64_t size) {
 int main(int argc, char** argv) {
   std::vector<uint64_t> sizes = {1000000, 100000000, 1000000000};
   std::string threads = "2";
-  fs::path folder = fs::temp_directory_path() / ("pq_pqpack_bench_" + std::to_string(getpid()));
+  fs::path parent = fs::temp_directory_path();
   bool keep = false;
   for (int index = 1; index < argc; ++index) {
     const std::string option = argv[index];
@@ -154,13 +155,15 @@ int main(int argc, char** argv) {
     } else if (index + 1 < argc && option == "--threads") {
       threads = argv[++index];
     } else if (index + 1 < argc && option == "--dir") {
-      folder = argv[++index];
+      parent = argv[++index];
     } else {
       std::fprintf(stderr, "usage: %s [--sizes 1M,100M,1G] [--threads N] [--dir FOLDER] [--keep]\n", argv[0]);
       return 2;
     }
   }
   const std::string pqpack = PQ_PQPACK_PATH;
+  // A folder of its own: what it removes at the end is only what it made.
+  const fs::path folder = parent / ("pq_pqpack_bench_" + std::to_string(getpid()));
   fs::create_directories(folder);
   // A movie's main file may hold any bytes (a saver's must be a Windows program).
   const fs::path movie = folder / "Big.exe";
@@ -202,6 +205,7 @@ int main(int argc, char** argv) {
     std::printf("extract gives the data file back: %s; explode gives the content back: %s\n",
                 extracted ? "yes" : "NO", exploded ? "yes" : "NO");
     allWell = allWell && extracted && exploded;
+    if (keep && size == sizes.back()) continue;
     for (const fs::path& file : {content, data, stored, packed, stream, expanded}) fs::remove(file);
     fs::remove_all(out);
   }
