@@ -117,25 +117,21 @@ bool nameOf(const Input& input, int32_t fileType, std::string* name, std::string
   return true;
 }
 
-// Makes the entries side by side, each compressed with `threads` threads of its own; the bytes
-// of each are the same whatever runs beside it. A compressed entry's stream waits in a
-// temporary file beside the output until the installer is written.
+// Makes the entries one after the other, each compressed with all `threads` threads: side by
+// side, each with threads of its own, they would run threads times over and hold the work of
+// as many encoders. A compressed entry's stream waits in a temporary file beside the output
+// until the installer is written.
 bool makeEntries(const std::vector<FileEntryInput>& entryFiles, const BuildRequest& request, unsigned threads,
                  ProgressMeter* progress, std::vector<PayloadEntry>* entries, std::string* problem) {
   entries->assign(entryFiles.size(), PayloadEntry{});
-  std::vector<std::string> problems(entryFiles.size());
   uint64_t compressed = 0;
   for (const FileEntryInput& entryFile : entryFiles) {
     if (entryFile.compression != Compression::Store) compressed += entryFile.size;
   }
   if (progress != nullptr) progress->begin("compressing", compressed);
-  pq::runInParallel(entryFiles.size(), threads, [&](size_t index) {
-    makeFileEntry(entryFiles[index], request.level, threads, request.output, "entry" + std::to_string(index + 2),
-                  &(*entries)[index], &problems[index], progress);
-  });
-  for (const std::string& failure : problems) {
-    if (!failure.empty()) {
-      *problem = failure;
+  for (size_t index = 0; index < entryFiles.size(); ++index) {
+    if (!makeFileEntry(entryFiles[index], request.level, threads, request.output, "entry" + std::to_string(index + 2),
+                       &(*entries)[index], problem, progress)) {
       return false;
     }
   }
