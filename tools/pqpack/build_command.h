@@ -31,8 +31,8 @@ struct BuildRequest {
 constexpr size_t kMaximumSupportLibraries = 2;
 
 // Builds the installer the request describes; warnings go to `warnings`, progress to
-// `progress` (either may be null). False, with `problem` set, when it is refused or fails;
-// nothing is left at the output path then.
+// `progress` (either may be null). False, with `problem` set, when it is refused or fails; the
+// output path is left as it was then, and no temporary file stays.
 bool buildInstaller(const BuildRequest& request, std::FILE* warnings, ProgressMeter* progress, std::string* problem);
 
 // What build prints once it has written `output`: the mode and size, each entry's size, stored

@@ -65,16 +65,6 @@ private:
   std::vector<uint8_t>* bytes_;
 };
 
-// Counts what passes, keeping nothing.
-class CountingSink : public ByteSink {
-public:
-  bool write(const void*, size_t size, std::string*) override {
-    count += size;
-    return true;
-  }
-  uint64_t count = 0;
-};
-
 // Copies everything `source` holds into `sink` a block at a time; `*count` is how many bytes
 // were copied. False, with `problem` set, when reading or writing fails.
 bool copyBytes(ByteSource& source, ByteSink& sink, uint64_t* count, std::string* problem);

@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "installer_image.h"
 #include "interruptions.h"
 
 namespace pqpack {
@@ -19,8 +20,11 @@ std::string quoted(const std::filesystem::path& path) { return "'" + textOf(path
 
 std::string systemReason() { return std::strerror(errno); }
 
-std::string tooLarge(const std::filesystem::path& path) {
-  return quoted(path) + " is too large: an installer must stay below 2 GiB";
+// Said of a file over `maximumSize` bytes: the installer's limit, or a smaller one of the file's
+// own (a key, a password, the compression library).
+std::string tooLarge(const std::filesystem::path& path, uint64_t maximumSize) {
+  if (maximumSize >= kMaximumInstallerSize) return quoted(path) + " is too large: an installer must stay below 2 GiB";
+  return quoted(path) + " is too large: more than " + std::to_string(maximumSize) + " bytes";
 }
 
 // Reading and writing go through stdio buffers of this size: the codec's callbacks move a
@@ -114,7 +118,7 @@ bool inputFileSize(const std::string& text, uint64_t maximumSize, uint64_t* size
     return false;
   }
   if (*size > maximumSize) {
-    *problem = tooLarge(path);
+    *problem = tooLarge(path, maximumSize);
     return false;
   }
   return true;
@@ -141,7 +145,7 @@ bool FileSource::open(std::string* problem) {
   uint64_t size = 0;
   seekable = std::filesystem::is_regular_file(name, error);
   if (seekable && sizeOf(file, &size) && size > offset && std::min(size - offset, length) > maximumSize) {
-    *problem = tooLarge(name);
+    *problem = tooLarge(name, maximumSize);
     return false;
   }
   return rewind(problem);
@@ -162,7 +166,7 @@ bool FileSource::read(uint8_t* buffer, size_t capacity, size_t* count, std::stri
   }
   position += *count;
   if (position > maximumSize) {
-    *problem = tooLarge(pathOf(path));
+    *problem = tooLarge(pathOf(path), maximumSize);
     return false;
   }
   return true;
@@ -248,12 +252,14 @@ bool AtomicOutput::clearTemporary(std::string* problem) {
 
 bool AtomicOutput::open(std::string* problem) {
   if (!clearTemporary(problem)) return false;
+  createWithInterruptionsHeld([this] {
 #ifdef _WIN32
-  // The Windows C runtime has no exclusive-create mode; the removal above has to do.
-  file = openFile(temporary, "wb");
+    // The Windows C runtime has no exclusive-create mode; the removal above has to do.
+    file = openFile(temporary, "wb");
 #else
-  file = openFile(temporary, "wbx");
+    file = openFile(temporary, "wbx");
 #endif
+  });
   if (file == nullptr) {
     *problem = "cannot write " + quoted(destination) + ": " + systemReason();
     return false;

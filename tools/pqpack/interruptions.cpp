@@ -123,6 +123,11 @@ void forgetTemporaryFile(const std::filesystem::path& path) {
   forget(&registry().files, path);
 }
 
+void createWithInterruptionsHeld(const std::function<void()>& create) {
+  Locked locked(registry().lock);
+  create();
+}
+
 bool startRegisteredProgram(const std::function<bool(StartedProgram*)>& start) {
   Locked locked(registry().lock);
   StartedProgram program{};

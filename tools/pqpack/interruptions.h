@@ -17,6 +17,9 @@ void cleanUpWhenInterrupted();
 
 void registerTemporaryFile(const std::filesystem::path& path);
 void forgetTemporaryFile(const std::filesystem::path& path);
+// Runs `create`, which creates a registered temporary file, with interruptions held off: one
+// that comes while the file is being created removes it once it is there, instead of before.
+void createWithInterruptionsHeld(const std::function<void()>& create);
 
 // A program pqpack started: its process id on Linux, its process handle on Windows.
 #ifdef _WIN32
