@@ -68,7 +68,9 @@ TEST_F(Startup, WhatKilledRunsLeftGoesAndNothingElse) {
   EXPECT_EQ(pathTempFile, "C:\\WINDOWS\\KWRXtemp1.dat");
   EXPECT_EQ(installed("C:\\WINDOWS\\KWRXtemp1.dat"), buildInstallerImage(screenSaverEntries()));
   for (const std::string& name : leftOvers) {
-    if (name != "KWRXtemp1.dat") EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\" + name)) << name;
+    if (name != "KWRXtemp1.dat") {
+      EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\" + name)) << name;
+    }
   }
   EXPECT_FALSE(sim.fileExistsAt("C:\\WINDOWS\\KWRXtemp6.dat"));
   for (const std::string& name : others) EXPECT_EQ(installed("C:\\WINDOWS\\" + name), "not a copy") << name;
