@@ -218,12 +218,13 @@ def control_with_id(controls, control_id):
 def run_checks(state, arguments, seconds, what, tolerated=lambda failures: False):
     """Runs a Windows program of checks under Wine, which prints a "FAILED: " line for each
     check that failed and exits non-zero then, and shows what it printed. Fails the test on a
-    non-zero exit, unless `tolerated` accepts the failures."""
+    non-zero exit, unless `tolerated` accepts the failures; an exit 1 with no failure printed is
+    the program's own fault, which nothing tolerates."""
     result = run_wine(state, arguments, seconds, what)
     output = result.stdout.decode("latin-1")
     print(output)
     failures = [line[len("FAILED: "):] for line in output.splitlines() if line.startswith("FAILED: ")]
-    if result.returncode != 0 and not (result.returncode == 1 and tolerated(failures)):
+    if result.returncode != 0 and not (result.returncode == 1 and failures and tolerated(failures)):
         raise TestFailed("%s failed (exit %d):\n%s%s" % (what, result.returncode, output,
                                                          result.stderr.decode("latin-1")))
 
@@ -290,6 +291,8 @@ def renamed(installer, old, new):
     would not store: the length byte and the characters, over the zeros after them."""
     image = bytearray(installer)
     at = image.find(bytes([len(old)]) + old.encode("latin-1"), DIRECTORY_OFFSET)
+    if at < 0:
+        raise TestFailed("no entry named %r" % old)
     image[at:at + 1 + len(new)] = bytes([len(new)]) + new.encode("latin-1")
     return bytes(image)
 

@@ -29,10 +29,10 @@ def check_name(state, driver, checks, stored_name, what):
         driver.click(caption, "Install Screen Saver")
         driver.answer(PROMPT_TITLE, "&No", ACTION_MS)
         checks.equal(saver_files(), ["Sunset.scr", "Sunset.ssd"], what + ": the files installed")
-        saver_path = os.path.join(windows_dir(), "Sunset.scr")
+        saver_path = windows_dir("Sunset.scr")
         if os.path.exists(saver_path):
             checks.true(read_file(saver_path) == read_file(saver), what + ": Sunset.scr expanded intact")
-        current = profile_value(os.path.join(windows_dir(), "system.ini"), "boot", "SCRNSAVE.EXE")
+        current = profile_value(windows_dir("system.ini"), "boot", "SCRNSAVE.EXE")
         checks.true(current is not None and current.lower() == "c:\\windows\\sunset.scr",
                     what + ": system.ini names the saver (%r)" % current)
         checks.equal(registry_value(state, UNINSTALL_KEY, "UninstallString"), '"C:\\windows\\Sunset.scr" /u',
@@ -42,8 +42,7 @@ def check_name(state, driver, checks, stored_name, what):
         driver.wait_text(caption, "Un-Installation Complete.", ACTION_MS)
         checks.equal(saver_files(), [], what + ": the files left after Un-Install")
         checks.true(not registry_key_exists(state, UNINSTALL_KEY), what + ": the uninstall key is removed")
-        driver.click(caption, "Done")
-        installer.wait_exit(20)
+        installer.done(driver, caption)
     remove_saver_installation()
 
 
