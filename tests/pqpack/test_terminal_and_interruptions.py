@@ -76,6 +76,14 @@ def isRunning(pid):
     return stat.exists() and stat.read_text().rsplit(")", 1)[1].split()[0] not in ("Z", "X")
 
 
+def ended(process):
+    """Kills `process` if it still runs and waits for it: a case that fails half way leaves no
+    build running in a folder about to be removed."""
+    if process.poll() is None:
+        process.kill()
+    process.wait(timeout=60)
+
+
 def progressOnATerminalOnly(folder, large):
     code, said = onTerminal(build(folder, large, ONE_FAST_THREAD), folder)
     check(code == 0, "a build on a terminal succeeds: " + said)
@@ -92,13 +100,22 @@ def progressOnATerminalOnly(folder, large):
 def interruptedWhileCompressing(folder, large, signalNumber):
     before = sorted(os.listdir(folder))
     process = subprocess.Popen(build(folder, large), cwd=folder, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, preexec_fn=withDefaultSignals)
-    waitFor(lambda: temporaries(folder), "a compressed entry's temporary file")
-    process.send_signal(signalNumber)
-    process.wait(timeout=60)
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=withDefaultSignals)
+    try:
+        waitFor(lambda: temporaries(folder), "a compressed entry's temporary file")
+        process.send_signal(signalNumber)
+        process.wait(timeout=60)
+    finally:
+        ended(process)
     name = signal.Signals(signalNumber).name
     check(process.returncode == -signalNumber, "%s ends the build by that signal, not %s" % (name, process.returncode))
     check(sorted(os.listdir(folder)) == before, "%s leaves nothing behind: %s" % (name, os.listdir(folder)))
+
+
+def signerPid(folder):
+    """The process id the fake signing program wrote, or None before it has written it whole."""
+    said = (folder / "pid").read_text() if (folder / "pid").exists() else ""
+    return int(said) if said.endswith("\n") else None
 
 
 def interruptedWhileSigning(folder):
@@ -112,15 +129,19 @@ def interruptedWhileSigning(folder):
     before = sorted(os.listdir(folder))
     process = subprocess.Popen(
         build(folder, WINDOWS_FILES / "Sunset.scr", ["--sign-cert", "cert.pem", "--sign-key", "key.pem"]),
-        cwd=folder, env=environment, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    waitFor(lambda: (folder / "pid").exists() and (folder / "pid").read_text().strip(), "the signing program")
-    pid = int((folder / "pid").read_text())
-    process.send_signal(signal.SIGTERM)
-    process.wait(timeout=60)
-    check(process.returncode == -signal.SIGTERM, "SIGTERM while signing ends the build: %s" % process.returncode)
-    check(not isRunning(pid), "the signing program pqpack started is stopped")
-    if isRunning(pid):
-        os.kill(pid, signal.SIGKILL)
+        cwd=folder, env=environment, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        waitFor(lambda: signerPid(folder), "the signing program")
+        process.send_signal(signal.SIGTERM)
+        process.wait(timeout=60)
+        check(process.returncode == -signal.SIGTERM, "SIGTERM while signing ends the build: %s" % process.returncode)
+        check(not isRunning(signerPid(folder)), "the signing program pqpack started is stopped")
+    finally:
+        ended(process)
+        # A pqpack killed here leaves its signing program running; it goes too, once it has said who it is.
+        pid = signerPid(folder)
+        if pid and isRunning(pid):
+            os.kill(pid, signal.SIGKILL)
     left = sorted(set(os.listdir(folder)) - {"pid"})
     check(left == before, "an interrupted signing leaves nothing behind: %s" % left)
 
