@@ -79,7 +79,8 @@ std::string systemText(DWORD error) {
 
 // Says why nothing (or not all) was removed; the exit code is 1.
 int refuse(const std::string& name, const std::string& why) {
-  MessageBoxA(nullptr, (kNotRemoved + why).c_str(), (name + " Screen Saver").c_str(), MB_OK | MB_ICONERROR);
+  const std::string caption = name.empty() ? std::string("Screen Saver") : name + " Screen Saver";
+  MessageBoxA(nullptr, (kNotRemoved + why).c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
   return 1;
 }
 
@@ -111,7 +112,10 @@ int runElevated(const std::string& self, const std::string& windows, const std::
     // The user said no to the request: that is an answer, not a failure to explain.
     return error == ERROR_CANCELLED ? 1 : refuse(name, "Administrator rights could not be asked for: " + systemText(error));
   }
-  if (execute.hProcess == nullptr) return 1;
+  if (execute.hProcess == nullptr) {
+    return refuse(name, "The removal with administrator rights could not be followed: the system gave no program "
+                        "to wait for.");
+  }
   WaitForSingleObject(execute.hProcess, INFINITE);
   DWORD code = 1;
   if (!GetExitCodeProcess(execute.hProcess, &code)) code = 1;
@@ -120,12 +124,12 @@ int runElevated(const std::string& self, const std::string& windows, const std::
 }
 
 // Screen saving goes off only when "system.ini" names this saver, as the installer does it.
-void deactivateIfCurrent(const std::string& self) {
+// False when the system refuses to turn it off (its error in GetLastError()).
+bool deactivateIfCurrent(const std::string& self) {
   char current[2048] = {};
   GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", current, sizeof current, "system.ini");
-  if (current[0] != '\0' && samePath(current, self)) {
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, SPIF_SENDWININICHANGE);
-  }
+  return current[0] == '\0' || !samePath(current, self) ||
+         SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, SPIF_SENDWININICHANGE);
 }
 
 // Whether the uninstall entry of this name is this saver's: its command names this very file.
@@ -176,7 +180,12 @@ DWORD removeNowOrAtRestart(const std::string& path) {
 int removeUnderLock(const std::string& self, const std::string& name) {
   const std::string keyPath = kUninstallRoot + name;
   const bool ownEntry = entryIsOwn(self, keyPath);
-  deactivateIfCurrent(self);
+  // Nothing goes while screen saving stays on with this saver: the command can be run again.
+  if (!deactivateIfCurrent(self)) {
+    const DWORD error = GetLastError();
+    return refuse(name,
+                  "Screen saving could not be turned off" + (error != ERROR_SUCCESS ? ": " + systemText(error) : "."));
+  }
   const std::string dataFile = pq::changeFileExt(self, ".ssd");
   DWORD error = removeNowOrAtRestart(dataFile);
   if (error != ERROR_SUCCESS) return refuse(name, dataFile + " stays: " + systemText(error));
@@ -194,8 +203,10 @@ int removeUnderLock(const std::string& self, const std::string& name) {
 
 int removeSaver(bool rightsAsked) {
   const std::string self = modulePath();
+  const DWORD pathError = GetLastError();
   const std::string name = pq::extractFileName(pq::changeFileExt(self, ""));
-  if (self.empty() || name.empty()) return 1;
+  if (self.empty()) return refuse(name, "Its own file name could not be read: " + systemText(pathError));
+  if (name.empty()) return refuse(name, self + " has no name to find its data file and entry by.");
   const std::string windows = windowsDirectory();
   if (windows.empty() || !samePath(pq::extractFilePath(self), windows)) {
     return refuse(name, "Only the screen saver installed in the Windows folder removes itself; this copy is in " +
