@@ -88,8 +88,8 @@ struct Observation {
   bool partialLeft = false;
 };
 
-// The calls the installer cannot meet failing: the three directory queries answer from the
-// process's own state, and are not in any failure table.
+// The calls the installer cannot meet failing: the directory and executable path queries and
+// the clock reads answer from the process's own state, and are not in any failure table.
 bool canFail(const std::string& call) {
   return call != "windowsDirectory" && call != "systemDirectory" && call != "executablePath" &&
          call != "systemTimeAsFileTime" && call != "tickCount64";

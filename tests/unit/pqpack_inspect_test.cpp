@@ -364,12 +364,8 @@ TEST_F(PqpackInspect, ExtractWritesEveryEntryUnderItsStoredName) {
   EXPECT_EQ(readFile(folder / "out/nested/Sunset.scr"), saver);
   EXPECT_EQ(readFile(folder / "out/nested/Sunset.ssd"), data);
   EXPECT_EQ(readFile(folder / "out/nested/qtlib.dat"), support);
-  std::vector<std::string> names;
-  for (const auto& item : std::filesystem::directory_iterator(folder.path / "out/nested")) {
-    names.push_back(item.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"Sunset.scr", "Sunset.ssd", "impborl.dat", "qtlib.dat"}));
+  EXPECT_EQ(ScratchFolder::namesIn(folder.path / "out/nested"),
+            (std::vector<std::string>{"Sunset.scr", "Sunset.ssd", "impborl.dat", "qtlib.dat"}));
 }
 
 TEST_F(PqpackInspect, ExtractRefusesUnsafeNamesAndWritesNothingOutsideTheFolder) {
@@ -427,12 +423,8 @@ TEST_F(PqpackInspect, ExtractSkipsAnEntryThatDoesNotExpandWhole) {
   EXPECT_FALSE(std::filesystem::exists(folder.path / "out" / "Sunset.scr"));
   EXPECT_EQ(readFile(folder / "out/qtlib.dat"), support);
   // Nor is what was expanded of it left behind under another name.
-  std::vector<std::string> written;
-  for (const auto& item : std::filesystem::directory_iterator(folder.path / "out")) {
-    written.push_back(item.path().filename().string());
-  }
-  std::sort(written.begin(), written.end());
-  EXPECT_EQ(written, (std::vector<std::string>{"Sunset.ssd", "impborl.dat", "qtlib.dat"}));
+  EXPECT_EQ(ScratchFolder::namesIn(folder.path / "out"),
+            (std::vector<std::string>{"Sunset.ssd", "impborl.dat", "qtlib.dat"}));
 }
 
 // ---- every command -----------------------------------------------------------------------------
